@@ -1,0 +1,56 @@
+# kiv_ambrel: `make demo` shows the module player at work, `make test` runs every test.
+# Both install what they need first (scripts/install-deps).
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
+SMOKE_FUZZ_SECONDS ?= 60
+NATIVE := build/native
+ASAN := build/asan
+FUZZ := build/fuzz
+DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
+DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
+
+.PHONY: all deps build test test-native test-asan fuzz fuzz-smoke demo clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+test: build
+	@$(MAKE) --no-print-directory test-native test-asan fuzz-smoke
+
+test-native:
+	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
+
+# The module tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DAMBREL_SANITIZE=ON -DAMBREL_TOOLS=OFF >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS) --target module_tests
+	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS) -L module
+
+$(FUZZ)/bin/fuzz_module_load: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBREL_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+
+# The fuzzer's corpus grows under build/; it starts from the demo songs and the Debian modules.
+fuzz-corpus: 
+	@mkdir -p $(FUZZ)/corpus $(FUZZ)/seeds
+	@cp -f $(DEMO_SONGS) $(FUZZ)/seeds/ 2>/dev/null || true
+	@for d in $(DEBIAN_MODULES); do cp -f $$d/* $(FUZZ)/seeds/ 2>/dev/null || true; done
+
+fuzz-smoke: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(SMOKE_FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds
+
+fuzz: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds
+
+demo: build
+	@for f in $(DEMO_SONGS); do echo "== $$f"; $(NATIVE)/bin/ambrel info $$f || exit 1; done
+
+clean:
+	rm -rf build out

@@ -1,0 +1,44 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+bool read_whole_file(const std::string &path, std::vector<u8> &contents) {
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    contents.clear();
+    u8 block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) contents.insert(contents.end(), block, block + got);
+    bool failed = std::ferror(file);
+    std::fclose(file);
+    if (failed) {
+        std::fprintf(stderr, "%s: read error\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+int load_module_file(const std::string &path, module_context &context) {
+    std::vector<u8> image;
+    if (!read_whole_file(path, image)) return 2;
+    std::memset(&context, 0, sizeof context);
+    if (image.size() > 0x7fffffff) {
+        std::fprintf(stderr, "%s: File too large\n", path.c_str());
+        return 1;
+    }
+    i32 result = module_load(image.data(), static_cast<i32>(image.size()), &context);
+    if (result == -2) {
+        std::fprintf(stderr, "%s: Out of memory\n", path.c_str());
+        return 1;
+    }
+    if (result != 0) {
+        std::fprintf(stderr, "%s: Unsupported file format\n", path.c_str());
+        return 1;
+    }
+    return 0;
+}

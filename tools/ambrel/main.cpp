@@ -1,0 +1,34 @@
+// ambrel: command-line front end of the kiv_ambrel module library.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct command_entry {
+    const char *name;
+    int (*run)(const argument_list &);
+    const char *usage;
+};
+
+const command_entry commands[] = {
+    {"info", command_info, "info FILE                 print what the module holds"},
+};
+
+int usage() {
+    std::fprintf(stderr, "usage: ambrel COMMAND ARGS...\n");
+    for (const command_entry &command : commands) std::fprintf(stderr, "  ambrel %s\n", command.usage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) return usage();
+    argument_list arguments(argv + 2, argv + argc);
+    for (const command_entry &command : commands)
+        if (std::strcmp(argv[1], command.name) == 0) return command.run(arguments);
+    std::fprintf(stderr, "ambrel: unknown command '%s'\n", argv[1]);
+    return usage();
+}

@@ -1,6 +1,7 @@
 # kiv_ambrel: `make demo` shows the module player at work, `make test` runs every test.
 # Both install what they need first (scripts/install-deps).
 
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 SMOKE_FUZZ_SECONDS ?= 60

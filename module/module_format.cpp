@@ -81,4 +81,8 @@ void module_release_song(module_context *context) {
 void module_free(module_context *context) {
     if (!context || !context->loaded) return;
     module_release_song(context);
+    // The player's scratch buffer goes with the song: nothing else releases it,
+    // and a context that is freed and discarded must not leak.
+    std::free(context->mix_buffer);
+    context->mix_buffer = nullptr;
 }

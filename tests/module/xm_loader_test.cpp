@@ -871,14 +871,4 @@ TEST(XmMalformed, EveryTruncationLoadsOrFailsCleanly) {
     EXPECT_EQ(loads, static_cast<int>(file.size() - loads_from + 1));
 }
 
-TEST(XmMalformed, LoadIntoALoadedRecordIsRefused) {
-    std::vector<uint8_t> file = write_xm(rich_song());
-    loaded_song loaded(file);
-    ASSERT_EQ(loaded.result, 0);
-    module_instrument *instruments = loaded.context.instruments;
-    EXPECT_EQ(module_load(file.data(), static_cast<i32>(file.size()), &loaded.context), -1);
-    EXPECT_EQ(loaded.context.instruments, instruments);
-    EXPECT_EQ(loaded.context.loaded, 1);
-}
-
 }  // namespace

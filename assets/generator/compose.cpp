@@ -267,11 +267,11 @@ void intro(composer &score) {
     score.apply(p, 0, kick_ch, effect::set_speed, 6);
     score.apply(p, 0, snare_ch, effect::set_tempo, 125);
     pads(score, p, main_progression);
-    // The pads swell in over the first bar.
-    score.at(p, 0, pad_low_ch).volume = 12;
-    score.at(p, 0, pad_high_ch).volume = 12;
-    score.apply_rows(p, 1, 11, pad_low_ch, effect::volume_slide, 0x10);
-    score.apply_rows(p, 1, 11, pad_high_ch, effect::volume_slide, 0x10);
+    // The pads swell in over the first bar, up to about their own volume.
+    score.at(p, 0, pad_low_ch).volume = 6;
+    score.at(p, 0, pad_high_ch).volume = 6;
+    score.apply_rows(p, 1, 12, pad_low_ch, effect::fine_volume_up, 2);
+    score.apply_rows(p, 1, 12, pad_high_ch, effect::fine_volume_up, 2);
     plucks(score, p, main_progression);
     hihats(score, p, 16, 63);
     score.pitched(p, 16, bass_ch, bass, "F2");

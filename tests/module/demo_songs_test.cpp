@@ -143,6 +143,7 @@ TEST(DemoSongs, EveryFormatCarriesTheScoredEffects) {
         {"vibrato", fx_vibrato, fx_vibrato, fx_vibrato},
         {"tremolo", fx_tremolo, fx_s3m_tremolo, fx_tremolo},
         {"volume slide", fx_volume_slide, fx_s3m_volume_slide, fx_xm_volume_slide},
+        {"fine volume slide", fx_fine_volume_up, fx_s3m_volume_slide, fx_fine_volume_up},
         {"sample offset", fx_sample_offset, fx_sample_offset, fx_sample_offset},
         {"note cut", fx_note_cut, fx_note_cut, fx_note_cut},
         {"retrigger", fx_retrigger, fx_s3m_retrigger, fx_retrigger},

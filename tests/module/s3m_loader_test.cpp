@@ -426,19 +426,39 @@ TEST(S3mLoader, SlotsWithoutSampleStayEmpty) {
         EXPECT_EQ(instrument.volume_envelope.enabled, 0);
         EXPECT_EQ(instrument.panning_envelope.enabled, 0);
         EXPECT_EQ(instrument.name[0], 0) << slot;
+        EXPECT_EQ(instrument.note_map[0x4b], 0x4b);
         EXPECT_EQ(sample.length, 0u) << slot;
         EXPECT_EQ(sample.data, nullptr) << slot;
+        // Shaped like any sample of length 0 without loop.
+        EXPECT_EQ(sample.looped, 0);
+        EXPECT_EQ(sample.loop_start, 0xffffffffu);
+        EXPECT_EQ(sample.loop_end, 0xffffffffu);
+        EXPECT_EQ(sample.panning, 255);
     }
     EXPECT_EQ(loaded.context.samples[2].length, 3u);
 }
 
-TEST(S3mLoader, PcmSlotWithoutScrsIsRefused) {
+TEST(S3mLoader, BrokenSampleHeadersAreRefused) {
     s3m_song song;
     song.samples = {sample_of({1, 2, 3}), sample_of({4, 5})};
     song.samples[1].signature = "SCRI";
-    loaded_song loaded;
-    EXPECT_EQ(loaded.load(write_s3m(song)), -1);
-    expect_empty_record(loaded.context);
+    loaded_song wrong_signature;
+    EXPECT_EQ(wrong_signature.load(write_s3m(song)), -1);
+    expect_empty_record(wrong_signature.context);
+
+    song.samples[1].signature = "SCRS";
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(song, &layout);
+    file[layout.sample_pointers + 3] = 0xf0;  // second header far past the end
+    loaded_song header_missing;
+    EXPECT_EQ(header_missing.load(file), -1);
+    expect_empty_record(header_missing.context);
+
+    // A header cut inside itself lacks its signature.
+    file = write_s3m(song, &layout);
+    file.resize(layout.sample_headers[1] + 60);
+    loaded_song header_cut;
+    EXPECT_EQ(header_cut.load(file), -1);
 }
 
 TEST(S3mLoader, ShortSampleDataShortensTheSample) {
@@ -515,6 +535,27 @@ TEST(S3mLoader, SampleDataOffsetPastTheEndLeavesNoData) {
     EXPECT_EQ(sample.data, nullptr);
     EXPECT_EQ(sample.looped, 0);
     EXPECT_EQ(sample.loop_start, 0xffffffffu);
+}
+
+TEST(S3mLoader, SlotsSharingOneDataAreaReadNoMoreThanTheFile) {
+    s3m_song song;
+    song.samples.resize(3);
+    song.samples[0] = sample_of(std::vector<uint8_t>(3000, 7));
+    for (int slot : {1, 2}) song.samples[slot].length = 3000;  // no data of their own
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(song, &layout);
+    for (int slot : {1, 2})
+        for (size_t segment = 13; segment < 16; ++segment)
+            file[layout.sample_headers[slot] + segment] = file[layout.sample_headers[0] + segment];
+    loaded_song loaded;
+    ASSERT_EQ(loaded.load(file), 0);
+    const module_sample *samples = loaded.context.samples;
+    EXPECT_EQ(samples[0].length, 3000u);
+    const size_t rest = file.size() - 3000;
+    EXPECT_EQ(samples[1].length, rest);
+    EXPECT_EQ(samples[2].length, 0u);
+    EXPECT_EQ(samples[2].data, nullptr);
+    EXPECT_EQ(static_cast<const u8 *>(samples[1].data)[rest - 1], 7 ^ 0x80);
 }
 
 TEST(S3mLoader, LoopsOutsideTheDataAreMended) {

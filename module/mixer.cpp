@@ -9,6 +9,11 @@
 
 #include "player_internal.h"
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define AMBREL_SHUFFLE_MIXER 1
+#endif
+
 namespace {
 
 constexpr u32 fraction_bits = 10;
@@ -136,16 +141,91 @@ void mix_span(const Sample *data, u32 position, u32 step, u32 count, u32 *accumu
 }
 
 struct channel_gains {
-    u32 left;   // mono: the whole gain
-    u32 right;  // unused in mono
+    u32 left;   // 0..64 for volumes in range; mono: the whole gain
+    u32 right;  // 0..64 for volumes in range; unused in mono
 };
+
+#ifdef AMBREL_SHUFFLE_MIXER
+// Eight stereo frames at a time for steps of at most one frame: their reads then fall
+// within eight consecutive frames of data, which one load brings in and one byte shuffle
+// spreads over the eight output frames (8-bit data lands in the high byte, which is the
+// factor 256); one multiply-add per two frames forms both sides' products. Stops before
+// a block whose eight-frame window would reach past the data. Returns the blocks mixed.
+template <typename Sample, bool forward>
+__attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32 length, u32 position, u32 step,
+                                                         u32 blocks, u32 *accumulators, channel_gains gains) {
+    u32 lane_step = forward ? step : 0u - step;
+    const __m128i lane_offsets_low = _mm_setr_epi32(0, static_cast<i32>(lane_step), static_cast<i32>(2 * lane_step),
+                                                    static_cast<i32>(3 * lane_step));
+    const __m128i lane_offsets_high = _mm_add_epi32(lane_offsets_low, _mm_set1_epi32(static_cast<i32>(4 * lane_step)));
+    const __m128i pair_gains = _mm_setr_epi16(static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0,
+                                              static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0);
+    u32 block = 0;
+    for (; block < blocks; ++block) {
+        u32 lowest_position = forward ? position : position - 7 * step;
+        u32 window_start = lowest_position >> fraction_bits;
+        if (window_start + 8 > length) break;
+        __m128i start = _mm_set1_epi32(static_cast<i32>(position));
+        __m128i window_base = _mm_set1_epi32(static_cast<i32>(window_start));
+        __m128i frames_low = _mm_srli_epi32(_mm_add_epi32(start, lane_offsets_low), fraction_bits);
+        __m128i frames_high = _mm_srli_epi32(_mm_add_epi32(start, lane_offsets_high), fraction_bits);
+        __m128i offsets = _mm_packs_epi32(_mm_sub_epi32(frames_low, window_base), _mm_sub_epi32(frames_high, window_base));
+        __m128i window, control;
+        if constexpr (sizeof(Sample) == 2) {
+            window = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + window_start));
+            control = _mm_add_epi16(_mm_mullo_epi16(offsets, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
+        } else {
+            window = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(data + window_start));
+            control = _mm_or_si128(_mm_slli_epi16(offsets, 8), _mm_set1_epi16(0x0080));
+        }
+        __m128i values = _mm_shuffle_epi8(window, control);
+        __m128i pairs_low = _mm_unpacklo_epi16(values, values);
+        __m128i pairs_high = _mm_unpackhi_epi16(values, values);
+        __m128i quads[4] = {_mm_unpacklo_epi32(pairs_low, pairs_low), _mm_unpackhi_epi32(pairs_low, pairs_low),
+                            _mm_unpacklo_epi32(pairs_high, pairs_high), _mm_unpackhi_epi32(pairs_high, pairs_high)};
+        for (i32 quad = 0; quad < 4; ++quad) {
+            __m128i *target = reinterpret_cast<__m128i *>(accumulators + 4 * quad);
+            _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(quads[quad], pair_gains)));
+        }
+        accumulators += 16;
+        position += lane_step * 8;
+    }
+    return block;
+}
+
+bool shuffle_mixer_available() { return __builtin_cpu_supports("ssse3"); }
+#endif
+
+// Mixes a span of frames known to stay inside the data and clear of boundaries.
+template <typename Sample, bool stereo, bool forward>
+void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
+    const Sample *data = static_cast<const Sample *>(voice.data);
+    u32 position = voice.position;
+    u32 done = 0;
+#ifdef AMBREL_SHUFFLE_MIXER
+    if constexpr (stereo) {
+        if (shuffle_mixer && voice.step <= (1u << fraction_bits) && gains.left <= 32767 && gains.right <= 32767) {
+            done = 8 * mix_blocks_of_eight<Sample, forward>(data, voice.length, position, voice.step, span / 8,
+                                                             accumulators, gains);
+            position = forward ? position + done * voice.step : position - done * voice.step;
+        }
+    }
+#else
+    (void)shuffle_mixer;
+#endif
+    // 8-bit data takes its factor 256 in the gains.
+    u32 scale = sizeof(Sample) == 1 ? 256 : 1;
+    mix_span<Sample, stereo, forward>(data, position, voice.step, span - done,
+                                      accumulators + done * (stereo ? 2 : 1), gains.left * scale, gains.right * scale);
+}
 
 // Runs one voice through `frames` frames into the accumulators.
 template <typename Sample, bool stereo>
-void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains) {
+void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
     const Sample *data = static_cast<const Sample *>(voice.data);
     constexpr u32 values_per_frame = stereo ? 2 : 1;
     bool silent = gains.left == 0 && gains.right == 0;
+    u32 scale = sizeof(Sample) == 1 ? 256 : 1;
     u32 frame = 0;
     while (frame < frames) {
         u32 span = frames_before_boundary(voice, frames - frame);
@@ -153,11 +233,9 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
             if (!silent) {
                 u32 *target = accumulators + frame * values_per_frame;
                 if (voice.forward)
-                    mix_span<Sample, stereo, true>(data, voice.position, voice.step, span, target, gains.left,
-                                                   gains.right);
+                    mix_clear_span<Sample, stereo, true>(voice, span, target, gains, shuffle_mixer);
                 else
-                    mix_span<Sample, stereo, false>(data, voice.position, voice.step, span, target, gains.left,
-                                                    gains.right);
+                    mix_clear_span<Sample, stereo, false>(voice, span, target, gains, shuffle_mixer);
             }
             if (voice.forward)
                 voice.position += span * voice.step;
@@ -173,8 +251,8 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
             if (read_frame >= voice.length) read_frame = voice.length - 1;
             u32 value = raw_value(data, read_frame);
             u32 *target = accumulators + frame * values_per_frame;
-            target[0] += gains.left * value;
-            if constexpr (stereo) target[1] += gains.right * value;
+            target[0] += gains.left * scale * value;
+            if constexpr (stereo) target[1] += gains.right * scale * value;
         }
         ++frame;
         if (!step_across_boundary(voice)) break;
@@ -188,7 +266,7 @@ u32 master_factor(const module_context &context, const module_channel &channel) 
     return product >> 18;
 }
 
-channel_gains gains_for(const module_channel &channel, u32 master, bool stereo, bool eight_bit_data) {
+channel_gains gains_for(const module_channel &channel, u32 master, bool stereo) {
     u32 gain = static_cast<u32>(channel.volume_envelope_value) * channel.volume * master / 4096u;
     channel_gains gains{gain, 0};
     if (stereo) {
@@ -199,10 +277,6 @@ channel_gains gains_for(const module_channel &channel, u32 master, bool stereo, 
         gains.left = (64 - right_share) * gain / 64;
         gains.right = right_share * gain / 64;
     }
-    if (eight_bit_data) {
-        gains.left <<= 8;
-        gains.right <<= 8;
-    }
     return gains;
 }
 
@@ -211,20 +285,20 @@ bool is_audible(const module_channel &channel) {
            channel.voice_sample && channel.voice_sample->data && channel.voice_sample->length > 0;
 }
 
-void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u32 *accumulators) {
+void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u32 *accumulators,
+                 bool shuffle_mixer) {
     voice_state voice = voice_for(channel);
-    bool eight_bit = !channel.voice_sample->is_16bit;
-    channel_gains gains = gains_for(channel, master, stereo, eight_bit);
-    if (eight_bit) {
+    channel_gains gains = gains_for(channel, master, stereo);
+    if (!channel.voice_sample->is_16bit) {
         if (stereo)
-            mix_voice<i8, true>(voice, frames, accumulators, gains);
+            mix_voice<i8, true>(voice, frames, accumulators, gains, shuffle_mixer);
         else
-            mix_voice<i8, false>(voice, frames, accumulators, gains);
+            mix_voice<i8, false>(voice, frames, accumulators, gains, shuffle_mixer);
     } else {
         if (stereo)
-            mix_voice<i16, true>(voice, frames, accumulators, gains);
+            mix_voice<i16, true>(voice, frames, accumulators, gains, shuffle_mixer);
         else
-            mix_voice<i16, false>(voice, frames, accumulators, gains);
+            mix_voice<i16, false>(voice, frames, accumulators, gains, shuffle_mixer);
     }
     channel.position = voice.position;
     channel.forward = voice.forward ? 1 : 0;
@@ -264,7 +338,7 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
 u32 output_channels(u32 flags) { return (flags & output_flag_stereo) ? 2 : 1; }
 u32 output_sample_bytes(u32 flags) { return (flags & output_flag_16bit) ? 2 : 1; }
 
-void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames) {
+void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames, bool shuffle_mixer) {
     bool stereo = flags & output_flag_stereo;
     u32 values = frames * output_channels(flags);
     std::memset(context.mix_buffer, 0, values * sizeof(i32));
@@ -274,7 +348,7 @@ void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames) {
     for (i32 index = 0; index < mixed_channels - 1; ++index) {
         module_channel &channel = context.channels[index];
         if (!is_audible(channel)) continue;
-        mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators);
+        mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, shuffle_mixer);
     }
     convert(context.mix_buffer, values, flags, output);
 }
@@ -302,9 +376,15 @@ i32 mix_run(module_context *context, u32 flags, void *output, i32 frames) {
         return frames;
     }
     u32 frame_bytes = output_channels(flags) * output_sample_bytes(flags);
+#ifdef AMBREL_SHUFFLE_MIXER
+    bool shuffle_mixer = shuffle_mixer_available();
+#else
+    bool shuffle_mixer = false;
+#endif
     for (i32 done = 0; done < frames;) {
         i32 chunk = frames - done < capacity ? frames - done : capacity;
-        mix_chunk(*context, flags, target + static_cast<u32>(done) * frame_bytes, static_cast<u32>(chunk));
+        mix_chunk(*context, flags, target + static_cast<u32>(done) * frame_bytes, static_cast<u32>(chunk),
+                  shuffle_mixer);
         done += chunk;
     }
     return frames;

@@ -146,39 +146,47 @@ struct channel_gains {
 };
 
 #ifdef AMBREL_SHUFFLE_MIXER
-// Eight stereo frames at a time for steps of at most one frame: their reads then fall
-// within eight consecutive frames of data, which one load brings in and one byte shuffle
-// spreads over the eight output frames (8-bit data lands in the high byte, which is the
-// factor 256); one multiply-add per two frames forms both sides' products. Stops before
-// a block whose eight-frame window would reach past the data. Returns the blocks mixed.
-template <typename Sample, bool forward>
+// Eight stereo frames at a time for steps of at most two frames: their reads then fall
+// within a window of `window_frames` consecutive frames of data (8 for steps up to one
+// frame, else 16), which one or two loads bring in and byte shuffles spread over the
+// eight output frames (8-bit data lands in the high byte, which is the factor 256); one
+// multiply-add per two frames forms both sides' products. Stops before a block whose
+// window would reach past the data. Returns the blocks mixed.
+template <typename Sample, bool forward, u32 window_frames>
 __attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32 length, u32 position, u32 step,
                                                          u32 blocks, u32 *accumulators, channel_gains gains) {
-    u32 lane_step = forward ? step : 0u - step;
-    const __m128i lane_offsets_low = _mm_setr_epi32(0, static_cast<i32>(lane_step), static_cast<i32>(2 * lane_step),
-                                                    static_cast<i32>(3 * lane_step));
-    const __m128i lane_offsets_high = _mm_add_epi32(lane_offsets_low, _mm_set1_epi32(static_cast<i32>(4 * lane_step)));
+    // Offsets of the eight reads from the window's first frame are (fraction of the
+    // lowest position + lane distance) >> 10, at most 1023 + 7 * 2048: 16-bit lanes suffice.
+    i16 lane_distance[8];
+    for (u32 lane = 0; lane < 8; ++lane) lane_distance[lane] = static_cast<i16>((forward ? lane : 7 - lane) * step);
+    const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lane_distance));
     const __m128i pair_gains = _mm_setr_epi16(static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0,
                                               static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0);
     u32 block = 0;
     for (; block < blocks; ++block) {
         u32 lowest_position = forward ? position : position - 7 * step;
         u32 window_start = lowest_position >> fraction_bits;
-        if (window_start + 8 > length) break;
-        __m128i start = _mm_set1_epi32(static_cast<i32>(position));
-        __m128i window_base = _mm_set1_epi32(static_cast<i32>(window_start));
-        __m128i frames_low = _mm_srli_epi32(_mm_add_epi32(start, lane_offsets_low), fraction_bits);
-        __m128i frames_high = _mm_srli_epi32(_mm_add_epi32(start, lane_offsets_high), fraction_bits);
-        __m128i offsets = _mm_packs_epi32(_mm_sub_epi32(frames_low, window_base), _mm_sub_epi32(frames_high, window_base));
-        __m128i window, control;
+        if (window_start + window_frames > length) break;
+        __m128i fraction = _mm_set1_epi16(static_cast<i16>(lowest_position & ((1u << fraction_bits) - 1)));
+        __m128i offsets = _mm_srli_epi16(_mm_add_epi16(fraction, distances), fraction_bits);
+        __m128i values;
         if constexpr (sizeof(Sample) == 2) {
-            window = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + window_start));
-            control = _mm_add_epi16(_mm_mullo_epi16(offsets, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
+            const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
+            __m128i control = _mm_add_epi16(_mm_mullo_epi16(offsets, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
+            if constexpr (window_frames == 8) {
+                values = _mm_shuffle_epi8(_mm_loadu_si128(window), control);
+            } else {
+                // Bytes 16 to 31 come from the second half; a set top bit makes a shuffle give 0.
+                __m128i low_control = _mm_or_si128(control, _mm_cmpgt_epi8(control, _mm_set1_epi8(15)));
+                __m128i high_control = _mm_sub_epi8(control, _mm_set1_epi8(16));
+                values = _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(window), low_control),
+                                      _mm_shuffle_epi8(_mm_loadu_si128(window + 1), high_control));
+            }
         } else {
-            window = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(data + window_start));
-            control = _mm_or_si128(_mm_slli_epi16(offsets, 8), _mm_set1_epi16(0x0080));
+            __m128i control = _mm_or_si128(_mm_slli_epi16(offsets, 8), _mm_set1_epi16(0x0080));
+            const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
+            values = _mm_shuffle_epi8(window_frames == 8 ? _mm_loadl_epi64(window) : _mm_loadu_si128(window), control);
         }
-        __m128i values = _mm_shuffle_epi8(window, control);
         __m128i pairs_low = _mm_unpacklo_epi16(values, values);
         __m128i pairs_high = _mm_unpackhi_epi16(values, values);
         __m128i quads[4] = {_mm_unpacklo_epi32(pairs_low, pairs_low), _mm_unpackhi_epi32(pairs_low, pairs_low),
@@ -188,7 +196,7 @@ __attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32
             _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(quads[quad], pair_gains)));
         }
         accumulators += 16;
-        position += lane_step * 8;
+        position = forward ? position + 8 * step : position - 8 * step;
     }
     return block;
 }
@@ -204,9 +212,14 @@ void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, chann
     u32 done = 0;
 #ifdef AMBREL_SHUFFLE_MIXER
     if constexpr (stereo) {
-        if (shuffle_mixer && voice.step <= (1u << fraction_bits) && gains.left <= 32767 && gains.right <= 32767) {
-            done = 8 * mix_blocks_of_eight<Sample, forward>(data, voice.length, position, voice.step, span / 8,
-                                                             accumulators, gains);
+        constexpr u32 frame_step = 1u << fraction_bits;
+        if (shuffle_mixer && voice.step <= 2 * frame_step && gains.left <= 32767 && gains.right <= 32767) {
+            u32 blocks = voice.step <= frame_step
+                             ? mix_blocks_of_eight<Sample, forward, 8>(data, voice.length, position, voice.step,
+                                                                       span / 8, accumulators, gains)
+                             : mix_blocks_of_eight<Sample, forward, 16>(data, voice.length, position, voice.step,
+                                                                        span / 8, accumulators, gains);
+            done = 8 * blocks;
             position = forward ? position + done * voice.step : position - done * voice.step;
         }
     }

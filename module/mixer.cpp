@@ -112,8 +112,8 @@ bool step_across_boundary(voice_state &voice) {
     return true;
 }
 
-// Sample value scaled to 16 bits, as a wrapping 32-bit quantity; the gains of 8-bit
-// data carry the factor 256 instead (see channel_gains), so the value is used as stored.
+// Sample value as stored, as a wrapping 32-bit quantity; the scalar paths give the
+// gains of 8-bit data the factor 256 that scales such values to 16 bits.
 template <typename Sample>
 inline u32 raw_value(const Sample *data, u32 frame) {
     return static_cast<u32>(static_cast<i32>(data[frame]));
@@ -204,6 +204,10 @@ __attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32
 bool shuffle_mixer_available() { return __builtin_cpu_supports("ssse3"); }
 #endif
 
+// 8-bit values count 256 times their stored value.
+template <typename Sample>
+constexpr u32 sample_scale = sizeof(Sample) == 1 ? 256 : 1;
+
 // Mixes a span of frames known to stay inside the data and clear of boundaries.
 template <typename Sample, bool stereo, bool forward>
 void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
@@ -226,10 +230,9 @@ void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, chann
 #else
     (void)shuffle_mixer;
 #endif
-    // 8-bit data takes its factor 256 in the gains.
-    u32 scale = sizeof(Sample) == 1 ? 256 : 1;
     mix_span<Sample, stereo, forward>(data, position, voice.step, span - done,
-                                      accumulators + done * (stereo ? 2 : 1), gains.left * scale, gains.right * scale);
+                                      accumulators + done * (stereo ? 2 : 1), gains.left * sample_scale<Sample>,
+                                      gains.right * sample_scale<Sample>);
 }
 
 // Runs one voice through `frames` frames into the accumulators.
@@ -238,7 +241,6 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
     const Sample *data = static_cast<const Sample *>(voice.data);
     constexpr u32 values_per_frame = stereo ? 2 : 1;
     bool silent = gains.left == 0 && gains.right == 0;
-    u32 scale = sizeof(Sample) == 1 ? 256 : 1;
     u32 frame = 0;
     while (frame < frames) {
         u32 span = frames_before_boundary(voice, frames - frame);
@@ -262,10 +264,9 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
         if (!silent) {
             u32 read_frame = voice.position >> fraction_bits;
             if (read_frame >= voice.length) read_frame = voice.length - 1;
-            u32 value = raw_value(data, read_frame);
-            u32 *target = accumulators + frame * values_per_frame;
-            target[0] += gains.left * scale * value;
-            if constexpr (stereo) target[1] += gains.right * scale * value;
+            mix_span<Sample, stereo, true>(data, read_frame << fraction_bits, 0, 1,
+                                           accumulators + frame * values_per_frame, gains.left * sample_scale<Sample>,
+                                           gains.right * sample_scale<Sample>);
         }
         ++frame;
         if (!step_across_boundary(voice)) break;

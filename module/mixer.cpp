@@ -9,6 +9,9 @@
 
 #include "player_internal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define AMBREL_SHUFFLE_MIXER 1
@@ -336,7 +339,21 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
     bool is_signed = flags & output_flag_signed;
     if (flags & output_flag_16bit) {
         u16 sign_flip = is_signed ? 0 : 0x8000;
-        for (u32 i = 0; i < count; ++i) {
+        u32 i = 0;
+#if defined(__SSE2__)
+        if constexpr (std::endian::native == std::endian::little) {
+            // A saturating pack is the clamp to 16 bits.
+            const __m128i flip = _mm_set1_epi16(static_cast<i16>(sign_flip));
+            for (; i + 8 <= count; i += 8) {
+                __m128i low = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(accumulators + i)), 8);
+                __m128i high =
+                    _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(accumulators + i + 4)), 8);
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(output + 2 * i),
+                                 _mm_xor_si128(_mm_packs_epi32(low, high), flip));
+            }
+        }
+#endif
+        for (; i < count; ++i) {
             i32 sample = clamp_sample(accumulators[i] >> 8, -32768, 32767);
             store_16bit(output + 2 * i, static_cast<u16>(sample) ^ sign_flip);
         }

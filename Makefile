@@ -11,7 +11,7 @@ FUZZ := build/fuzz
 DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
 DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
 
-.PHONY: all deps build test test-native test-asan fuzz fuzz-smoke demo clean
+.PHONY: all deps build test test-native test-asan fuzz fuzz-smoke fuzz-corpus demo clean
 
 all: build
 
@@ -39,10 +39,10 @@ $(FUZZ)/bin/fuzz_module_load: deps
 	@cmake --build $(FUZZ) -j $(JOBS)
 
 # The fuzzer's corpus grows under build/; it starts from the demo songs and the Debian modules.
-fuzz-corpus: 
+fuzz-corpus:
 	@mkdir -p $(FUZZ)/corpus $(FUZZ)/seeds
 	@cp -f $(DEMO_SONGS) $(FUZZ)/seeds/ 2>/dev/null || true
-	@for d in $(DEBIAN_MODULES); do cp -f $$d/* $(FUZZ)/seeds/ 2>/dev/null || true; done
+	@for d in $(DEBIAN_MODULES); do cp -f $$d/*.mod $$d/*.s3m $$d/*.xm $(FUZZ)/seeds/ 2>/dev/null || true; done
 
 fuzz-smoke: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(SMOKE_FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds

@@ -27,3 +27,47 @@ i32 mix_run(module_context *context, u32 flags, void *output, i32 frames);
 
 // Frames of one tick at the slowest tempo (32): the mix buffer's length.
 inline i32 mix_buffer_frames(i32 output_rate) { return output_rate * 5 / 64; }
+
+// Bits a row action returns to steer the rest of the row pass for its channel.
+enum : u32 {
+    row_no_trigger = 1,      // the cell's note and instrument do not start now (note delay)
+    row_position_set = 2,    // order and row were set by the action: no row advance
+    row_keep_position = 4,   // the note start must not move the sample position
+    row_keep_period = 8,     // the note only becomes the tone-portamento target
+    row_keep_pan = 16,       // panning set by the effect survives the note start
+    row_keep_volume = 32,    // volume set by the effect survives the note start
+};
+
+// Actions of one internal effect code; any of them may be null.
+struct effect_actions {
+    u32 (*row)(module_context *context, i32 channel, i32 slot, const module_cell *cell);
+    void (*tick)(module_context *context, i32 channel, i32 slot);
+    void (*end)(module_context *context, i32 channel, i32 slot);
+};
+
+// Indexed by internal effect code; codes >= fx_count have no entry.
+extern const effect_actions effect_table[fx_count];
+
+// Restarts an envelope from its first point (running and held cleared).
+void envelope_reset(envelope_state *state);
+// Advances an envelope by one tick; false when it produces no value.
+// The value is then in current_value.
+bool envelope_advance(envelope_state *state);
+
+// The note's octave * 12 + semitone moved by a sample's relative note (modulo 256)
+// and packed again as octave (4 bits) * 16 + semitone.
+u8 relative_note_packed(u8 note, i8 relative_note);
+
+// Starts a note and/or instrument on a channel as a pattern cell does; true when
+// something was started. Instrument 0 and note/volume 255 mean none.
+bool start_note(module_context *context, i32 channel, u8 note, u8 instrument_number, u8 volume);
+
+// Moves `order` to the next order entry that names a playable pattern, wrapping
+// at order_count; leaves it at 0 when there is none.
+void advance_order(module_context *context);
+
+// Recomputes samples_per_tick from tempo and output_rate (tempo must be >= 32).
+void update_samples_per_tick(module_context *context);
+
+// Step from period + period_offset after a pitch change.
+void repitch(module_context *context, module_channel *channel);

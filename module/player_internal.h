@@ -15,6 +15,10 @@ enum : u32 {
 // middle-C rate and finetune, in the song's period units (Amiga or linear).
 u32 note_period(const module_context *context, u8 note, u32 rate, i8 finetune);
 
+// Packs an octave and semitone into a note byte. Semitones above 11 (an arpeggio step)
+// and octave 16 are kept as the same pitch where a byte can name it, else the highest one.
+u8 pack_note(u32 octave, u32 semitone);
+
 // Sets the channel's period from a packed note, then its step from period + period_offset.
 void note_to_period(module_context *context, module_channel *channel, u8 note, u32 rate, i8 finetune);
 

@@ -135,8 +135,7 @@ void set_arpeggio_pitch(module_context *context, module_channel *channel, u32 sh
         semitone -= 12;
         octave += 1;
     }
-    // An arpeggio above octave 15 has no packed form; it holds the highest note.
-    u8 packed = octave > 15 ? (u8)(15 * 16 + 11) : (u8)(octave * 16 + semitone);
+    u8 packed = pack_note(octave, semitone);
     note_to_period(context, channel, channel->instrument->note_map[packed], sample->c_rate, sample->finetune);
 }
 

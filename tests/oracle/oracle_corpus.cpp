@@ -74,10 +74,10 @@ peer_pass play_openmpt_first_pass(const std::vector<u8> &image) {
             pass.rows.push_back({frame, player.order(), player.row()});
         frame += got;
     }
-    // libopenmpt stops when the pass ends, after it has already moved on to
-    // the row where the song would restart; a row first seen in the last
-    // block never sounds.
-    if (pass.rows.size() > 1 && pass.rows.back().frame + peer_block_frames >= frame) pass.rows.pop_back();
+    // At the end of the pass libopenmpt moves on to the row where the song
+    // would restart and renders a short tail of it before it stops; that row
+    // is the start of the next pass, not part of this one.
+    if (pass.rows.size() > 1) pass.rows.pop_back();
     return pass;
 }
 

@@ -52,7 +52,7 @@ int command_render(const argument_list &arguments) {
     level_meter levels;
     uint64_t written = 0;
     {
-        progress_bar progress(module_path, frames);
+        progress_bar progress(std::filesystem::path(module_path).filename().string(), frames);
         render_song(session, frames, [&](const i16 *stereo, size_t count) {
             output.write(stereo, count);
             levels.add(stereo, count);

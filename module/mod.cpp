@@ -314,6 +314,8 @@ i32 mod_load(const u8 *data, i32 size, module_context *context) {
     // anything is allocated for them.
     if (pattern_end > size) return fail(context, -1);
 
+    // A file of header and samples alone holds no pattern; the arrays still get
+    // one spare entry so that a loaded song always has its blocks.
     context->pattern_count = pattern_count;
     context->patterns = static_cast<module_pattern **>(std::calloc(pattern_count ? pattern_count : 1, sizeof(module_pattern *)));
     context->pattern_rows = static_cast<u32 *>(std::calloc(pattern_count ? pattern_count : 1, sizeof(u32)));

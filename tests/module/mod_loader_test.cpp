@@ -271,6 +271,16 @@ TEST(ModLoad, PatternCountAndSamplePlacement) {
         ASSERT_EQ(mod.result, 0);
         EXPECT_EQ(mod.context.pattern_count, 2);
     }
+    // Header and samples alone: the size says no patterns at all.
+    file.patterns.clear();
+    {
+        loaded_mod mod(write_mod(file));
+        ASSERT_EQ(mod.result, 0);
+        EXPECT_EQ(mod.context.pattern_count, 0);
+        EXPECT_NE(mod.context.patterns, nullptr);
+        EXPECT_EQ(mod.sample_bytes(1), ramp(6, 100));
+    }
+    file.patterns = {mod_pattern(), mod_pattern(), mod_pattern()};
     file.song_length = 0;
     appended = write_mod(file);
     appended.push_back(0);

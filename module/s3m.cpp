@@ -109,10 +109,19 @@ void settle_loop(module_sample &sample) {
 // A sample's data may end early (a cut last sample is common): the frames
 // that are there are loaded and `length` shrinks to them. A stereo sample
 // stores its left channel first; only that one is read.
-i32 load_sample_data(byte_reader &file, size_t data_offset, bool unsigned_samples, module_sample &sample) {
+// Trackers store every sample's data once, so all samples together read no
+// more bytes than the file has; `data_budget` holds what is left of that.
+// Without it, slots whose headers all point at one large data area would
+// copy the file over and over (255 times at most, but gigabytes for a large
+// file). A slot past the budget is shortened as if its data ended early.
+i32 load_sample_data(byte_reader &file, size_t data_offset, bool unsigned_samples, size_t &data_budget,
+                     module_sample &sample) {
     size_t value_size = sample.is_16bit ? 2 : 1;
-    size_t frames_present = data_offset < file.size ? (file.size - data_offset) / value_size : 0;
+    size_t bytes_present = data_offset < file.size ? file.size - data_offset : 0;
+    if (bytes_present > data_budget) bytes_present = data_budget;
+    size_t frames_present = bytes_present / value_size;
     if (frames_present < sample.length) sample.length = static_cast<u32>(frames_present);
+    data_budget -= size_t{sample.length} * value_size;
     settle_loop(sample);
     if (sample.length == 0) return 0;
 
@@ -134,7 +143,7 @@ i32 load_sample_data(byte_reader &file, size_t data_offset, bool unsigned_sample
 }
 
 // Fills one instrument slot and its sample from the sample header at `header_offset`.
-i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigned_samples,
+i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigned_samples, size_t &data_budget,
                     module_instrument &instrument, module_sample &sample) {
     byte_reader file(image.data, image.size);
     instrument.fadeout = fadeout_none;
@@ -172,7 +181,7 @@ i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigne
         instrument.note_samples[note] = &sample;
         instrument.note_map[note] = static_cast<u8>(note);
     }
-    return load_sample_data(file, data_offset, unsigned_samples, sample);
+    return load_sample_data(file, data_offset, unsigned_samples, data_budget, sample);
 }
 
 // Decodes one packed pattern into a block already filled with "nothing".
@@ -287,8 +296,9 @@ i32 s3m_load(const u8 *data, i32 size, module_context *context) {
     context->samples = static_cast<module_sample *>(allocate(instrument_count, sizeof(module_sample)));
     if (!context->samples) return fail(context, -2);
     context->sample_count = static_cast<i32>(instrument_count);
+    size_t data_budget = file.size;
     for (u32 i = 0; i < instrument_count; ++i) {
-        i32 result = load_instrument(file, size_t{sample_pointers[i]} * 16, context->unsigned_samples,
+        i32 result = load_instrument(file, size_t{sample_pointers[i]} * 16, context->unsigned_samples, data_budget,
                                      context->instruments[i], context->samples[i]);
         if (result < 0) return fail(context, result);
     }

@@ -517,6 +517,27 @@ TEST(S3mLoader, SampleDataOffsetPastTheEndLeavesNoData) {
     EXPECT_EQ(sample.loop_start, 0xffffffffu);
 }
 
+TEST(S3mLoader, SlotsSharingOneDataAreaReadNoMoreThanTheFile) {
+    s3m_song song;
+    song.samples.resize(3);
+    song.samples[0] = sample_of(std::vector<uint8_t>(3000, 7));
+    for (int slot : {1, 2}) song.samples[slot].length = 3000;  // no data of their own
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(song, &layout);
+    for (int slot : {1, 2})
+        for (size_t segment = 13; segment < 16; ++segment)
+            file[layout.sample_headers[slot] + segment] = file[layout.sample_headers[0] + segment];
+    loaded_song loaded;
+    ASSERT_EQ(loaded.load(file), 0);
+    const module_sample *samples = loaded.context.samples;
+    EXPECT_EQ(samples[0].length, 3000u);
+    const size_t rest = file.size() - 3000;
+    EXPECT_EQ(samples[1].length, rest);
+    EXPECT_EQ(samples[2].length, 0u);
+    EXPECT_EQ(samples[2].data, nullptr);
+    EXPECT_EQ(static_cast<const u8 *>(samples[1].data)[rest - 1], 7 ^ 0x80);
+}
+
 TEST(S3mLoader, LoopsOutsideTheDataAreMended) {
     s3m_song song;
     s3m_sample past_end = sample_of(bytes_counting(50), 1);

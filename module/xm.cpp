@@ -29,9 +29,11 @@ constexpr size_t name_length = 22;
 constexpr u32 max_kept_channels = module_max_channels - 1;
 // Orders are bytes, so patterns past 256 can never play.
 constexpr u32 max_patterns = 256;
-// FastTracker II writes 1..256 rows; later editors go up to 1024. Anything
-// else is a damaged header, and the bound keeps empty patterns cheap.
+// FastTracker II writes 1..256 rows and later editors up to 1024. A stored 0
+// is read as the editors' default of 64 rows; rows past 1024 are dropped, which
+// also keeps a damaged header from costing much memory for an empty pattern.
 constexpr u32 max_rows = 1024;
+constexpr u32 rows_when_zero = 64;
 // Cells name instruments by a byte and keymaps name samples by a byte: more
 // than 256 of either cannot be reached and only marks a damaged header.
 constexpr u32 max_instruments = 256;
@@ -248,7 +250,9 @@ i32 load_patterns(byte_reader &file, u32 file_channels, module_context *context)
         file.skip(1);
         u32 rows = file.u16le();
         u32 packed_size = file.u16le();
-        if (file.failed || rows < 1 || rows > max_rows) return -1;
+        if (file.failed) return -1;
+        if (rows == 0) rows = rows_when_zero;
+        if (rows > max_rows) rows = max_rows;
 
         size_t cell_count = static_cast<size_t>(rows) * context->channel_count;
         module_cell *cells = static_cast<module_cell *>(std::malloc(cell_count * sizeof(module_cell)));

@@ -34,6 +34,8 @@ std::string test_name(const std::string &file_name) {
 
 }  // namespace
 
+void PrintTo(const corpus_module &module, std::ostream *out) { *out << (module.path.empty() ? module.name : module.path); }
+
 std::vector<corpus_module> debian_modules() {
     std::vector<corpus_module> modules;
     for (const debian_package &package : debian_packages) {
@@ -79,6 +81,15 @@ peer_pass play_openmpt_first_pass(const std::vector<u8> &image) {
     // is the start of the next pass, not part of this one.
     if (pass.rows.size() > 1) pass.rows.pop_back();
     return pass;
+}
+
+std::vector<int16_t> render_xmp(const std::vector<u8> &image, uint64_t frames) {
+    std::vector<int16_t> pcm;
+    xmp_player player;
+    if (!player.open(image.data(), image.size())) return pcm;
+    pcm.resize(2 * frames);
+    if (player.render(pcm.data(), frames) != frames) pcm.clear();
+    return pcm;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct corpus_module {
     u32 format_id;        // the format the file is in
     std::string name;     // test name: file name with '_' for anything but letters and digits
 };
+
+// Test parameters print as their file name.
+void PrintTo(const corpus_module &module, std::ostream *out);
 
 // Every module of heroes-sound-tracks (XM), gl-117-data (S3M) and
 // freedroid-data (MOD), in a stable order. A package that is missing appears
@@ -42,6 +46,9 @@ struct peer_pass {
 };
 
 peer_pass play_openmpt_first_pass(const std::vector<u8> &image);
+
+// The first `frames` frames as libxmp plays them (nearest neighbour); empty when it refuses the module.
+std::vector<int16_t> render_xmp(const std::vector<u8> &image, uint64_t frames);
 
 // Our side: a started session on the image, or a failed test (load result in the message).
 // The trace and render run over `frames` output frames.

@@ -9,6 +9,14 @@
 
 #include "player_internal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define AMBREL_SHUFFLE_MIXER 1
+#endif
+
 namespace {
 
 constexpr u32 fraction_bits = 10;
@@ -107,8 +115,8 @@ bool step_across_boundary(voice_state &voice) {
     return true;
 }
 
-// Sample value scaled to 16 bits, as a wrapping 32-bit quantity; the gains of 8-bit
-// data carry the factor 256 instead (see channel_gains), so the value is used as stored.
+// Sample value as stored, as a wrapping 32-bit quantity; the scalar paths give the
+// gains of 8-bit data the factor 256 that scales such values to 16 bits.
 template <typename Sample>
 inline u32 raw_value(const Sample *data, u32 frame) {
     return static_cast<u32>(static_cast<i32>(data[frame]));
@@ -136,13 +144,103 @@ void mix_span(const Sample *data, u32 position, u32 step, u32 count, u32 *accumu
 }
 
 struct channel_gains {
-    u32 left;   // mono: the whole gain
-    u32 right;  // unused in mono
+    u32 left;   // 0..64 for volumes in range; mono: the whole gain
+    u32 right;  // 0..64 for volumes in range; unused in mono
 };
+
+#ifdef AMBREL_SHUFFLE_MIXER
+// Eight stereo frames at a time for steps of at most two frames: their reads then fall
+// within a window of `window_frames` consecutive frames of data (8 for steps up to one
+// frame, else 16), which one or two loads bring in and byte shuffles spread over the
+// eight output frames (8-bit data lands in the high byte, which is the factor 256); one
+// multiply-add per two frames forms both sides' products. Stops before a block whose
+// window would reach past the data. Returns the blocks mixed.
+template <typename Sample, bool forward, u32 window_frames>
+__attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32 length, u32 position, u32 step,
+                                                         u32 blocks, u32 *accumulators, channel_gains gains) {
+    // Offsets of the eight reads from the window's first frame are (fraction of the
+    // lowest position + lane distance) >> 10, at most 1023 + 7 * 2048: 16-bit lanes suffice.
+    i16 lane_distance[8];
+    for (u32 lane = 0; lane < 8; ++lane) lane_distance[lane] = static_cast<i16>((forward ? lane : 7 - lane) * step);
+    const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lane_distance));
+    const __m128i pair_gains = _mm_setr_epi16(static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0,
+                                              static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0);
+    u32 block = 0;
+    for (; block < blocks; ++block) {
+        u32 lowest_position = forward ? position : position - 7 * step;
+        u32 window_start = lowest_position >> fraction_bits;
+        if (window_start + window_frames > length) break;
+        __m128i fraction = _mm_set1_epi16(static_cast<i16>(lowest_position & ((1u << fraction_bits) - 1)));
+        __m128i offsets = _mm_srli_epi16(_mm_add_epi16(fraction, distances), fraction_bits);
+        __m128i values;
+        if constexpr (sizeof(Sample) == 2) {
+            const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
+            __m128i control = _mm_add_epi16(_mm_mullo_epi16(offsets, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
+            if constexpr (window_frames == 8) {
+                values = _mm_shuffle_epi8(_mm_loadu_si128(window), control);
+            } else {
+                // Bytes 16 to 31 come from the second half; a set top bit makes a shuffle give 0.
+                __m128i low_control = _mm_or_si128(control, _mm_cmpgt_epi8(control, _mm_set1_epi8(15)));
+                __m128i high_control = _mm_sub_epi8(control, _mm_set1_epi8(16));
+                values = _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(window), low_control),
+                                      _mm_shuffle_epi8(_mm_loadu_si128(window + 1), high_control));
+            }
+        } else {
+            __m128i control = _mm_or_si128(_mm_slli_epi16(offsets, 8), _mm_set1_epi16(0x0080));
+            const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
+            values = _mm_shuffle_epi8(window_frames == 8 ? _mm_loadl_epi64(window) : _mm_loadu_si128(window), control);
+        }
+        __m128i pairs_low = _mm_unpacklo_epi16(values, values);
+        __m128i pairs_high = _mm_unpackhi_epi16(values, values);
+        __m128i quads[4] = {_mm_unpacklo_epi32(pairs_low, pairs_low), _mm_unpackhi_epi32(pairs_low, pairs_low),
+                            _mm_unpacklo_epi32(pairs_high, pairs_high), _mm_unpackhi_epi32(pairs_high, pairs_high)};
+        for (i32 quad = 0; quad < 4; ++quad) {
+            __m128i *target = reinterpret_cast<__m128i *>(accumulators + 4 * quad);
+            _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(quads[quad], pair_gains)));
+        }
+        accumulators += 16;
+        position = forward ? position + 8 * step : position - 8 * step;
+    }
+    return block;
+}
+
+bool shuffle_mixer_available() { return __builtin_cpu_supports("ssse3"); }
+#endif
+
+// 8-bit values count 256 times their stored value.
+template <typename Sample>
+constexpr u32 sample_scale = sizeof(Sample) == 1 ? 256 : 1;
+
+// Mixes a span of frames known to stay inside the data and clear of boundaries.
+template <typename Sample, bool stereo, bool forward>
+void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
+    const Sample *data = static_cast<const Sample *>(voice.data);
+    u32 position = voice.position;
+    u32 done = 0;
+#ifdef AMBREL_SHUFFLE_MIXER
+    if constexpr (stereo) {
+        constexpr u32 frame_step = 1u << fraction_bits;
+        if (shuffle_mixer && voice.step <= 2 * frame_step && gains.left <= 32767 && gains.right <= 32767) {
+            u32 blocks = voice.step <= frame_step
+                             ? mix_blocks_of_eight<Sample, forward, 8>(data, voice.length, position, voice.step,
+                                                                       span / 8, accumulators, gains)
+                             : mix_blocks_of_eight<Sample, forward, 16>(data, voice.length, position, voice.step,
+                                                                        span / 8, accumulators, gains);
+            done = 8 * blocks;
+            position = forward ? position + done * voice.step : position - done * voice.step;
+        }
+    }
+#else
+    (void)shuffle_mixer;
+#endif
+    mix_span<Sample, stereo, forward>(data, position, voice.step, span - done,
+                                      accumulators + done * (stereo ? 2 : 1), gains.left * sample_scale<Sample>,
+                                      gains.right * sample_scale<Sample>);
+}
 
 // Runs one voice through `frames` frames into the accumulators.
 template <typename Sample, bool stereo>
-void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains) {
+void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
     const Sample *data = static_cast<const Sample *>(voice.data);
     constexpr u32 values_per_frame = stereo ? 2 : 1;
     bool silent = gains.left == 0 && gains.right == 0;
@@ -153,11 +251,9 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
             if (!silent) {
                 u32 *target = accumulators + frame * values_per_frame;
                 if (voice.forward)
-                    mix_span<Sample, stereo, true>(data, voice.position, voice.step, span, target, gains.left,
-                                                   gains.right);
+                    mix_clear_span<Sample, stereo, true>(voice, span, target, gains, shuffle_mixer);
                 else
-                    mix_span<Sample, stereo, false>(data, voice.position, voice.step, span, target, gains.left,
-                                                    gains.right);
+                    mix_clear_span<Sample, stereo, false>(voice, span, target, gains, shuffle_mixer);
             }
             if (voice.forward)
                 voice.position += span * voice.step;
@@ -171,10 +267,9 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
         if (!silent) {
             u32 read_frame = voice.position >> fraction_bits;
             if (read_frame >= voice.length) read_frame = voice.length - 1;
-            u32 value = raw_value(data, read_frame);
-            u32 *target = accumulators + frame * values_per_frame;
-            target[0] += gains.left * value;
-            if constexpr (stereo) target[1] += gains.right * value;
+            mix_span<Sample, stereo, true>(data, read_frame << fraction_bits, 0, 1,
+                                           accumulators + frame * values_per_frame, gains.left * sample_scale<Sample>,
+                                           gains.right * sample_scale<Sample>);
         }
         ++frame;
         if (!step_across_boundary(voice)) break;
@@ -188,7 +283,7 @@ u32 master_factor(const module_context &context, const module_channel &channel) 
     return product >> 18;
 }
 
-channel_gains gains_for(const module_channel &channel, u32 master, bool stereo, bool eight_bit_data) {
+channel_gains gains_for(const module_channel &channel, u32 master, bool stereo) {
     u32 gain = static_cast<u32>(channel.volume_envelope_value) * channel.volume * master / 4096u;
     channel_gains gains{gain, 0};
     if (stereo) {
@@ -199,10 +294,6 @@ channel_gains gains_for(const module_channel &channel, u32 master, bool stereo, 
         gains.left = (64 - right_share) * gain / 64;
         gains.right = right_share * gain / 64;
     }
-    if (eight_bit_data) {
-        gains.left <<= 8;
-        gains.right <<= 8;
-    }
     return gains;
 }
 
@@ -211,20 +302,20 @@ bool is_audible(const module_channel &channel) {
            channel.voice_sample && channel.voice_sample->data && channel.voice_sample->length > 0;
 }
 
-void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u32 *accumulators) {
+void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u32 *accumulators,
+                 bool shuffle_mixer) {
     voice_state voice = voice_for(channel);
-    bool eight_bit = !channel.voice_sample->is_16bit;
-    channel_gains gains = gains_for(channel, master, stereo, eight_bit);
-    if (eight_bit) {
+    channel_gains gains = gains_for(channel, master, stereo);
+    if (!channel.voice_sample->is_16bit) {
         if (stereo)
-            mix_voice<i8, true>(voice, frames, accumulators, gains);
+            mix_voice<i8, true>(voice, frames, accumulators, gains, shuffle_mixer);
         else
-            mix_voice<i8, false>(voice, frames, accumulators, gains);
+            mix_voice<i8, false>(voice, frames, accumulators, gains, shuffle_mixer);
     } else {
         if (stereo)
-            mix_voice<i16, true>(voice, frames, accumulators, gains);
+            mix_voice<i16, true>(voice, frames, accumulators, gains, shuffle_mixer);
         else
-            mix_voice<i16, false>(voice, frames, accumulators, gains);
+            mix_voice<i16, false>(voice, frames, accumulators, gains, shuffle_mixer);
     }
     channel.position = voice.position;
     channel.forward = voice.forward ? 1 : 0;
@@ -248,7 +339,21 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
     bool is_signed = flags & output_flag_signed;
     if (flags & output_flag_16bit) {
         u16 sign_flip = is_signed ? 0 : 0x8000;
-        for (u32 i = 0; i < count; ++i) {
+        u32 i = 0;
+#if defined(__SSE2__)
+        if constexpr (std::endian::native == std::endian::little) {
+            // A saturating pack is the clamp to 16 bits.
+            const __m128i flip = _mm_set1_epi16(static_cast<i16>(sign_flip));
+            for (; i + 8 <= count; i += 8) {
+                __m128i low = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(accumulators + i)), 8);
+                __m128i high =
+                    _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(accumulators + i + 4)), 8);
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(output + 2 * i),
+                                 _mm_xor_si128(_mm_packs_epi32(low, high), flip));
+            }
+        }
+#endif
+        for (; i < count; ++i) {
             i32 sample = clamp_sample(accumulators[i] >> 8, -32768, 32767);
             store_16bit(output + 2 * i, static_cast<u16>(sample) ^ sign_flip);
         }
@@ -264,7 +369,7 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
 u32 output_channels(u32 flags) { return (flags & output_flag_stereo) ? 2 : 1; }
 u32 output_sample_bytes(u32 flags) { return (flags & output_flag_16bit) ? 2 : 1; }
 
-void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames) {
+void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames, bool shuffle_mixer) {
     bool stereo = flags & output_flag_stereo;
     u32 values = frames * output_channels(flags);
     std::memset(context.mix_buffer, 0, values * sizeof(i32));
@@ -274,7 +379,7 @@ void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames) {
     for (i32 index = 0; index < mixed_channels - 1; ++index) {
         module_channel &channel = context.channels[index];
         if (!is_audible(channel)) continue;
-        mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators);
+        mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, shuffle_mixer);
     }
     convert(context.mix_buffer, values, flags, output);
 }
@@ -302,9 +407,15 @@ i32 mix_run(module_context *context, u32 flags, void *output, i32 frames) {
         return frames;
     }
     u32 frame_bytes = output_channels(flags) * output_sample_bytes(flags);
+#ifdef AMBREL_SHUFFLE_MIXER
+    bool shuffle_mixer = shuffle_mixer_available();
+#else
+    bool shuffle_mixer = false;
+#endif
     for (i32 done = 0; done < frames;) {
         i32 chunk = frames - done < capacity ? frames - done : capacity;
-        mix_chunk(*context, flags, target + static_cast<u32>(done) * frame_bytes, static_cast<u32>(chunk));
+        mix_chunk(*context, flags, target + static_cast<u32>(done) * frame_bytes, static_cast<u32>(chunk),
+                  shuffle_mixer);
         done += chunk;
     }
     return frames;

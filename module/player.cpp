@@ -102,7 +102,8 @@ void row_pass_channel(module_context *context, i32 channel_index, const module_c
         u32 period = channel->period;
         u8 pan = channel->pan;
         u8 volume = channel->volume;
-        if (start_note(context, channel_index, cell->note, (u8)cell->instrument, cell->volume))
+        // The mask has 32 bits; a 33rd column is the global one, which is never heard.
+        if (start_note(context, channel_index, cell->note, (u8)cell->instrument, cell->volume) && channel_index < 32)
             *note_mask |= 1u << channel_index;
         if (result & row_keep_position) channel->position = position;
         if (result & row_keep_period) {

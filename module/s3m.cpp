@@ -147,6 +147,10 @@ i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigne
                     module_instrument &instrument, module_sample &sample) {
     byte_reader file(image.data, image.size);
     instrument.fadeout = fadeout_none;
+    for (size_t note = 0; note < 256; ++note) instrument.note_map[note] = static_cast<u8>(note);
+    // A slot without sample still gets a well-formed empty sample record.
+    sample.panning = 255;
+    settle_loop(sample);
     // Offset 0 is the song header itself, never a sample header: trackers write
     // a zero parapointer for a slot they left empty.
     if (header_offset == 0) return 0;
@@ -156,7 +160,7 @@ i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigne
     if (type != sample_type_pcm) return 0;
     if (!file.matches(header_offset + 76, "SCRS", 4)) return -1;
 
-    file.seek(header_offset + 13);
+    file.seek(header_offset + 13);  // memory segment: high byte, then the low word
     u32 segment_high = file.u8le();
     u32 segment_low = file.u16le();
     size_t data_offset = ((size_t{segment_high} << 16) | segment_low) * 16;
@@ -169,18 +173,12 @@ i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigne
     sample.looped = flags & 1;
     sample.is_stereo = (flags >> 1) & 1;
     sample.is_16bit = (flags >> 2) & 1;
-    sample.ping_pong = 0;
-    sample.relative_note = 0;
-    sample.panning = 255;
     sample.default_c_rate = file.u32le();
     sample.c_rate = sample.default_c_rate;
     file.seek(header_offset + 48);
     file.bytes(instrument.name, sizeof instrument.name);
 
-    for (size_t note = 0; note < 256; ++note) {
-        instrument.note_samples[note] = &sample;
-        instrument.note_map[note] = static_cast<u8>(note);
-    }
+    for (module_sample *&note_sample : instrument.note_samples) note_sample = &sample;
     return load_sample_data(file, data_offset, unsigned_samples, data_budget, sample);
 }
 

@@ -99,7 +99,7 @@ bool seek_to(byte_reader &file, u64 offset) {
 
 // A reader confined to `count` bytes at `offset`, so that cell decoding cannot
 // run into the next pattern: cells past the packed data read as zeros, that is
-// empty. Null when the region does not lie inside the file.
+// empty. False when the region does not lie inside the file.
 bool region_reader(const byte_reader &file, u64 offset, u64 count, byte_reader &region) {
     if (offset > file.size || count > file.size - offset) return false;
     region = byte_reader(file.data + offset, static_cast<size_t>(count));

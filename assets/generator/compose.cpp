@@ -15,7 +15,9 @@ namespace demo {
 
 namespace {
 
-enum channel_index { kick_ch, snare_ch, hat_ch, bass_ch, lead_ch, pluck_ch, pad_low_ch, pad_high_ch, channel_total };
+// MOD pans its channels right, left, left, right (S3M copies that): the kick
+// sits opposite the bass, the lead opposite the pluck.
+enum channel_index { kick_ch, bass_ch, hat_ch, lead_ch, snare_ch, pad_low_ch, pluck_ch, pad_high_ch, channel_total };
 enum instrument_number { kick = 1, snare, hihat, bass, lead, pluck, pad };
 
 constexpr uint8_t drum_note = 0x50;  // drums sound at their synthesis rate one octave up
@@ -265,11 +267,11 @@ void intro(composer &score) {
     score.apply(p, 0, kick_ch, effect::set_speed, 6);
     score.apply(p, 0, snare_ch, effect::set_tempo, 125);
     pads(score, p, main_progression);
-    // The pads swell in over the first bar.
-    score.at(p, 0, pad_low_ch).volume = 12;
-    score.at(p, 0, pad_high_ch).volume = 12;
-    score.apply_rows(p, 1, 11, pad_low_ch, effect::volume_slide, 0x10);
-    score.apply_rows(p, 1, 11, pad_high_ch, effect::volume_slide, 0x10);
+    // The pads swell in over the first bar, up to about their own volume.
+    score.at(p, 0, pad_low_ch).volume = 6;
+    score.at(p, 0, pad_high_ch).volume = 6;
+    score.apply_rows(p, 1, 12, pad_low_ch, effect::fine_volume_up, 2);
+    score.apply_rows(p, 1, 12, pad_high_ch, effect::fine_volume_up, 2);
     plucks(score, p, main_progression);
     hihats(score, p, 16, 63);
     score.pitched(p, 16, bass_ch, bass, "F2");
@@ -322,9 +324,11 @@ void bridge(composer &score) {
         if (base + 10 < 56) score.play(p, base + 10, kick_ch, kick, drum_note);
         if (base + 8 < 56) score.play(p, base + 8, snare_ch, snare, drum_note);
     }
-    // Bar 3 plays twice; the pattern ends after half of bar 4.
+    // Bar 3 plays twice; the pattern ends after half of bar 4. Both loop
+    // commands share a channel: ProTracker and FastTracker keep the loop
+    // start per channel.
     score.apply(p, 32, kick_ch, effect::pattern_loop, 0);
-    score.apply(p, 47, snare_ch, effect::pattern_loop, 1);
+    score.apply(p, 47, kick_ch, effect::pattern_loop, 1);
     score.apply(p, 55, kick_ch, effect::pattern_break, 0);
 
     score.melody(p, 0, "F5 - - - A5 - - - G5 - F5 - E5 - D5 -");

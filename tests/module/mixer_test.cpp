@@ -460,6 +460,26 @@ TEST(MixerReference, RandomVoicesMatchBitForBit) {
     }
 }
 
+TEST(MixerReference, EveryPanAndPanEnvelopeValue) {
+    mix_song song;
+    song.context->channel_count = 3;
+    module_sample &bytes = song.add_sample(false, ramp(40, 3), 0, 0, false, false);
+    module_sample &words = song.add_sample(true, ramp(40, -800), 5, 40, true, true);
+    for (u32 pan = 0; pan < 256; ++pan) {
+        for (u32 pan_envelope = 0; pan_envelope <= 64; ++pan_envelope) {
+            for (i32 index = 0; index < 2; ++index) {
+                module_channel &channel = song.play(index, index == 0 ? bytes : words);
+                channel.pan = static_cast<u8>(pan);
+                channel.pan_envelope_value = static_cast<u8>(pan_envelope);
+                channel.volume = static_cast<u8>(pan_envelope);
+                channel.step = 700 + 37 * static_cast<u32>(index);
+            }
+            expect_same_as_reference(song, stereo_16bit_signed, 21, pan * 100 + pan_envelope);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
 TEST(MixerReference, DamagedVolumesWrapInsteadOfOverflowing) {
     // Volumes past 64 from a damaged file: the accumulators wrap in 32 bits, as the
     // reference's do; the sanitizers check that nothing overflows a signed value.

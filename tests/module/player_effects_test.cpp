@@ -112,7 +112,9 @@ TEST(PlayerEffects, VibratoOffsetsFollowTheSineAndEndAtTheNextRow) {
     song.begin();
     auto offset = [&] { return (long long)song.channel(0).period_offset; };
     EXPECT_EQ(row_trace(song, [&] {
-                  if (song.context->tick == 5) EXPECT_EQ(song.channel(0).step, amiga_step(1712 + 63));
+                  if (song.context->tick == 5) {
+                      EXPECT_EQ(song.channel(0).step, amiga_step(1712 + 63));
+                  }
                   return offset();
               }),
               (trace{0, 0, 24, 45, 58, 63}));
@@ -414,7 +416,9 @@ TEST(PlayerEffects, S3mRetriggerCountsTheFirstTick) {
         } else {
             EXPECT_EQ(restarted, (trace{0, 0, 1, 0, 0, 1})) << param;
         }
-        if (param == 0x63) EXPECT_EQ(volumes, (trace{60, 60, 40, 40, 40, 26}));
+        if (param == 0x63) {
+            EXPECT_EQ(volumes, (trace{60, 60, 40, 40, 40, 26}));
+        }
     }
 }
 

@@ -102,6 +102,15 @@ TEST(PlayerRender, HookSeesTheChannelsThatStartedNotesDuringTheCall) {
     EXPECT_EQ(masks, (std::vector<u32>{0, 0, 0, 0, 0, 0b101, 0, 0, 0, 0, 0}));
 }
 
+TEST(PlayerRender, NoteInTheThirtyThirdColumnLeavesTheMaskAlone) {
+    test_song song(32, {4}, {0});
+    song.note(0, 0, 31, packed(4, 0), 1);
+    song.note(0, 0, 32, packed(4, 0), 1);  // the global column, only in a damaged song
+    song.start();
+    song.enter_first_row();
+    EXPECT_EQ(song.context->new_note_mask, 1u << 31);
+}
+
 TEST(PlayerRender, InitialTempoBelow32PlaysAt125) {
     test_song song(1, {4}, {0});
     song.context->initial_tempo = 20;

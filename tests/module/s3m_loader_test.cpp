@@ -426,19 +426,39 @@ TEST(S3mLoader, SlotsWithoutSampleStayEmpty) {
         EXPECT_EQ(instrument.volume_envelope.enabled, 0);
         EXPECT_EQ(instrument.panning_envelope.enabled, 0);
         EXPECT_EQ(instrument.name[0], 0) << slot;
+        EXPECT_EQ(instrument.note_map[0x4b], 0x4b);
         EXPECT_EQ(sample.length, 0u) << slot;
         EXPECT_EQ(sample.data, nullptr) << slot;
+        // Shaped like any sample of length 0 without loop.
+        EXPECT_EQ(sample.looped, 0);
+        EXPECT_EQ(sample.loop_start, 0xffffffffu);
+        EXPECT_EQ(sample.loop_end, 0xffffffffu);
+        EXPECT_EQ(sample.panning, 255);
     }
     EXPECT_EQ(loaded.context.samples[2].length, 3u);
 }
 
-TEST(S3mLoader, PcmSlotWithoutScrsIsRefused) {
+TEST(S3mLoader, BrokenSampleHeadersAreRefused) {
     s3m_song song;
     song.samples = {sample_of({1, 2, 3}), sample_of({4, 5})};
     song.samples[1].signature = "SCRI";
-    loaded_song loaded;
-    EXPECT_EQ(loaded.load(write_s3m(song)), -1);
-    expect_empty_record(loaded.context);
+    loaded_song wrong_signature;
+    EXPECT_EQ(wrong_signature.load(write_s3m(song)), -1);
+    expect_empty_record(wrong_signature.context);
+
+    song.samples[1].signature = "SCRS";
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(song, &layout);
+    file[layout.sample_pointers + 3] = 0xf0;  // second header far past the end
+    loaded_song header_missing;
+    EXPECT_EQ(header_missing.load(file), -1);
+    expect_empty_record(header_missing.context);
+
+    // A header cut inside itself lacks its signature.
+    file = write_s3m(song, &layout);
+    file.resize(layout.sample_headers[1] + 60);
+    loaded_song header_cut;
+    EXPECT_EQ(header_cut.load(file), -1);
 }
 
 TEST(S3mLoader, ShortSampleDataShortensTheSample) {

@@ -9,6 +9,8 @@ NATIVE := build/native
 ASAN := build/asan
 FUZZ := build/fuzz
 DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
+# The demo songs last about 32 s; one pass of each.
+DEMO_SECONDS ?= 32
 DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
 
 .PHONY: all deps build test test-native test-asan fuzz fuzz-smoke fuzz-corpus demo clean
@@ -50,8 +52,13 @@ fuzz-smoke: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 fuzz: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds
 
+# Renders each demo song to out/NAME.wav through the same calls the module
+# input makes, and prints its format, channels, duration, peak and RMS level.
 demo: build
-	@for f in $(DEMO_SONGS); do echo "== $$f"; $(NATIVE)/bin/ambrel info $$f || exit 1; done
+	@status=0; for f in $(DEMO_SONGS); do \
+	  if [ -f $$f ]; then $(NATIVE)/bin/ambrel render $$f --seconds $(DEMO_SECONDS) || status=1; \
+	  else echo "$$f is missing: the demo songs are written by $(NATIVE)/bin/make-demo-songs assets" >&2; status=1; fi; \
+	done; exit $$status
 
 clean:
 	rm -rf build out

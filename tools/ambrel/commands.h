@@ -6,15 +6,46 @@
 #include <vector>
 
 #include "module.h"
+#include "module_session.h"
 
 typedef std::vector<std::string> argument_list;
 
 int command_info(const argument_list &arguments);
+int command_render(const argument_list &arguments);
+int command_trace(const argument_list &arguments);
+int command_bench(const argument_list &arguments);
 
 // Reads a whole file. On failure prints "FILE: reason" to standard error and
 // returns false.
 bool read_whole_file(const std::string &path, std::vector<u8> &contents);
 
-// Loads a module into a zeroed context; on failure prints
-// "FILE: Unsupported file format" (or the allocation failure) and returns the exit status.
-int load_module_file(const std::string &path, module_context &context);
+// Reads and loads a module into a fresh session; on failure prints
+// "FILE: Unsupported file format" (or why the file could not be read) and
+// returns the exit status (2 unreadable, 1 not loadable); 0 on success.
+int load_module_file(const std::string &path, module_session &session);
+
+// "MOD", "S3M", "XM" or "unknown".
+const char *format_name(u32 format_id);
+
+// Options shared by the rendering commands: FILE... [-o OUT] [--seconds N] [--rounds N].
+struct command_options {
+    std::vector<std::string> files;
+    std::string output;  // -o value; empty when not given
+    double seconds = 0;  // --seconds, > 0
+    int rounds = 0;      // --rounds, > 0
+};
+
+// Which options a command takes besides its files.
+enum option_flags : unsigned {
+    option_output = 1,
+    option_seconds = 2,
+    option_rounds = 4,
+};
+
+// Parses the arguments into `options` (whose fields hold the defaults). On a
+// problem prints it and the usage to standard error and returns false.
+bool parse_command_options(const argument_list &arguments, unsigned accepted, const char *usage,
+                           command_options &options);
+
+// Output frames in `seconds` at the module output rate, rounded to the nearest frame.
+uint64_t seconds_to_frames(double seconds);

@@ -23,15 +23,10 @@ bool read_whole_file(const std::string &path, std::vector<u8> &contents) {
     return true;
 }
 
-int load_module_file(const std::string &path, module_context &context) {
+int load_module_file(const std::string &path, module_session &session) {
     std::vector<u8> image;
     if (!read_whole_file(path, image)) return 2;
-    std::memset(&context, 0, sizeof context);
-    if (image.size() > 0x7fffffff) {
-        std::fprintf(stderr, "%s: File too large\n", path.c_str());
-        return 1;
-    }
-    i32 result = module_load(image.data(), static_cast<i32>(image.size()), &context);
+    i32 result = session.load(image.data(), image.size());
     if (result == -2) {
         std::fprintf(stderr, "%s: Out of memory\n", path.c_str());
         return 1;
@@ -41,4 +36,13 @@ int load_module_file(const std::string &path, module_context &context) {
         return 1;
     }
     return 0;
+}
+
+const char *format_name(u32 format_id) {
+    switch (format_id) {
+    case module_format_mod: return "MOD";
+    case module_format_s3m: return "S3M";
+    case module_format_xm: return "XM";
+    default: return "unknown";
+    }
 }

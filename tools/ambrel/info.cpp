@@ -5,15 +5,6 @@
 
 namespace {
 
-const char *format_name(u32 format_id) {
-    switch (format_id) {
-    case module_format_mod: return "MOD";
-    case module_format_s3m: return "S3M";
-    case module_format_xm: return "XM";
-    default: return "unknown";
-    }
-}
-
 // Names may fill their field without a terminator.
 std::string field_text(const char *field, size_t width) {
     size_t length = 0;
@@ -38,8 +29,9 @@ int command_info(const argument_list &arguments) {
         std::fprintf(stderr, "usage: ambrel info FILE\n");
         return 2;
     }
-    module_context context;
-    if (int status = load_module_file(arguments[0], context)) return status;
+    module_session session;
+    if (int status = load_module_file(arguments[0], session)) return status;
+    const module_context &context = session.context();
     std::printf("format: %s\n", format_name(context.format_id));
     std::printf("title: %s\n", field_text(context.title, sizeof context.title).c_str());
     std::printf("channels: %d\n", context.channel_count - 1);
@@ -50,6 +42,5 @@ int command_info(const argument_list &arguments) {
     std::printf("speed: %u\n", context.initial_speed);
     std::printf("tempo: %u\n", context.initial_tempo);
     for (int s = 0; s < context.sample_count; ++s) print_sample(s + 1, context.samples[s]);
-    module_free(&context);
     return 0;
 }

@@ -5,12 +5,13 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 SMOKE_FUZZ_SECONDS ?= 60
 NATIVE := build/native
+WIN32 := build/win32
 ASAN := build/asan
 FUZZ := build/fuzz
 DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
 DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
 
-.PHONY: all deps build test test-native test-asan fuzz fuzz-smoke demo clean
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke demo clean
 
 all: build
 
@@ -20,12 +21,18 @@ deps:
 build: deps
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(NATIVE) -j $(JOBS)
+	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN32) -j $(JOBS)
 
 test: build
-	@$(MAKE) --no-print-directory test-native test-asan fuzz-smoke
+	@$(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
+
+# The Windows tree's tests run under 32-bit Wine (scripts/wine-run, the tree's emulator).
+test-win32:
+	@cd $(WIN32) && ctest --output-on-failure -j $(JOBS)
 
 # The module tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

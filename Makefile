@@ -4,6 +4,7 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 SMOKE_FUZZ_SECONDS ?= 60
+CONFIG_FUZZ_SECONDS ?= 20
 NATIVE := build/native
 WIN32 := build/win32
 ASAN := build/asan
@@ -34,11 +35,11 @@ test-native:
 test-win32:
 	@cd $(WIN32) && ctest --output-on-failure -j $(JOBS)
 
-# The module tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The module and component tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DAMBREL_SANITIZE=ON -DAMBREL_TOOLS=OFF >/dev/null
-	@cmake --build $(ASAN) -j $(JOBS) --target module_tests
-	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS) -L module
+	@cmake --build $(ASAN) -j $(JOBS) --target module_tests component_tests
+	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS) -L 'module|component'
 
 $(FUZZ)/bin/fuzz_module_load: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBREL_FUZZ=ON >/dev/null
@@ -52,6 +53,7 @@ fuzz-corpus:
 
 fuzz-smoke: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(SMOKE_FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_config_records $(CONFIG_FUZZ_SECONDS) $(FUZZ)/config-corpus
 
 fuzz: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds

@@ -53,6 +53,9 @@ public:
     }
     service_ptr_t(const service_ptr_t& other) : service_ptr_t(other.object_) {}
     service_ptr_t(service_ptr_t&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    // A reference to a derived class serves as one to its base.
+    template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    service_ptr_t(const service_ptr_t<U>& other) : service_ptr_t(static_cast<T*>(other.get())) {}
     ~service_ptr_t() { reset(); }
     service_ptr_t& operator=(service_ptr_t other) noexcept {
         std::swap(object_, other.object_);

@@ -32,7 +32,6 @@ public:
 
     std::atomic<host_api*> api{nullptr};
     std::atomic<bool> services_initialised{false};
-    // Once up, always true: lets later parts tell "not yet started" from "already shut down".
     std::atomic<bool> services_were_initialised{false};
     std::mutex path_mutex;
     std::string path_;
@@ -53,6 +52,7 @@ host_api& host() {
 }
 
 bool host_services_initialised() { return client().services_initialised; }
+bool host_services_were_initialised() { return client().services_were_initialised; }
 
 std::string library_path() {
     std::lock_guard lock(client().path_mutex);

@@ -14,6 +14,9 @@ host_api& host();
 
 // True while the host reports its services initialised.
 bool host_services_initialised();
+// True once the host has reported its services initialised, also after they have ended again:
+// tells "not started yet" from "already shut down".
+bool host_services_were_initialised();
 
 // The component's file path and name as the host told them; empty until it has.
 std::string library_path();

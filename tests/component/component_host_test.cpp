@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "component/client.h"
 #include "component/console.h"
@@ -44,6 +45,32 @@ TEST_F(ComponentInHost, LifecycleLinesAppearOnlyWhileServicesAreUp) {
     EXPECT_EQ(console->lines(), (std::vector<std::string>{"kiv_ambrel component: on_init()", "while up",
                                                             "kiv_ambrel component: on_quit()"}));
     EXPECT_FALSE(ambrel::host_services_initialised());
+    EXPECT_TRUE(ambrel::host_services_were_initialised());
+}
+
+TEST_F(ComponentInHost, HostAnswersThreadAndShutdownQuestions) {
+    EXPECT_TRUE(host.is_main_thread());
+    bool elsewhere = true;
+    std::thread([&] { elsewhere = host.is_main_thread(); }).join();
+    EXPECT_FALSE(elsewhere);
+    EXPECT_FALSE(host.is_shutting_down());
+    host.stop();
+    EXPECT_TRUE(host.is_shutting_down());
+}
+
+TEST(HostExceptions, CarryTheirFixedTexts) {
+    EXPECT_STREQ(velmora_io::exception_io_unsupported_format().what(), "Unsupported file format");
+    EXPECT_STREQ(velmora_io::exception_io_bad_subsong_index().what(), "Unexpected subsong index");
+    EXPECT_STREQ(velmora_io::exception_io_data().what(), "Unsupported format or corrupted file");
+    EXPECT_STREQ(velmora_io::exception_aborted().what(), "User abort");
+    EXPECT_STREQ(zorb::exception_not_implemented().what(), "Feature not implemented");
+    EXPECT_STREQ(zorb::exception_invalid_params().what(), "Invalid parameters");
+    EXPECT_STREQ(exception_service_not_found().what(), "Service not found");
+    EXPECT_STREQ(exception_service_duplicated().what(), "Service duplicated");
+    // Handlers may catch a family by its base.
+    EXPECT_THROW(throw velmora_io::exception_io_bad_subsong_index(), velmora_io::exception_io_data);
+    EXPECT_THROW(throw exception_service_duplicated(), zorb::exception);
+    EXPECT_STREQ(velmora_io::exception_io_data("Truncated pattern").what(), "Truncated pattern");
 }
 
 TEST_F(ComponentInHost, ClientAnswersVersionAndDebugFlag) {

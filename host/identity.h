@@ -1,5 +1,6 @@
 // Host service classes that identify a component and follow its lifecycle, and the console.
-// Each operation is called on the host's main thread unless it says otherwise.
+// Each operation is called on the host's main thread unless it says otherwise, and raises nothing;
+// text goes out through string objects owned by the caller.
 #pragma once
 
 #include <cstddef>

@@ -14,10 +14,8 @@ public:
     virtual size_t length() const = 0;
     // Replaces the content with `length` bytes of `text` (no terminating zero needed).
     virtual void set_string(const char* text, size_t length) = 0;
-    virtual void add_string(const char* text, size_t length) = 0;
 
     void set_string(const char* text) { set_string(text, std::strlen(text)); }
-    void add_string(const char* text) { add_string(text, std::strlen(text)); }
 
 protected:
     ~string_base() = default;
@@ -30,8 +28,6 @@ public:
     const char* get_ptr() const override { return text_.c_str(); }
     size_t length() const override { return text_.size(); }
     void set_string(const char* text, size_t length) override { text_.assign(text, length); }
-    void add_string(const char* text, size_t length) override { text_.append(text, length); }
-    using string_base::add_string;
     using string_base::set_string;
 
     const std::string& str() const { return text_; }

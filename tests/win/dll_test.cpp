@@ -83,6 +83,28 @@ TEST(ComponentDll, LifecycleLinesAndIdentity) {
     EXPECT_EQ(run.lines(), (lines_t{"kiv_ambrel component: on_init()", "kiv_ambrel component: on_quit()"}));
 }
 
+// Runs after a test that told the component its path: a fresh load must know nothing of it.
+TEST(ComponentDll, BeforeTheHostToldItsPathNameIsEmptyAndCheckFails) {
+    minihost::component_library library(component_path);
+    test_support::scratch_folder folder("dll-no-path");
+    minihost::host host(folder.file("config.bin"));
+    velmora_client* client = library.binding().entry(&host, library.binding().module);
+    service_ptr_t<componentversion> version;
+    service_ptr_t<component_installation_validator> validator;
+    for (service_factory_base* factory = client->get_service_list(); factory; factory = factory->get_next()) {
+        service_base* object = nullptr;
+        factory->instance_create(object);
+        auto service = service_ptr::adopt(object);
+        if (!version) version = service.query_as<componentversion>();
+        if (!validator) validator = service.query_as<component_installation_validator>();
+    }
+    ASSERT_TRUE(version && validator);
+    zorb::string8 name("stale");
+    version->file_name(name);
+    EXPECT_EQ(name.str(), "");
+    EXPECT_FALSE(validator->check_installation());
+}
+
 TEST(ComponentDll, InstallationCheckOnTheLoadedPath) {
     test_support::scratch_folder folder("dll-installation");
     component_run run(component_path, folder.file("config.bin"));

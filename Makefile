@@ -5,7 +5,9 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 SMOKE_FUZZ_SECONDS ?= 60
+CONFIG_FUZZ_SECONDS ?= 20
 NATIVE := build/native
+WIN32 := build/win32
 ASAN := build/asan
 FUZZ := build/fuzz
 DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
@@ -13,7 +15,7 @@ DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
 DEMO_SECONDS ?= 32
 DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
 
-.PHONY: all deps build test test-native test-asan fuzz fuzz-smoke fuzz-corpus demo clean
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo clean
 
 all: build
 
@@ -23,18 +25,24 @@ deps:
 build: deps
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(NATIVE) -j $(JOBS)
+	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN32) -j $(JOBS)
 
 test: build
-	@$(MAKE) --no-print-directory test-native test-asan fuzz-smoke
+	@$(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
-# The module tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The Windows tree's tests run under 32-bit Wine (scripts/wine-run, the tree's emulator).
+test-win32:
+	@cd $(WIN32) && ctest --output-on-failure -j $(JOBS)
+
+# The module and component tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DAMBREL_SANITIZE=ON -DAMBREL_TOOLS=OFF >/dev/null
-	@cmake --build $(ASAN) -j $(JOBS) --target module_tests
-	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS) -L module
+	@cmake --build $(ASAN) -j $(JOBS) --target module_tests component_tests
+	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS) -L 'module|component'
 
 $(FUZZ)/bin/fuzz_module_load: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBREL_FUZZ=ON >/dev/null
@@ -48,6 +56,7 @@ fuzz-corpus:
 
 fuzz-smoke: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(SMOKE_FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_config_records $(CONFIG_FUZZ_SECONDS) $(FUZZ)/config-corpus
 
 fuzz: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds

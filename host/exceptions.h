@@ -1,0 +1,18 @@
+// The host's failure kinds. They travel as C++ exceptions across the boundary between the
+// component and the host (both link the same C++ runtime DLLs), and the host catches them per operation.
+#pragma once
+
+#include "zorb/exception.h"
+
+namespace velmora_io {
+
+ZORB_DECLARE_EXCEPTION(exception_io, zorb::exception, "Generic I/O error");
+ZORB_DECLARE_EXCEPTION(exception_io_data, exception_io, "Unsupported format or corrupted file");
+ZORB_DECLARE_EXCEPTION(exception_io_unsupported_format, exception_io_data, "Unsupported file format");
+ZORB_DECLARE_EXCEPTION(exception_io_bad_subsong_index, exception_io_data, "Unexpected subsong index");
+ZORB_DECLARE_EXCEPTION(exception_aborted, zorb::exception, "User abort");
+
+}  // namespace velmora_io
+
+ZORB_DECLARE_EXCEPTION(exception_service_not_found, zorb::exception, "Service not found");
+ZORB_DECLARE_EXCEPTION(exception_service_duplicated, zorb::exception, "Service duplicated");

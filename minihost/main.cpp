@@ -1,0 +1,31 @@
+// minihost.exe: loads a component the way velmora does and shows what it offers.
+#include <cstdio>
+#include <iostream>
+
+#include "minihost/commands.h"
+#include "minihost/component_library.h"
+
+int main() {
+    minihost::command_options options;
+    std::string error;
+    if (!minihost::parse_command_line(minihost::command_line_arguments(), minihost::executable_directory(), options,
+                                      error)) {
+        std::fprintf(stderr, "minihost: %s\n%s", error.c_str(), minihost::usage_text);
+        return 2;
+    }
+    try {
+        minihost::component_library library(options.component_path);
+        minihost::host host(options.config_path);
+        host.add_service(console_receiver::class_guid, minihost::make_stdout_console());
+        host.start(library.binding());
+        if (options.command == "services")
+            minihost::list_services(host, std::cout);
+        else
+            minihost::print_about(host, std::cout);
+        host.stop();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "minihost: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
+}

@@ -13,3 +13,23 @@
 // Fatal stop for a programming error that ordinary input cannot reach: reports `what` and ends
 // the process. Never returns; any thread.
 extern "C" [[noreturn]] VELMORA_SHARED_API void uBugCheck(const char* what);
+
+#include <cstddef>
+
+#include "host/audio_chunk.h"
+#include "zorb/string.h"
+
+namespace audio_math {
+
+// destination[i] = source[i] × factor for `count` samples; source and destination may be the
+// same block. No clipping: results beyond ±1.0 stay as they are. Any thread.
+VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sample* destination,
+                              audio_sample factor);
+
+}  // namespace audio_math
+
+// Dialog text in UTF-8; UTF-16 only at the Windows call. `dialog` is an HWND. On the dialog's thread.
+// Sets the text of the control `id`; false when there is no such control.
+VELMORA_SHARED_API bool uSetDlgItemText(void* dialog, int id, const char* text);
+// The text of the control `id`; false, and `out` emptied, when there is no such control.
+VELMORA_SHARED_API bool uGetDlgItemText(void* dialog, int id, zorb::string_base& out);

@@ -1,0 +1,11 @@
+// Identifiers of the component's dialog templates and their controls.
+#pragma once
+
+#define IDD_DSP 101
+#define IDD_MYPREFERENCES 102
+
+#define IDC_STATIC -1
+#define IDC_BOGO1 1001
+#define IDC_BOGO2 1002
+#define IDC_SLIDER 1012
+#define IDC_SLIDER_LABEL 1013

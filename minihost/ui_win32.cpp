@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "minihost/preferences_window.h"
+#include "minihost/ui.h"
+
+namespace minihost {
+namespace {
+
+BOOL CALLBACK close_window(HWND window, LPARAM) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+void CALLBACK close_thread_windows(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EnumThreadWindows(GetCurrentThreadId(), close_window, 0);
+}
+
+}  // namespace
+
+void close_windows_after(double seconds) {
+    if (seconds > 0) SetTimer(nullptr, 0, UINT(seconds * 1000), close_thread_windows);
+}
+
+int show_preferences_window(host_api& api, double close_after_seconds) {
+    try {
+        CPreferencesWindow window(api);
+        window.create(true);
+        close_windows_after(close_after_seconds);
+        window.run_until_closed();
+        return 0;
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "minihost: %s\n", failure.what());
+        return 1;
+    }
+}
+
+}  // namespace minihost

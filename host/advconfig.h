@@ -27,6 +27,7 @@ class advconfig_branch : public advconfig_entry {
 public:
     static constexpr GUID class_guid = {0x0C7F42A8, 0xE93B, 0x4D16, {0xB5, 0x70, 0x2A, 0x8D, 0x61, 0xF4, 0x03, 0xEE}};
     using parent_t = advconfig_entry;
+    using service_class_t = advconfig_entry;
 };
 
 // Kinds of value an entry shown as text holds.
@@ -39,6 +40,7 @@ class advconfig_entry_string : public advconfig_entry {
 public:
     static constexpr GUID class_guid = {0x4B62E0F5, 0x17A9, 0x4C3D, {0x86, 0x1F, 0xD7, 0x35, 0x9C, 0x0A, 0x4E, 0x28}};
     using parent_t = advconfig_entry;
+    using service_class_t = advconfig_entry;
 
     virtual void value_text(zorb::string_base& out) = 0;
     // Takes a value typed by the user; an entry adjusts what it cannot hold rather than refusing.
@@ -51,6 +53,7 @@ class advconfig_entry_string_v2 : public advconfig_entry_string {
 public:
     static constexpr GUID class_guid = {0xD58C3A19, 0x6F04, 0x4E7B, {0x9B, 0x92, 0x0E, 0x4F, 0xC1, 0x68, 0x2D, 0xB3}};
     using parent_t = advconfig_entry_string;
+    using service_class_t = advconfig_entry;
 
     virtual void default_text(zorb::string_base& out) = 0;
     // Rewrites `text` as the value set_value_text would store for it.

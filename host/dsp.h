@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/abort.h"
-#include "host/audio_chunk.h"
+#include "host/records.h"
 #include "host/exceptions.h"
 #include "host/host_api.h"
 #include "host/service.h"
@@ -172,6 +172,7 @@ class dsp_entry_v2 : public dsp_entry {
 public:
     static constexpr GUID class_guid = {0x4F0C2E86, 0x97B3, 0x4D15, {0xB2, 0x48, 0x6A, 0xD1, 0x0E, 0x37, 0xF9, 0x02}};
     using parent_t = dsp_entry;
+    using service_class_t = dsp_entry;
 
     // Runs the dialog modally over `parent`, telling `callback` every change as it happens.
     virtual void edit_preset_live(const dsp_preset& preset, host_window parent, preset_edit_callback& callback) = 0;

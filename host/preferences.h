@@ -60,6 +60,7 @@ class preferences_page_v3 : public preferences_page {
 public:
     static constexpr GUID class_guid = {0x2D94F0B8, 0x6A1C, 0x4F35, {0xA7, 0xE2, 0x51, 0x8C, 0x03, 0x6B, 0xD4, 0x9A}};
     using parent_t = preferences_page;
+    using service_class_t = preferences_page;
 
     // Creates the page's window as a child of `parent`; raises when it cannot.
     virtual service_ptr_t<preferences_page_instance> create_page_instance(host_window parent,

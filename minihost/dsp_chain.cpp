@@ -88,6 +88,29 @@ void dsp_chain::run(dsp_chunk_list& chunks, metadb_handle* track, int flags, abo
     }
 }
 
+void dsp_chain::end_playback(abort_callback& abort) {
+    dsp_chunk_list_impl none;
+    run(none, nullptr, dsp_end_of_playback, abort);
+}
+
+bool run_dsp_chain_on(dsp_chain& chain, audio_chunk& chunk, int flags, abort_callback& abort) {
+    // A list that lends the caller's chunk instead of owning one.
+    class one_chunk_list final : public dsp_chunk_list {
+    public:
+        explicit one_chunk_list(audio_chunk& chunk) : chunk_(&chunk) {}
+        size_t get_count() const override { return chunk_ ? 1 : 0; }
+        audio_chunk* get_item(size_t index) override { return index == 0 ? chunk_ : nullptr; }
+        void remove_by_idx(size_t index) override {
+            if (index == 0) chunk_ = nullptr;
+        }
+
+    private:
+        audio_chunk* chunk_;
+    } list(chunk);
+    chain.run(list, nullptr, flags, abort);
+    return list.get_count() == 1;
+}
+
 bool dsp_chain::empty() const {
     std::lock_guard lock(mutex_);
     return stages_.empty();

@@ -9,6 +9,7 @@
 
 #include "host/dsp.h"
 #include "host/host_api.h"
+#include "minihost/host_records.h"
 
 namespace minihost {
 
@@ -47,6 +48,8 @@ public:
     // Runs every DSP over `chunks` in order.
     void run(dsp_chunk_list& chunks, metadb_handle* track, int flags, abort_callback& abort);
     bool empty() const;
+    // Tells every DSP that playback ends (a run over no chunks with the end-of-playback flag).
+    void end_playback(abort_callback& abort);
 
 private:
     struct stage {
@@ -59,6 +62,9 @@ private:
     mutable std::mutex mutex_;
     std::vector<stage> stages_;
 };
+
+// Runs `chain` over the one chunk `chunk`; false when a DSP dropped it.
+bool run_dsp_chain_on(dsp_chain& chain, audio_chunk& chunk, int flags, abort_callback& abort);
 
 // The host's edit callback for a chain: every preset a dialog reports replaces its DSP in the chain
 // at once, so playback follows the dialog.

@@ -4,13 +4,14 @@
 
 #include "minihost/commands.h"
 #include "minihost/component_library.h"
+#include "minihost/sample_commands.h"
 
 int main() {
     minihost::command_options options;
     std::string error;
     if (!minihost::parse_command_line(minihost::command_line_arguments(), minihost::executable_directory(), options,
                                       error)) {
-        std::fprintf(stderr, "minihost: %s\n%s", error.c_str(), minihost::usage_text);
+        std::fprintf(stderr, "minihost: %s\n%s%s", error.c_str(), minihost::usage_text, minihost::sample_usage_text);
         return 2;
     }
     try {
@@ -18,14 +19,11 @@ int main() {
         minihost::host host(options.config_path);
         host.add_service(console_receiver::class_guid, minihost::make_stdout_console());
         host.start(library.binding());
-        if (options.command == "services")
-            minihost::list_services(host, std::cout);
-        else
-            minihost::print_about(host, std::cout);
+        const int status = minihost::run_command(host, options, std::cout);
         host.stop();
+        return status;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "minihost: %s\n", failure.what());
         return 1;
     }
-    return 0;
 }

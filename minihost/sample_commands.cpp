@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "host/service_lookup.h"
+#include "host/preferences.h"
 #include "minihost/advconfig.h"
 #include "minihost/ui.h"
 
@@ -220,6 +221,20 @@ void load_play_chain(host_api& api, const std::vector<dsp_choice>& choices, cons
             preset.set_owner(entry->get_guid());
     }
     chain.set_presets(presets);
+}
+
+std::string sample_service_name(service_factory_base& factory) {
+    service_base* object = nullptr;
+    factory.instance_create(object);
+    const service_ptr service = service_ptr::adopt(object);
+    zorb::string8 name;
+    if (auto entry = service.query_as<dsp_entry>())
+        entry->get_name(name);
+    else if (auto page = service.query_as<preferences_page>())
+        page->page_name(name);
+    else if (auto setting = service.query_as<advconfig_entry>())
+        setting->entry_name(name);
+    return name.str();
 }
 
 std::string describe_preset(host_api& api, const dsp_preset& preset) {

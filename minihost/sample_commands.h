@@ -49,6 +49,10 @@ bool take_dsp_options(std::vector<std::string>& arguments, std::vector<dsp_choic
 void load_play_chain(host_api& api, const std::vector<dsp_choice>& choices, const std::string& config_path,
                      dsp_chain& chain);
 
+// The name a DSP entry, preferences page or advanced-settings item gives itself; empty for services
+// of other classes.
+std::string sample_service_name(service_factory_base& factory);
+
 // One line for a preset: the name of its DSP (or its GUID), its data in hexadecimal, and for
 // 4-byte data the float it holds, as the gain DSP reads it.
 std::string describe_preset(host_api& api, const dsp_preset& preset);

@@ -9,11 +9,3 @@ extern "C" void uBugCheck(const char* what) {
     std::fflush(stderr);
     std::abort();
 }
-
-namespace audio_math {
-
-void scale(const audio_sample* source, size_t count, audio_sample* destination, audio_sample factor) {
-    for (size_t i = 0; i < count; ++i) destination[i] = source[i] * factor;
-}
-
-}  // namespace audio_math

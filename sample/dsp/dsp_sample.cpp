@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "host/service_entry.h"
 #include "host/shared.h"
 #include "sample/dsp/dsp_popup.h"
 
@@ -36,10 +35,4 @@ bool dsp_sample::process_chunk(audio_chunk* chunk, abort_callback&) {
 void dsp_sample::g_show_config_popup(const dsp_preset& preset, host_window parent, preset_edit_callback& callback) {
     run_dsp_popup(preset, parent, callback);
 }
-
-namespace {
-
-service_factory_single_entry_t<dsp_entry, dsp_entry_v2_impl_t<dsp_sample>> dsp_sample_entry_factory;
-
-}  // namespace
 }  // namespace ambrel

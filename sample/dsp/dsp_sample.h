@@ -44,4 +44,7 @@ private:
     float gain_db_;  // decibels, any finite value; fixed for the instance's life
 };
 
+// The DSP's entry service.
+using dsp_sample_entry = dsp_entry_v2_impl_t<dsp_sample>;
+
 }  // namespace ambrel

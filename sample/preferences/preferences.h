@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "component/advconfig_impl.h"
 #include "component/config_records.h"
 #include "host/preferences.h"
 
@@ -28,8 +29,35 @@ constexpr uint32_t default_cfg_bogo_setting_2 = 666;
 constexpr uint64_t default_bogo_setting_3 = 42;
 constexpr uint64_t maximum_bogo_setting_3 = 9999;
 
+// Defined with the service factories, in the component's creation order.
 extern cfg_int_t<uint32_t> cfg_bogo_setting_1;
 extern cfg_int_t<uint32_t> cfg_bogo_setting_2;
+
+class preferences_page_myimpl : public preferences_page_v3 {
+public:
+    host_window create_old_style(host_window) override { throw zorb::exception_not_implemented(); }
+    void page_name(zorb::string_base& out) override { out.set_string(preferences_page_name); }
+    GUID page_guid() override { return guid_preferences_page; }
+    GUID parent_guid() override { return guid_preferences_host_page; }
+    bool can_reset_directly() override { return false; }
+    void reset_directly() override {}
+    bool help_url(zorb::string_base& out) override;
+    double sort_priority() override { return 0.0; }
+    service_ptr_t<preferences_page_instance> create_page_instance(host_window parent,
+                                                                  preferences_page_callback& callback) override;
+};
+
+// The branch "Sample Component" in the host's branch.
+class advconfig_branch_sample : public advconfig_branch_impl {
+public:
+    advconfig_branch_sample();
+};
+
+// "Bogo setting 3": 0..9999, default 42, kept in a variable of its own GUID.
+class advconfig_bogo_setting_3 : public advconfig_entry_integer_impl_<uint64_t> {
+public:
+    advconfig_bogo_setting_3();
+};
 
 // The value an edit field of the page stands for: its text as an unsigned decimal number, blanks
 // around it allowed. Text that is not such a number reads as 0; a number beyond 32 bits reads as

@@ -1,0 +1,31 @@
+// Every service factory of the component, in creation order. Each factory puts itself at the head
+// of the list at static initialisation, so the host sees them in reverse. C++ orders static
+// initialisation only within one file, which is why all of them are defined here.
+#include "component/identity.h"
+#include "component/input_ambrel.h"
+#include "sample/dsp/dsp_sample.h"
+#include "sample/preferences/preferences.h"
+
+namespace ambrel {
+namespace {
+
+service_factory_single_t<dsp_sample_entry> dsp_entry_factory;
+service_factory_single_t<ambrel_initquit> initquit_factory;
+service_factory_single_t<input_ambrel_entry> input_entry_factory;
+service_factory_single_t<input_file_type_impl> input_file_type_factory;
+service_factory_single_t<componentversion_myimpl> componentversion_factory;
+service_factory_single_t<component_installation_validator_filename> installation_validator_factory;
+
+}  // namespace
+
+cfg_int_t<uint32_t> cfg_bogo_setting_1(guid_cfg_bogo_setting_1, default_cfg_bogo_setting_1);
+cfg_int_t<uint32_t> cfg_bogo_setting_2(guid_cfg_bogo_setting_2, default_cfg_bogo_setting_2);
+
+namespace {
+
+service_factory_single_t<advconfig_branch_sample> advconfig_branch_factory;
+service_factory_single_t<advconfig_bogo_setting_3> advconfig_bogo_setting_3_factory;
+service_factory_single_t<preferences_page_myimpl> preferences_page_factory;
+
+}  // namespace
+}  // namespace ambrel

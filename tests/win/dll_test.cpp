@@ -10,55 +10,16 @@
 #include "minihost/commands.h"
 #include "minihost/component_library.h"
 #include "tests/component/host_fixture.h"
+#include "tests/win/component_run.h"
 #include "tests/win/pe_image.h"
 #include "tests/win/probe/probe.h"
 
 namespace {
 
-using test_support::capture_console;
-using lines_t = std::vector<std::string>;
+using namespace test_support;
 
-std::string beside_executable(const std::string& name) { return minihost::executable_directory() + name; }
 const std::string component_path = beside_executable("kiv_ambrel.dll");
 const std::string probe_path = beside_executable("ambrel_probe.dll");
-
-// One run of a component from load to unload: a fresh start each time, as after a restart.
-struct component_run {
-    component_run(const std::string& library_path, const std::string& config_path, int console_count = 1)
-        : library(library_path), host(config_path) {
-        for (int i = 0; i < console_count; ++i) {
-            consoles.push_back(test_support::make_capture_console());
-            host.add_service(console_receiver::class_guid, consoles.back());
-        }
-        host.start(library.binding());
-    }
-    lines_t lines() { return consoles.at(0)->lines(); }
-
-    minihost::component_library library;
-    std::vector<service_ptr_t<capture_console>> consoles;
-    minihost::host host;
-};
-
-// Standard output of minihost.exe with the given arguments.
-std::string run_minihost(const std::string& arguments) {
-    const std::string command = beside_executable("minihost.exe") + " " + arguments;
-    FILE* pipe = _popen(command.c_str(), "r");
-    if (pipe == nullptr) return "(cannot start minihost.exe)";
-    std::string output;
-    char buffer[256];
-    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
-    _pclose(pipe);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    return output;
-}
-
-std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> bytes(16);
-    host_guid::to_bytes(guid, bytes.data());
-    for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(data.size() >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    return bytes;
-}
 
 TEST(ComponentDll, ExportsOnlyItsEntryAndSharesTheRuntime) {
     const test_support::pe_names names = test_support::read_pe_names(component_path);

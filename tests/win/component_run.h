@@ -1,0 +1,66 @@
+// Loading a component DLL into a minihost host for a test, running minihost.exe, and writing
+// configuration records: shared by the tests of the Windows tree.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "minihost/component_library.h"
+#include "tests/component/host_fixture.h"
+
+namespace test_support {
+
+using lines_t = std::vector<std::string>;
+
+inline std::string beside_executable(const std::string& name) { return minihost::executable_directory() + name; }
+
+// One run of a component from load to unload: a fresh start each time, as after a restart.
+struct component_run {
+    component_run(const std::string& library_path, const std::string& config_path, int console_count = 1)
+        : library(library_path), host(config_path) {
+        for (int i = 0; i < console_count; ++i) {
+            consoles.push_back(make_capture_console());
+            host.add_service(console_receiver::class_guid, consoles.back());
+        }
+        host.start(library.binding());
+    }
+    lines_t lines() { return consoles.at(0)->lines(); }
+
+    minihost::component_library library;
+    std::vector<service_ptr_t<capture_console>> consoles;
+    minihost::host host;
+};
+
+// Standard output of minihost.exe with the given arguments.
+inline std::string run_minihost(const std::string& arguments) {
+    const std::string command = beside_executable("minihost.exe") + " " + arguments;
+    FILE* pipe = _popen(command.c_str(), "r");
+    if (pipe == nullptr) return "(cannot start minihost.exe)";
+    std::string output;
+    char buffer[256];
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    _pclose(pipe);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    return output;
+}
+
+// One configuration record: GUID, 32-bit little-endian length, data.
+inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes(16);
+    host_guid::to_bytes(guid, bytes.data());
+    for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(data.size() >> (8 * i)));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
+inline void write_file(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
+    std::ofstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    for (const auto& bytes : parts)
+        file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+}  // namespace test_support

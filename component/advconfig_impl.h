@@ -36,15 +36,17 @@ private:
 };
 
 // An unsigned integer entry shown as decimal text; values outside minimum..maximum are clamped.
-// The value lives in a configuration variable with the entry's GUID.
+// The value lives in a configuration variable with the entry's GUID, in the component's list unless
+// another is given.
 template <typename T>
 class advconfig_entry_integer_impl_ : public advconfig_entry_string_v2 {
     static_assert(std::is_unsigned_v<T>);
 
 public:
     advconfig_entry_integer_impl_(const char* name, const GUID& guid, const GUID& parent, double priority,
-                                  T default_value, T minimum, T maximum, uint32_t flags = 0)
-        : state_(guid, default_value),
+                                  T default_value, T minimum, T maximum, uint32_t flags = 0,
+                                  config_variable_list& list = component_config_variables())
+        : state_(guid, default_value, list),
           default_(default_value),
           minimum_(minimum),
           maximum_(maximum),

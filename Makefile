@@ -15,7 +15,7 @@ DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
 DEMO_SECONDS ?= 32
 DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
 
-.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo clean
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo screenshots clean
 
 all: build
 
@@ -68,6 +68,10 @@ demo: build
 	  if [ -f $$f ]; then $(NATIVE)/bin/ambrel render $$f --seconds $(DEMO_SECONDS) || status=1; \
 	  else echo "$$f is missing: the demo songs are written by $(NATIVE)/bin/make-demo-songs assets" >&2; status=1; fi; \
 	done; exit $$status
+
+# PNGs of the component's dialogs as a user sees them, under out/screenshots/.
+screenshots: build
+	@scripts/screenshots
 
 clean:
 	rm -rf build out

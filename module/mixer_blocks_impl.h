@@ -173,6 +173,11 @@ inline void mix_stereo_blocks(const stereo_blocks &blocks) {
         else
             mix_stereo_blocks_of<i8, false>(blocks);
     }
+#if defined(__AVX__)
+    // The caller is built for SSE: upper halves left dirty would slow every SSE
+    // instruction after the return, and helpers taking 256-bit arguments do not clear them.
+    _mm256_zeroupper();
+#endif
 }
 
 }  // namespace

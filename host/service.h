@@ -43,6 +43,18 @@ bool service_class_matches(const GUID& interface_guid) {
     }
 }
 
+// The class a service is published under: the class of its interface, or for a later version of an
+// interface (which names the class it extends as `service_class_t`) that class, so the host finds
+// every version through the one class it enumerates and queries for the newer operations.
+template <typename T>
+constexpr const GUID& service_class_guid() {
+    if constexpr (requires { typename T::service_class_t; }) {
+        return T::service_class_t::class_guid;
+    } else {
+        return T::class_guid;
+    }
+}
+
 // Owns one reference to a service object.
 template <typename T>
 class service_ptr_t {
@@ -164,7 +176,7 @@ private:
 template <typename T>
 class service_factory_t final : public service_factory_base {
 public:
-    service_factory_t() : service_factory_base(T::class_guid) {}
+    service_factory_t() : service_factory_base(service_class_guid<T>()) {}
     void instance_create(service_base*& out) override {
         auto* object = new service_impl_t<T>();
         object->add_ref();
@@ -176,7 +188,7 @@ public:
 template <typename T>
 class service_factory_single_t final : public service_factory_base {
 public:
-    service_factory_single_t() : service_factory_base(T::class_guid) {}
+    service_factory_single_t() : service_factory_base(service_class_guid<T>()) {}
     void instance_create(service_base*& out) override { out = static_cast<service_base*>(&instance_); }
 
 private:

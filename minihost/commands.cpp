@@ -1,9 +1,12 @@
 #include "minihost/commands.h"
 
+#include <cstdio>
 #include <iomanip>
 
 #include "host/identity.h"
+#include "host/input.h"
 #include "host/service_lookup.h"
+#include "minihost/commands_info_play.h"
 
 namespace minihost {
 namespace {
@@ -18,7 +21,18 @@ const known_class known_classes[] = {
     {initquit::class_guid, "initquit"},
     {componentversion::class_guid, "componentversion"},
     {component_installation_validator::class_guid, "component_installation_validator"},
+    {input_entry::class_guid, "input_entry"},
+    {input_file_type::class_guid, "input_file_type"},
+    {filesystem::class_guid, "filesystem"},
 };
+
+// Commands, and whether they take arguments of their own.
+struct known_command {
+    const char* name;
+    bool takes_arguments;
+};
+
+const known_command known_commands[] = {{"services", false}, {"about", false}, {"info", true}, {"play", true}};
 
 // The name a service gives itself, for the classes that have one.
 std::string service_name(const registered_service& service) {
@@ -30,6 +44,11 @@ std::string service_name(const registered_service& service) {
         version->component_name(name);
         return name.str();
     }
+    if (service.class_guid == input_entry::class_guid) {
+        service_base* object = nullptr;
+        service.factory->instance_create(object);
+        if (auto input = service_ptr::adopt(object).query_as<input_entry_v2>()) return input->get_name();
+    }
     return {};
 }
 
@@ -37,7 +56,8 @@ std::string service_name(const registered_service& service) {
 
 bool parse_command_line(const std::vector<std::string>& arguments, const std::string& executable_directory,
                         command_options& options, std::string& error) {
-    options = {{}, executable_directory + default_component_name, executable_directory + default_config_name};
+    options = {{}, {}, executable_directory + default_component_name, executable_directory + default_config_name};
+    const known_command* command = nullptr;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--component" || argument == "--config") {
@@ -46,18 +66,45 @@ bool parse_command_line(const std::vector<std::string>& arguments, const std::st
                 return false;
             }
             (argument == "--component" ? options.component_path : options.config_path) = arguments[++i];
-        } else if (!options.command.empty() || argument.starts_with("-")) {
+        } else if (command == nullptr && !argument.starts_with("-")) {
+            for (const known_command& known : known_commands)
+                if (argument == known.name) command = &known;
+            if (command == nullptr) {
+                error = "unknown command " + argument;
+                return false;
+            }
+            options.command = argument;
+        } else if (command != nullptr && command->takes_arguments) {
+            options.arguments.push_back(argument);
+        } else {
             error = "unexpected argument " + argument;
             return false;
-        } else {
-            options.command = argument;
         }
     }
-    if (options.command != "services" && options.command != "about") {
-        error = options.command.empty() ? "no command given" : "unknown command " + options.command;
+    if (command == nullptr) {
+        error = "no command given";
         return false;
     }
     return true;
+}
+
+int run_command(host& running, const command_options& options, std::ostream& out) {
+    if (options.command == "services") {
+        list_services(running, out);
+    } else if (options.command == "about") {
+        print_about(running, out);
+    } else if (options.command == "info") {
+        return print_info(running, options.arguments, out);
+    } else {
+        play_options play_request;
+        std::string error;
+        if (!parse_play_arguments(options.arguments, play_request, error)) {
+            std::fprintf(stderr, "minihost: %s\n%s", error.c_str(), usage_text);
+            return 2;
+        }
+        return play(running, play_request, out);
+    }
+    return 0;
 }
 
 const char* host_class_name(const GUID& class_guid) {

@@ -10,7 +10,8 @@
 namespace minihost {
 
 struct command_options {
-    std::string command;         // "services" or "about"
+    std::string command;                 // "services", "about", "info" or "play"
+    std::vector<std::string> arguments;  // the command's own arguments (info and play)
     std::string component_path;  // UTF-8
     std::string config_path;     // UTF-8
 };
@@ -21,7 +22,14 @@ constexpr char usage_text[] =
     "usage: minihost [--component PATH] [--config PATH] COMMAND\n"
     "commands:\n"
     "  services   list every service of the component: class, GUID, name\n"
-    "  about      show the component's identity and installation check\n";
+    "  about      show the component's identity and installation check\n"
+    "  info FILE...\n"
+    "             per file: the input that takes it, its technical fields and file statistics\n"
+    "  play FILE [--seconds N] [--out OUT.wav]\n"
+    "             decode N seconds (default 30) through the input into a WAV file (default out/NAME.wav)\n";
+
+// Runs a parsed command on a started host; the process's exit status.
+int run_command(host& running, const command_options& options, std::ostream& out);
 
 // Reads the arguments (without the program name). Paths default to files in `executable_directory`.
 // False with `error` set when they make no valid command line.

@@ -8,6 +8,7 @@
 
 #include "host/memory_stream.h"
 #include "host/service_lookup.h"
+#include "minihost/filesystem.h"
 
 // The host's record of one service class: every registered service of that class, in list order.
 struct host_service_class {
@@ -50,7 +51,9 @@ std::string file_name_of(const std::string& path) {
 
 service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout_console>()); }
 
-host::host(std::string config_path) : config_path_(std::move(config_path)), main_thread_(std::this_thread::get_id()) {}
+host::host(std::string config_path) : config_path_(std::move(config_path)), main_thread_(std::this_thread::get_id()) {
+    add_service(filesystem::class_guid, make_local_filesystem());
+}
 
 host::~host() {
     guarded("stop", [&] { stop(); });

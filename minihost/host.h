@@ -32,6 +32,7 @@ struct component_binding {
 class host final : public host_api {
 public:
     // `config_path`: the file that keeps the component's configuration records (UTF-8; may not exist yet).
+    // The host starts with its own service for local files (minihost/filesystem.h).
     explicit host(std::string config_path);
     ~host();
     host(const host&) = delete;

@@ -18,14 +18,11 @@ int main() {
         minihost::host host(options.config_path);
         host.add_service(console_receiver::class_guid, minihost::make_stdout_console());
         host.start(library.binding());
-        if (options.command == "services")
-            minihost::list_services(host, std::cout);
-        else
-            minihost::print_about(host, std::cout);
+        const int status = minihost::run_command(host, options, std::cout);
         host.stop();
+        return status;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "minihost: %s\n", failure.what());
         return 1;
     }
-    return 0;
 }

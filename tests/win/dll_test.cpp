@@ -206,12 +206,16 @@ TEST(ComponentDll, ConfigurationSurvivesRestartsAndDamagedRecords) {
     }
 }
 
+// The host lists the services in reverse creation order: initquit, the module input entry and file
+// type, then the identity services.
 TEST(Minihost, CommandsShowServicesAndIdentity) {
     const std::string services = run_minihost("services");
     EXPECT_EQ(services,
               "kiv_ambrel component: on_init()\n"
               "component_installation_validator   {8E12EBFE-1B59-4BAA-849D-C91E313BB819}\n"
               "componentversion                   {C715590B-3D35-432F-9D2D-6304B41B5AEB} Ambrel Component\n"
+              "input_file_type                    {6AE86713-FB63-4352-8D32-E96ABC79E662}\n"
+              "input_entry                        {22AA01A4-8032-4E48-B06A-78BAF3122136} kiv_ambrel MOD input\n"
               "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
               "kiv_ambrel component: on_quit()\n");
     const std::string about = run_minihost("about");

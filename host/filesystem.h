@@ -1,0 +1,67 @@
+// The host's file system: services that each claim some paths (local paths, file:// URLs, ...) and
+// open files on them. Files are host objects; the component only reads them through this interface.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "host/abort.h"
+#include "host/exceptions.h"
+#include "host/host_api.h"
+#include "host/service.h"
+
+// File times count 100-nanosecond intervals since 1601-01-01 UTC, as Windows keeps them.
+constexpr uint64_t filetimestamp_invalid = 0;
+
+// An open file. Any thread, one thread at a time; closed when the last reference goes.
+class file : public service_base {
+public:
+    static constexpr GUID class_guid = {0x29762FBE, 0x232C, 0x43C8, {0xB2, 0xCA, 0xFE, 0x4D, 0x05, 0x51, 0x21, 0xC5}};
+    using parent_t = service_base;
+
+    // Size in bytes.
+    virtual uint64_t get_size(abort_callback& abort) = 0;
+    // Last modification time; filetimestamp_invalid when the file system keeps none.
+    virtual uint64_t get_timestamp(abort_callback& abort) = 0;
+    // Reads up to `byte_count` bytes at the current position; fewer only at the end of the file.
+    virtual size_t read(void* buffer, size_t byte_count, abort_callback& abort) = 0;
+    // Writes all `byte_count` bytes at the current position; raises exception_io_denied on a
+    // file opened for reading.
+    virtual void write(const void* buffer, size_t byte_count, abort_callback& abort) = 0;
+};
+
+class filesystem : public service_base {
+public:
+    static constexpr GUID class_guid = {0xB010271F, 0xF2ED, 0x42C4, {0x9A, 0x88, 0x3A, 0xD6, 0x08, 0xB4, 0xE4, 0x90}};
+    using parent_t = service_base;
+
+    enum open_mode {
+        open_mode_read,            // an existing file, read only
+        open_mode_write_existing,  // an existing file, read and write, content kept
+        open_mode_write_new,       // a new file, or an existing one emptied; read and write
+    };
+
+    // Any thread. True when this file system handles `path` (UTF-8).
+    virtual bool is_our_path(const char* path) = 0;
+    // Any thread. Opens `path` and stores the file with one reference owned by the caller.
+    // Raises exception_io_not_found, exception_io_denied or another exception_io.
+    virtual void open(service_ptr_t<file>& out, const char* path, open_mode mode, abort_callback& abort) = 0;
+
+    // Opens `path` through the first of the host's file systems that claims it. Raises
+    // exception_io_no_handler_for_path when none does, otherwise what that file system raises.
+    static service_ptr_t<file> g_open(host_api& api, const char* path, open_mode mode, abort_callback& abort) {
+        abort.check();
+        service_class_ref cls = api.service_enum_find_class(class_guid);
+        const size_t count = api.service_enum_get_count(cls);
+        for (size_t index = 0; index < count; ++index) {
+            service_base* object = nullptr;
+            if (!api.service_enum_create(object, cls, index)) continue;
+            auto system = service_ptr_t<filesystem>::adopt(static_cast<filesystem*>(object));
+            if (!system->is_our_path(path)) continue;
+            service_ptr_t<file> opened;
+            system->open(opened, path, mode, abort);
+            return opened;
+        }
+        throw velmora_io::exception_io_no_handler_for_path();
+    }
+};

@@ -51,6 +51,14 @@ inline void expect_empty_record(const module_context &context) {
     EXPECT_EQ(context.pattern_rows, nullptr);
     EXPECT_EQ(context.instruments, nullptr);
     EXPECT_EQ(context.samples, nullptr);
+    EXPECT_EQ(context.format_id, 0u);
+}
+
+// The file is refused as malformed, and the record is left empty.
+inline void expect_refused(const std::vector<uint8_t> &file, load_function load = module_load) {
+    loaded_song song(file, load);
+    EXPECT_EQ(song.result, -1);
+    expect_empty_record(song.context);
 }
 
 // Frames and loop of a loaded sample. Without a loop both points sit on the

@@ -2,6 +2,7 @@
 # Both install what they need first (scripts/install-deps).
 
 MAKEFLAGS += --no-print-directory
+SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 SMOKE_FUZZ_SECONDS ?= 60
@@ -15,7 +16,12 @@ DEMO_SONGS := assets/demo.mod assets/demo.s3m assets/demo.xm
 DEMO_SECONDS ?= 32
 DEBIAN_MODULES := /usr/share/games/heroes/mod /usr/share/games/gl-117/music /usr/share/games/freedroid/sound
 
-.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo screenshots clean
+# The Windows tree's input tests compare the DLL's audio with this much native render of every module.
+REFERENCE_SECONDS := 60
+REFERENCE_PCM := $(WIN32)/reference-pcm
+MINIHOST := scripts/wine-run $(WIN32)/bin/minihost.exe
+
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo reference-pcm screenshots clean
 
 all: build
 
@@ -35,7 +41,7 @@ test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
 # The Windows tree's tests run under 32-bit Wine (scripts/wine-run, the tree's emulator).
-test-win32:
+test-win32: reference-pcm
 	@cd $(WIN32) && ctest --output-on-failure -j $(JOBS)
 
 # The module and component tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -61,13 +67,31 @@ fuzz-smoke: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 fuzz: $(FUZZ)/bin/fuzz_module_load fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_module_load $(FUZZ_SECONDS) $(FUZZ)/corpus $(FUZZ)/seeds
 
-# Renders each demo song to out/NAME.wav through the same calls the module
-# input makes, and prints its format, channels, duration, peak and RMS level.
+# Raw PCM of the native `ambrel render` of every demo song and Debian module, for the Windows
+# tree's tests to compare with what the DLL decodes.
+reference-pcm:
+	@mkdir -p $(REFERENCE_PCM)
+	@for f in $(DEMO_SONGS) $(foreach d,$(DEBIAN_MODULES),$(wildcard $(d)/*.mod $(d)/*.s3m $(d)/*.xm)); do \
+	  $(NATIVE)/bin/ambrel render $$f -o - --seconds $(REFERENCE_SECONDS) >$(REFERENCE_PCM)/$$(basename $$f).pcm 2>/dev/null \
+	    || { echo "reference-pcm: cannot render $$f" >&2; exit 1; }; \
+	done
+
+# The main job end to end: minihost.exe loads kiv_ambrel.dll under Wine, prints each demo song's
+# info and plays it through the module input into out/NAME.wav; then the native `ambrel render`
+# renders the same songs into out/native/ and the two are compared sample for sample.
 demo: build
-	@status=0; for f in $(DEMO_SONGS); do \
-	  if [ -f $$f ]; then $(NATIVE)/bin/ambrel render $$f --seconds $(DEMO_SECONDS) || status=1; \
-	  else echo "$$f is missing: the demo songs are written by $(NATIVE)/bin/make-demo-songs assets" >&2; status=1; fi; \
-	done; exit $$status
+	@for f in $(DEMO_SONGS); do [ -f $$f ] || \
+	  { echo "$$f is missing: the demo songs are written by $(NATIVE)/bin/make-demo-songs assets" >&2; exit 1; }; done
+	@$(MINIHOST) info $(DEMO_SONGS)
+	@set -o pipefail; for f in $(DEMO_SONGS); do $(MINIHOST) play $$f --seconds $(DEMO_SECONDS) --out out/$$(basename $$f).wav | grep -v '^kiv_ambrel component:' || exit 1; done
+	@mkdir -p out/native
+	@same=0; for f in $(DEMO_SONGS); do n=$$(basename $$f); \
+	  $(NATIVE)/bin/ambrel render $$f --seconds $(DEMO_SECONDS) -o out/native/$$n.wav >/dev/null || exit 1; \
+	  if cmp -s <(tail -c +45 out/$$n.wav) <(tail -c +45 out/native/$$n.wav); then same=$$((same + 1)); \
+	  else echo "native: $$n differs from what the DLL decoded" >&2; fi; \
+	done; \
+	if [ $$same -eq 3 ]; then echo "native: ambrel render gave out/native/*.wav, identical PCM to the DLL's for all 3 songs"; \
+	else exit 1; fi
 
 # PNGs of the component's dialogs as a user sees them, under out/screenshots/.
 screenshots: build

@@ -12,9 +12,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define AMBREL_SHUFFLE_MIXER 1
+#if defined(AMBREL_X86_KERNELS)
+#include "mixer_blocks.h"
 #endif
 
 namespace {
@@ -148,90 +147,31 @@ struct channel_gains {
     u32 right;  // 0..64 for volumes in range; unused in mono
 };
 
-#ifdef AMBREL_SHUFFLE_MIXER
-// Eight stereo frames at a time for steps of at most two frames: their reads then fall
-// within a window of `window_frames` consecutive frames of data (8 for steps up to one
-// frame, else 16), which one or two loads bring in and byte shuffles spread over the
-// eight output frames (8-bit data lands in the high byte, which is the factor 256); one
-// multiply-add per two frames forms both sides' products. Stops before a block whose
-// window would reach past the data. Returns the blocks mixed.
-template <typename Sample, bool forward, u32 window_frames>
-__attribute__((target("ssse3"))) u32 mix_blocks_of_eight(const Sample *data, u32 length, u32 position, u32 step,
-                                                         u32 blocks, u32 *accumulators, channel_gains gains) {
-    // Offsets of the eight reads from the window's first frame are (fraction of the
-    // lowest position + lane distance) >> 10, at most 1023 + 7 * 2048: 16-bit lanes suffice.
-    i16 lane_distance[8];
-    for (u32 lane = 0; lane < 8; ++lane) lane_distance[lane] = static_cast<i16>((forward ? lane : 7 - lane) * step);
-    const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lane_distance));
-    const __m128i pair_gains = _mm_setr_epi16(static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0,
-                                              static_cast<i16>(gains.left), 0, static_cast<i16>(gains.right), 0);
-    u32 block = 0;
-    for (; block < blocks; ++block) {
-        u32 lowest_position = forward ? position : position - 7 * step;
-        u32 window_start = lowest_position >> fraction_bits;
-        if (window_start + window_frames > length) break;
-        __m128i fraction = _mm_set1_epi16(static_cast<i16>(lowest_position & ((1u << fraction_bits) - 1)));
-        __m128i offsets = _mm_srli_epi16(_mm_add_epi16(fraction, distances), fraction_bits);
-        __m128i values;
-        if constexpr (sizeof(Sample) == 2) {
-            const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
-            __m128i control = _mm_add_epi16(_mm_mullo_epi16(offsets, _mm_set1_epi16(0x0202)), _mm_set1_epi16(0x0100));
-            if constexpr (window_frames == 8) {
-                values = _mm_shuffle_epi8(_mm_loadu_si128(window), control);
-            } else {
-                // Bytes 16 to 31 come from the second half; a set top bit makes a shuffle give 0.
-                __m128i low_control = _mm_or_si128(control, _mm_cmpgt_epi8(control, _mm_set1_epi8(15)));
-                __m128i high_control = _mm_sub_epi8(control, _mm_set1_epi8(16));
-                values = _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(window), low_control),
-                                      _mm_shuffle_epi8(_mm_loadu_si128(window + 1), high_control));
-            }
-        } else {
-            __m128i control = _mm_or_si128(_mm_slli_epi16(offsets, 8), _mm_set1_epi16(0x0080));
-            const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
-            values = _mm_shuffle_epi8(window_frames == 8 ? _mm_loadl_epi64(window) : _mm_loadu_si128(window), control);
-        }
-        __m128i pairs_low = _mm_unpacklo_epi16(values, values);
-        __m128i pairs_high = _mm_unpackhi_epi16(values, values);
-        __m128i quads[4] = {_mm_unpacklo_epi32(pairs_low, pairs_low), _mm_unpackhi_epi32(pairs_low, pairs_low),
-                            _mm_unpacklo_epi32(pairs_high, pairs_high), _mm_unpackhi_epi32(pairs_high, pairs_high)};
-        for (i32 quad = 0; quad < 4; ++quad) {
-            __m128i *target = reinterpret_cast<__m128i *>(accumulators + 4 * quad);
-            _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(quads[quad], pair_gains)));
-        }
-        accumulators += 16;
-        position = forward ? position + 8 * step : position - 8 * step;
-    }
-    return block;
-}
-
-bool shuffle_mixer_available() { return __builtin_cpu_supports("ssse3"); }
-#endif
-
 // 8-bit values count 256 times their stored value.
 template <typename Sample>
 constexpr u32 sample_scale = sizeof(Sample) == 1 ? 256 : 1;
 
-// Mixes a span of frames known to stay inside the data and clear of boundaries.
+// Mixes a span of frames known to stay inside the data and clear of boundaries: whole
+// blocks of eight through the vector kernels when there are any, the rest frame by frame.
 template <typename Sample, bool stereo, bool forward>
-void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
+void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains,
+                    mixer_kernels kernels) {
     const Sample *data = static_cast<const Sample *>(voice.data);
     u32 position = voice.position;
     u32 done = 0;
-#ifdef AMBREL_SHUFFLE_MIXER
-    if constexpr (stereo) {
-        constexpr u32 frame_step = 1u << fraction_bits;
-        if (shuffle_mixer && voice.step <= 2 * frame_step && gains.left <= 32767 && gains.right <= 32767) {
-            u32 blocks = voice.step <= frame_step
-                             ? mix_blocks_of_eight<Sample, forward, 8>(data, voice.length, position, voice.step,
-                                                                       span / 8, accumulators, gains)
-                             : mix_blocks_of_eight<Sample, forward, 16>(data, voice.length, position, voice.step,
-                                                                        span / 8, accumulators, gains);
-            done = 8 * blocks;
-            position = forward ? position + done * voice.step : position - done * voice.step;
-        }
+#if defined(AMBREL_X86_KERNELS)
+    if (stereo && kernels != mixer_kernels::portable && span >= 8 && gains.left <= 32767 && gains.right <= 32767) {
+        stereo_blocks blocks{data,      voice.length, position, voice.step, span / 8, accumulators,
+                             gains.left, gains.right,  sizeof(Sample) == 2,     forward};
+        if (kernels == mixer_kernels::avx2)
+            mix_stereo_blocks_avx2(blocks);
+        else
+            mix_stereo_blocks_ssse3(blocks);
+        done = 8 * blocks.count;
+        position = forward ? position + done * voice.step : position - done * voice.step;
     }
 #else
-    (void)shuffle_mixer;
+    (void)kernels;
 #endif
     mix_span<Sample, stereo, forward>(data, position, voice.step, span - done,
                                       accumulators + done * (stereo ? 2 : 1), gains.left * sample_scale<Sample>,
@@ -240,7 +180,7 @@ void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, chann
 
 // Runs one voice through `frames` frames into the accumulators.
 template <typename Sample, bool stereo>
-void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains, bool shuffle_mixer) {
+void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains, mixer_kernels kernels) {
     const Sample *data = static_cast<const Sample *>(voice.data);
     constexpr u32 values_per_frame = stereo ? 2 : 1;
     bool silent = gains.left == 0 && gains.right == 0;
@@ -251,9 +191,9 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
             if (!silent) {
                 u32 *target = accumulators + frame * values_per_frame;
                 if (voice.forward)
-                    mix_clear_span<Sample, stereo, true>(voice, span, target, gains, shuffle_mixer);
+                    mix_clear_span<Sample, stereo, true>(voice, span, target, gains, kernels);
                 else
-                    mix_clear_span<Sample, stereo, false>(voice, span, target, gains, shuffle_mixer);
+                    mix_clear_span<Sample, stereo, false>(voice, span, target, gains, kernels);
             }
             if (voice.forward)
                 voice.position += span * voice.step;
@@ -303,19 +243,19 @@ bool is_audible(const module_channel &channel) {
 }
 
 void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u32 *accumulators,
-                 bool shuffle_mixer) {
+                 mixer_kernels kernels) {
     voice_state voice = voice_for(channel);
     channel_gains gains = gains_for(channel, master, stereo);
     if (!channel.voice_sample->is_16bit) {
         if (stereo)
-            mix_voice<i8, true>(voice, frames, accumulators, gains, shuffle_mixer);
+            mix_voice<i8, true>(voice, frames, accumulators, gains, kernels);
         else
-            mix_voice<i8, false>(voice, frames, accumulators, gains, shuffle_mixer);
+            mix_voice<i8, false>(voice, frames, accumulators, gains, kernels);
     } else {
         if (stereo)
-            mix_voice<i16, true>(voice, frames, accumulators, gains, shuffle_mixer);
+            mix_voice<i16, true>(voice, frames, accumulators, gains, kernels);
         else
-            mix_voice<i16, false>(voice, frames, accumulators, gains, shuffle_mixer);
+            mix_voice<i16, false>(voice, frames, accumulators, gains, kernels);
     }
     channel.position = voice.position;
     channel.forward = voice.forward ? 1 : 0;
@@ -369,7 +309,7 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
 u32 output_channels(u32 flags) { return (flags & output_flag_stereo) ? 2 : 1; }
 u32 output_sample_bytes(u32 flags) { return (flags & output_flag_16bit) ? 2 : 1; }
 
-void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames, bool shuffle_mixer) {
+void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames, mixer_kernels kernels) {
     bool stereo = flags & output_flag_stereo;
     u32 values = frames * output_channels(flags);
     std::memset(context.mix_buffer, 0, values * sizeof(i32));
@@ -379,7 +319,7 @@ void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames, bool 
     for (i32 index = 0; index < mixed_channels - 1; ++index) {
         module_channel &channel = context.channels[index];
         if (!is_audible(channel)) continue;
-        mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, shuffle_mixer);
+        mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, kernels);
     }
     convert(context.mix_buffer, values, flags, output);
 }
@@ -397,7 +337,19 @@ void write_silence(u32 flags, u8 *output, u32 frames) {
 
 }  // namespace
 
+mixer_kernels best_mixer_kernels() {
+#if defined(AMBREL_X86_KERNELS)
+    if (__builtin_cpu_supports("avx2")) return mixer_kernels::avx2;
+    if (__builtin_cpu_supports("ssse3")) return mixer_kernels::ssse3;
+#endif
+    return mixer_kernels::portable;
+}
+
 i32 mix_run(module_context *context, u32 flags, void *output, i32 frames) {
+    return mix_run_with(context, flags, output, frames, best_mixer_kernels());
+}
+
+i32 mix_run_with(module_context *context, u32 flags, void *output, i32 frames, mixer_kernels kernels) {
     if (!context || !output || frames <= 0) return 0;
     u8 *target = static_cast<u8 *>(output);
     i32 capacity = mix_buffer_frames(context->output_rate);
@@ -407,15 +359,9 @@ i32 mix_run(module_context *context, u32 flags, void *output, i32 frames) {
         return frames;
     }
     u32 frame_bytes = output_channels(flags) * output_sample_bytes(flags);
-#ifdef AMBREL_SHUFFLE_MIXER
-    bool shuffle_mixer = shuffle_mixer_available();
-#else
-    bool shuffle_mixer = false;
-#endif
     for (i32 done = 0; done < frames;) {
         i32 chunk = frames - done < capacity ? frames - done : capacity;
-        mix_chunk(*context, flags, target + static_cast<u32>(done) * frame_bytes, static_cast<u32>(chunk),
-                  shuffle_mixer);
+        mix_chunk(*context, flags, target + static_cast<u32>(done) * frame_bytes, static_cast<u32>(chunk), kernels);
         done += chunk;
     }
     return frames;

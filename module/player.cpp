@@ -99,13 +99,19 @@ void row_pass_channel(module_context *context, i32 channel_index, const module_c
     if (result & row_position_set) *position_set = true;
     if (!(result & row_no_trigger)) {
         u32 position = channel->position;
+        i32 forward = channel->forward;
         u32 period = channel->period;
         u8 pan = channel->pan;
         u8 volume = channel->volume;
         // The mask has 32 bits; a 33rd column is the global one, which is never heard.
         if (start_note(context, channel_index, cell->note, (u8)cell->instrument, cell->volume) && channel_index < 32)
             *note_mask |= 1u << channel_index;
-        if (result & row_keep_position) channel->position = position;
+        // A kept position keeps its direction too: otherwise a tone portamento onto a
+        // ping-pong voice that runs backwards would audibly flip it forwards.
+        if (result & row_keep_position) {
+            channel->position = position;
+            channel->forward = forward;
+        }
         if (result & row_keep_period) {
             channel->period = period;
             repitch(context, channel);

@@ -29,6 +29,15 @@ u32 period_to_step(const module_context *context, u32 period);
 // them to `output` in the format the flags give. Returns the frames written.
 i32 mix_run(module_context *context, u32 flags, void *output, i32 frames);
 
+// Instruction sets the mixer's block kernels can use; every choice gives the same output.
+enum class mixer_kernels : u32 { portable, ssse3, avx2 };
+
+// The widest kernels this processor runs.
+mixer_kernels best_mixer_kernels();
+
+// mix_run with the given kernels, which the processor must support.
+i32 mix_run_with(module_context *context, u32 flags, void *output, i32 frames, mixer_kernels kernels);
+
 // Frames of one tick at the slowest tempo (32): the mix buffer's length.
 inline i32 mix_buffer_frames(i32 output_rate) { return output_rate * 5 / 64; }
 

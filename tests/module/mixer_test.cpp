@@ -411,8 +411,10 @@ struct random_voices {
         channel.fade_volume = chance(70) ? 32768 : static_cast<u16>(below(32769));
         channel.forward = chance(70);
         u32 high_pitch = 1024 * (sample.loop_end > sample.loop_start ? sample.loop_end - sample.loop_start : 1);
+        // Each kernel's range of steps and its edges: one, two and four frames.
         channel.step = pick<u32>({0, below(64), below(400), below(2048), below(8192), high_pitch + below(4 * high_pitch),
-                                  1024, below(100000)});
+                                  1024, 2048, 4096, 1023 + below(3), 2047 + below(3), 4095 + below(3),
+                                  2049 + below(2047), below(100000)});
         u32 limit = sample.length * 1024;
         channel.position = chance(10)   ? limit
                            : chance(10) ? sample.loop_end * 1024
@@ -420,19 +422,36 @@ struct random_voices {
     }
 };
 
+// Every kernel set this processor runs, the portable frame-by-frame one first.
+std::vector<mixer_kernels> runnable_kernels() {
+    std::vector<mixer_kernels> kernels;
+    for (mixer_kernels choice : {mixer_kernels::portable, mixer_kernels::ssse3, mixer_kernels::avx2})
+        if (static_cast<u32>(choice) <= static_cast<u32>(best_mixer_kernels())) kernels.push_back(choice);
+    return kernels;
+}
+
+// Runs the reference and then each kernel set from the same state; all must agree on
+// the output and the voices' state. The song continues from where they leave it.
 void expect_same_as_reference(mix_song &song, u32 flags, i32 frames, u32 trial) {
     module_context reference = *song.context;
     std::vector<u8> expected(static_cast<size_t>(frames) * 4, 0xAA);
-    std::vector<u8> actual(static_cast<size_t>(frames) * 4, 0xAA);
     ASSERT_EQ(reference_mix_run(&reference, flags, expected.data(), frames), frames);
-    ASSERT_EQ(mix_run(song.context.get(), flags, actual.data(), frames), frames);
-    ASSERT_EQ(actual, expected) << "trial " << trial << " flags " << flags << " frames " << frames;
-    for (i32 index = 0; index < module_max_channels; ++index) {
-        const module_channel &ours = song.context->channels[index];
-        const module_channel &theirs = reference.channels[index];
-        ASSERT_EQ(ours.position, theirs.position) << "trial " << trial << " channel " << index;
-        ASSERT_EQ(ours.active, theirs.active) << "trial " << trial << " channel " << index;
-        ASSERT_EQ(ours.forward != 0, theirs.forward != 0) << "trial " << trial << " channel " << index;
+    module_context start = *song.context;
+    for (mixer_kernels kernels : runnable_kernels()) {
+        *song.context = start;
+        std::vector<u8> actual(static_cast<size_t>(frames) * 4, 0xAA);
+        ASSERT_EQ(mix_run_with(song.context.get(), flags, actual.data(), frames, kernels), frames);
+        u32 kernel_set = static_cast<u32>(kernels);
+        ASSERT_EQ(actual, expected) << "trial " << trial << " flags " << flags << " frames " << frames << " kernels "
+                                    << kernel_set;
+        for (i32 index = 0; index < module_max_channels; ++index) {
+            const module_channel &ours = song.context->channels[index];
+            const module_channel &theirs = reference.channels[index];
+            ASSERT_EQ(ours.position, theirs.position) << "trial " << trial << " channel " << index << " kernels "
+                                                      << kernel_set;
+            ASSERT_EQ(ours.active, theirs.active) << "trial " << trial << " channel " << index;
+            ASSERT_EQ(ours.forward != 0, theirs.forward != 0) << "trial " << trial << " channel " << index;
+        }
     }
 }
 

@@ -182,6 +182,52 @@ TEST(PlayerEffects, SampleOffsetMovesThePositionOnTheFirstTickUpToTheLength) {
     EXPECT_EQ(song.channel(0).position, (512u * 1024u + 3u * 882u * 194u) % (1000u * 1024u));
 }
 
+// FastTracker II and ProTracker remember the last offset and apply it only with a
+// note; this player's offset has no memory and moves whatever voice is playing.
+TEST(PlayerEffects, SampleOffsetHasNoMemoryAndMovesThePlayingVoiceWithoutANote) {
+    single_voice song;
+    song.effect(0, 0, 0, fx_sample_offset, 2);
+    song.effect(0, 1, 0, fx_sample_offset, 0);  // no note: the playing voice goes back to frame 0
+    song.note(0, 2, 0, c4, 1);
+    song.effect(0, 2, 0, fx_sample_offset, 0);  // with a note: frame 0, not the earlier 512
+    song.start();
+    song.enter_first_row();
+    song.run_ticks(song.context->speed - 1);
+    // Five ticks of row 0 have sounded from frame 512, 882 frames each at step 194,
+    // wrapping once around the 1000-frame loop.
+    const u32 loop_end = 1000u * 1024u;
+    EXPECT_EQ(song.channel(0).position, 512u * 1024u + 5u * 882u * 194u - loop_end);
+    song.next_row();
+    EXPECT_EQ(song.channel(0).position, 0u);
+    EXPECT_EQ(song.channel(0).active, 1);
+    song.run_ticks(song.context->speed - 1);
+    EXPECT_EQ(song.channel(0).position, 5u * 882u * 194u % loop_end);
+    song.next_row();
+    EXPECT_EQ(song.channel(0).position, 0u);
+}
+
+// A tone portamento keeps the sample position of the voice it bends, but the
+// note start beneath it sets the direction forwards, also for a ping-pong voice
+// that was running backwards; other players keep the direction too.
+TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) {
+    single_voice song;
+    song.sample(0).ping_pong = 1;
+    song.note(0, 1, 0, packed(4, 2));
+    song.effect(0, 1, 0, fx_tone_porta, 1);
+    song.start();
+    song.enter_first_row();
+    song.run_ticks(song.context->speed - 1);
+    module_channel &channel = song.channel(0);
+    channel.position = 800u * 1024u;
+    channel.forward = 0;
+    song.next_row();  // the last tick of row 0 runs backwards, then row 1 is read
+    EXPECT_EQ(channel.position, 800u * 1024u - 882u * 194u);
+    EXPECT_EQ(channel.forward, 0);
+    EXPECT_EQ(channel.period, c4_period);
+    song.run_ticks(1);
+    EXPECT_EQ(channel.position, 800u * 1024u - 2u * 882u * 194u);
+}
+
 TEST(PlayerEffects, VolumeSlidesModKindAndMemory) {
     single_voice song;
     song.effect(0, 1, 0, fx_volume_slide, 0x03);

@@ -33,6 +33,18 @@ const design_difference design_differences[] = {
      "two copies of one long unlooped sample, one bent by a fine portamento (E15, E17), flange against each "
      "other; the loudness of their sum follows the phase drift between them, and our 22.10 fixed-point step "
      "quantizes each voice's pitch by a few cents, which is of the order of the detuning itself"},
+    {"heroes03_xm", 0.88,
+     "its sliced-sample channels (4 and 5) carry 900 on rows without a note and on notes meant to reuse the previous "
+     "offset; our sample offset has no memory and acts on the playing voice, so 900 restarts the slice from its "
+     "attack where the peers leave it decaying or resume at the remembered offset (the whole gap: with a "
+     "remembered offset applied to notes only, 0.985)"},
+    {"heroes06_xm", 0.80,
+     "two pads an E11 apart beat against each other (each channel alone correlates about 0.99, the pair 0.74) "
+     "and our 22.10 fixed-point step moves the beat"},
+    {"starpaws_mod", 0.83,
+     "long sustained loops whose loudness moves within the loop: our MOD finetune plays through the middle-C "
+     "rate (period = table / rate, step truncated to 22.10), a few tenths of a percent off the finetuned "
+     "period tables the peers use, so the loop's swells drift against theirs over a held note"},
     {"dreamfish_uridium2_loader_mod", 0.75,
      "instrument numbers without a note sweep through tiny wavetable samples (ProTracker sample swapping); our "
      "note start keeps the playing sample and only resets the volume, as it does for every MOD instrument "

@@ -1,0 +1,63 @@
+// What the tests of the module input share: the demo songs, whole-file reads and writes, and a
+// decoding loop that gathers what the host receives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host/input.h"
+#include "minihost/host_records.h"
+
+namespace test_support {
+
+inline std::filesystem::path native_path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// AMBREL_SOURCE_DIR is the source tree as the test program sees it (under Wine through drive Z:).
+inline std::string demo_song(const std::string& name) { return std::string(AMBREL_SOURCE_DIR) + "/assets/" + name; }
+
+inline std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::ifstream file(native_path(path), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+inline void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream file(native_path(path), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Runs `blocks` decode calls and returns the samples the host received, each checked to be one
+// block of 1024 stereo frames at 44100 Hz.
+inline std::vector<float> decode_blocks(input_decoder& decoder, size_t blocks) {
+    abort_callback_dummy abort;
+    minihost::audio_chunk_impl chunk;
+    std::vector<float> samples;
+    for (size_t i = 0; i < blocks; ++i) {
+        EXPECT_TRUE(decoder.run(chunk, abort));
+        EXPECT_EQ(chunk.get_sample_count(), 1024u);
+        EXPECT_EQ(chunk.get_sample_rate(), 44100u);
+        EXPECT_EQ(chunk.get_channels(), 2u);
+        EXPECT_EQ(chunk.get_channel_config(), channel_config_stereo);
+        samples.insert(samples.end(), chunk.get_data(), chunk.get_data() + 2048);
+    }
+    return samples;
+}
+
+// The text of the failure `call` raises, or "(no failure)".
+template <typename Call>
+std::string failure_text(Call&& call) {
+    try {
+        call();
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    return "(no failure)";
+}
+
+}  // namespace test_support

@@ -1,0 +1,212 @@
+// The host side that the module input calls on: text comparison, sample conversion, the local
+// file system, the extension the host cuts, and the info and play commands' own parts.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "host/shared.h"
+#include "minihost/commands.h"
+#include "minihost/commands_info_play.h"
+#include "minihost/filesystem.h"
+#include "minihost/input_registry.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+
+namespace {
+
+using test_support::failure_text;
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+// A started host with the component in-process: its file systems are listed once it has started.
+struct started_host {
+    explicit started_host(const std::string& name) : config(name), host(config.file("config.bin")) {
+        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    }
+    test_support::scratch_folder config;
+    minihost::host host;
+};
+
+int sign(int value) { return (value > 0) - (value < 0); }
+
+TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
+    struct comparison {
+        const char* a;
+        const char* b;
+        int expected;  // sign
+    };
+    const comparison cases[] = {
+        {"mod", "MOD", 0},
+        {"Xm", "xM", 0},
+        {"mod", "mo3", 1},  // 'd' after '3'
+        {"mo", "mod", -1},
+        {"", "", 0},
+        {"a", "B", -1},                                // folded before comparing, unlike strcmp
+        {"\xC3\x84RA", "\xC3\xA4ra", 0},               // ÄRA, ära
+        {"\xC3\x97", "\xC3\xB7", -1},                  // × and ÷ are not a letter pair
+        {"\xD0\x9C\xD0\x9E\xD0\x94", "\xD0\xBC\xD0\xBE\xD0\xB4", 0},  // МОД, мод
+        {"\xD0\x81", "\xD1\x91", 0},                   // Ё, ё
+        {"\xCE\xA3", "\xCF\x83", 0},                   // Σ, σ
+        {"\xC4", "\xC3\x84", 1},                       // a stray byte is no Ä
+        {"\xC0\xAF", "/", 1},                          // nor is an overlong form a slash
+        {"\xE2\x82", "\xE2\x82", 0},                   // a sequence cut short equals itself
+    };
+    for (const comparison& c : cases) {
+        EXPECT_EQ(sign(stricmp_utf8(c.a, c.b)), c.expected) << c.a << " / " << c.b;
+        EXPECT_EQ(sign(stricmp_utf8(c.b, c.a)), -c.expected) << c.b << " / " << c.a;
+    }
+}
+
+TEST(SharedAudio, Int16ConvertsToFullScaleFloatAndBack) {
+    std::vector<int16_t> every(65536);
+    for (size_t i = 0; i < every.size(); ++i) every[i] = int16_t(int(i) - 32768);
+    std::vector<float> converted(every.size());
+    audio_math::convert_from_int16(every.data(), every.size(), converted.data(), 1.0f);
+    EXPECT_EQ(converted.front(), -1.0f);
+    EXPECT_EQ(converted[32768], 0.0f);
+    EXPECT_EQ(converted[32768 + 16384], 0.5f);
+    EXPECT_EQ(converted.back(), 32767.0f / 32768.0f);
+    for (size_t i = 0; i < every.size(); ++i) ASSERT_EQ(minihost::sample_to_int16(converted[i]), every[i]) << i;
+
+    const int16_t quarter = 8192;
+    float halved = 0;
+    audio_math::convert_from_int16(&quarter, 1, &halved, 0.5f);
+    EXPECT_EQ(halved, 0.125f);
+}
+
+TEST(SharedAudio, FloatBeyondFullScaleClampsAndNanIsSilence) {
+    EXPECT_EQ(minihost::sample_to_int16(1.5f), 32767);
+    EXPECT_EQ(minihost::sample_to_int16(1.0f), 32767);
+    EXPECT_EQ(minihost::sample_to_int16(-2.0f), -32768);
+    EXPECT_EQ(minihost::sample_to_int16(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_EQ(minihost::sample_to_int16(0.6f / 32768), 1);  // rounded, not cut
+}
+
+TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
+    for (const char* path : {"C:\\music\\a.xm", "/home/a.xm", "relative/a.xm", "file:///C:/a.xm", "file://C:\\a.xm",
+                             "C:\\odd://name.xm", "://x"})
+        EXPECT_TRUE(minihost::is_local_path(path)) << path;
+    for (const char* path : {"http://host/a.xm", "ftp://a.xm", "fake://a.xm", "svn+ssh://a"})
+        EXPECT_FALSE(minihost::is_local_path(path)) << path;
+
+    EXPECT_EQ(minihost::local_path_of("file://C:\\music\\a b.xm"), "C:\\music\\a b.xm");
+    EXPECT_EQ(minihost::local_path_of("file:///home/a%20b.xm"), "/home/a%20b.xm");  // no escapes decoded
+    EXPECT_EQ(minihost::local_path_of("C:\\music\\a.xm"), "C:\\music\\a.xm");
+#ifdef _WIN32
+    EXPECT_EQ(minihost::local_path_of("file:///C:/music/a.xm"), "C:/music/a.xm");
+#endif
+}
+
+TEST(LocalFilesystem, OpenModesReadWriteAndCreate) {
+    test_support::scratch_folder folder("local-filesystem");
+    started_host started("local-filesystem-config");
+    minihost::host& host = started.host;
+    abort_callback_dummy abort;
+    const std::string path = folder.file("song.xm");
+    auto open = [&](const std::string& where, filesystem::open_mode mode) {
+        return filesystem::g_open(host, where.c_str(), mode, abort);
+    };
+
+    EXPECT_EQ(failure_text([&] { open(path, filesystem::open_mode_read); }), "Object not found");
+    EXPECT_EQ(failure_text([&] { open(path, filesystem::open_mode_write_existing); }), "Object not found");
+    EXPECT_EQ(failure_text([&] { open(folder.file(""), filesystem::open_mode_read); }), "Access denied");
+    EXPECT_EQ(failure_text([&] { open("http://host/song.xm", filesystem::open_mode_read); }), "Unsupported file path");
+
+    open(path, filesystem::open_mode_write_new)->write("abcdef", 6, abort);
+    {
+        auto existing = open(path, filesystem::open_mode_write_existing);
+        EXPECT_EQ(existing->get_size(abort), 6u);  // kept, not emptied
+        existing->write("XY", 2, abort);
+    }
+    auto reader = open("file://" + path, filesystem::open_mode_read);
+    EXPECT_EQ(reader->get_size(abort), 6u);
+    char bytes[10] = {};
+    EXPECT_EQ(reader->read(bytes, 4, abort), 4u);
+    EXPECT_EQ(reader->read(bytes + 4, 6, abort), 2u);  // fewer at the end
+    EXPECT_EQ(reader->read(bytes, 6, abort), 0u);
+    EXPECT_STREQ(bytes, "XYcdef");
+    EXPECT_EQ(failure_text([&] { reader->write("z", 1, abort); }), "Access denied");
+    EXPECT_EQ(reader->get_size(abort), 6u);
+
+    open(path, filesystem::open_mode_write_new);
+    EXPECT_EQ(open(path, filesystem::open_mode_read)->get_size(abort), 0u);  // emptied by a new write
+}
+
+TEST(LocalFilesystem, TimestampsCountHundredNanosecondsSince1601) {
+    test_support::scratch_folder folder("local-filesystem-time");
+    started_host started("local-filesystem-time-config");
+    minihost::host& host = started.host;
+    abort_callback_dummy abort;
+    const std::string path = folder.file("dated.mod");
+    test_support::write_bytes(path, {1, 2, 3});
+    // 2020-01-02 03:04:05 UTC is 1577934245 s after 1970; 1970 is 11644473600 s after 1601.
+    using namespace std::chrono;
+    const sys_seconds moment{seconds(1577934245)};
+    std::filesystem::last_write_time(test_support::native_path(path), file_clock::from_sys(moment));
+    const uint64_t timestamp = filesystem::g_open(host, path.c_str(), filesystem::open_mode_read, abort)
+                                   ->get_timestamp(abort);
+    EXPECT_EQ(timestamp, (1577934245ull + 11644473600ull) * 10000000ull);
+    EXPECT_EQ(minihost::format_file_time(timestamp), "2020-01-02 03:04:05 UTC");
+    EXPECT_EQ(minihost::format_file_time(filetimestamp_invalid), "unknown");
+}
+
+TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
+    struct extension_case {
+        const char* path;
+        const char* extension;
+    };
+    const extension_case cases[] = {
+        {"C:\\music\\song.MOD", "MOD"},
+        {"song.tar.xm", "xm"},
+        {"C:\\songs.xm\\readme", ""},  // the dot is in a folder's name
+        {"/music/songs.s3m/readme", ""},
+        {"archive.zip|inner.xm", "xm"},
+        {"archive.zip|inner", ""},
+        {"trailing.", ""},
+        {"noextension", ""},
+        {"", ""},
+    };
+    for (const extension_case& c : cases) EXPECT_EQ(minihost::extension_of(c.path), c.extension) << c.path;
+}
+
+TEST(MinihostCommands, InfoAndPlayTakeTheirOwnArguments) {
+    minihost::command_options options;
+    std::string error;
+    ASSERT_TRUE(minihost::parse_command_line({"play", "a.xm", "--seconds", "2", "--config", "c.cfg"}, "D/", options,
+                                             error));
+    EXPECT_EQ(options.command, "play");
+    EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "--seconds", "2"}));
+    EXPECT_EQ(options.config_path, "c.cfg");
+    EXPECT_EQ(options.component_path, "D/kiv_ambrel.dll");
+
+    ASSERT_TRUE(minihost::parse_command_line({"info", "a.xm", "b.mod"}, "D/", options, error));
+    EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "b.mod"}));
+
+    EXPECT_FALSE(minihost::parse_command_line({"services", "a.xm"}, "D/", options, error));
+    EXPECT_EQ(error, "unexpected argument a.xm");
+    EXPECT_FALSE(minihost::parse_command_line({"render", "a.xm"}, "D/", options, error));
+    EXPECT_EQ(error, "unknown command render");
+    EXPECT_FALSE(minihost::parse_command_line({"--seconds", "2"}, "D/", options, error));
+}
+
+TEST(MinihostCommands, PlayArgumentsAndTheirDefaults) {
+    minihost::play_options options;
+    std::string error;
+    ASSERT_TRUE(minihost::parse_play_arguments({"C:\\music\\tune.xm"}, options, error));
+    EXPECT_EQ(options.seconds, 30);
+    EXPECT_EQ(options.output, "out/tune.xm.wav");
+    ASSERT_TRUE(minihost::parse_play_arguments({"--out", "x.wav", "tune.mod", "--seconds", "0.5"}, options, error));
+    EXPECT_EQ(options.file, "tune.mod");
+    EXPECT_EQ(options.seconds, 0.5);
+    EXPECT_EQ(options.output, "x.wav");
+
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{}, {"a.xm", "b.xm"}, {"a.xm", "--seconds"}, {"a.xm", "--seconds", "0"},
+          {"a.xm", "--seconds", "-3"}, {"a.xm", "--seconds", "3601"}, {"a.xm", "--seconds", "2x"},
+          {"a.xm", "--seconds", "nan"}, {"a.xm", "--loop"}})
+        EXPECT_FALSE(minihost::parse_play_arguments(refused, options, error)) << testing::PrintToString(refused);
+}
+
+}  // namespace

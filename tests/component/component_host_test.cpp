@@ -32,9 +32,7 @@ protected:
         host.start({velmora_get_interface, nullptr, "C:\\velmora\\components\\kiv_ambrel.dll"});
     }
 
-    // One folder per test: ctest runs the tests of this fixture in parallel processes.
-    test_support::scratch_folder folder{std::string("component-host-") +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    test_support::scratch_folder folder{"component-host"};
     service_ptr_t<capture_console> console = test_support::make_capture_console();
     minihost::host host{folder.file("config.bin")};
 };

@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "host/identity.h"
 #include "minihost/host.h"
 
@@ -31,11 +37,14 @@ inline service_ptr_t<capture_console> make_capture_console() {
     return service_ptr_t<capture_console>(new service_impl_t<capture_console>());
 }
 
-// A folder of its own under the system's temporary folder, removed afterwards.
+// A folder of its own under the system's temporary folder, removed afterwards. The process id is
+// part of its name: ctest runs the tests of one program in parallel processes, which must not
+// remove each other's folders.
 class scratch_folder {
 public:
     explicit scratch_folder(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / ("ambrel-" + name)) {
+        : path_(std::filesystem::temp_directory_path() /
+                ("ambrel-" + name + "-" + std::to_string(current_process_id()))) {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -49,6 +58,14 @@ public:
     }
 
 private:
+    static long current_process_id() {
+#ifdef _WIN32
+        return long(_getpid());
+#else
+        return long(getpid());
+#endif
+    }
+
     std::filesystem::path path_;
 };
 

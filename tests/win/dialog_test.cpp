@@ -432,6 +432,26 @@ TEST_F(PreferencesPage, ValuesSurviveARestartAndShortRecordsAreIgnored) {
     EXPECT_EQ(stored(again, bogo_3_guid), (std::vector<uint8_t>{77, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+TEST_F(PreferencesPage, PageThatCannotBeCreatedFailsWithTheSystemsErrorCode) {
+    component_run& run = start();
+    auto page_service = service_lookup_one_t<preferences_page>(run.host).query_as<preferences_page_v3>();
+    struct no_callback final : preferences_page_callback {
+        int add_ref() override { return 1; }
+        int release() override { return 1; }
+        bool query(service_base*&, const GUID&) override { return false; }
+        void state_changed() override {}
+    } callback;
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);  // a parent that no longer exists
+    try {
+        page_service->create_page_instance(gone, callback);
+        FAIL() << "a page needs a parent window";
+    } catch (const exception_win32& failure) {
+        EXPECT_EQ(failure.code(), unsigned(ERROR_INVALID_WINDOW_HANDLE));
+        EXPECT_STREQ(failure.what(), "Windows error 1400");
+    }
+}
+
 TEST(MinihostCommands, AdvancedSettingIsClampedAndKeptAcrossRuns) {
     scratch_folder folder("advconfig-commands");
     const std::string config = " --config " + folder.file("minihost.cfg") + " ";

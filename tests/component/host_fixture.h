@@ -69,4 +69,16 @@ private:
     std::filesystem::path path_;
 };
 
+// The component's services as the host lists them: the reverse of their creation order.
+inline const char *const component_service_listing =
+    "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
+    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
+    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"
+    "component_installation_validator   {8E12EBFE-1B59-4BAA-849D-C91E313BB819}\n"
+    "componentversion                   {C715590B-3D35-432F-9D2D-6304B41B5AEB} Ambrel Component\n"
+    "input_file_type                    {6AE86713-FB63-4352-8D32-E96ABC79E662}\n"
+    "input_entry                        {22AA01A4-8032-4E48-B06A-78BAF3122136} kiv_ambrel MOD input\n"
+    "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
+    "dsp_entry                          {1B9A5E73-6C1D-4A42-953E-7F2BC01564D8} Sample DSP\n";
+
 }  // namespace test_support

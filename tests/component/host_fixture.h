@@ -13,6 +13,7 @@
 #endif
 
 #include "host/identity.h"
+#include "host/memory_stream.h"
 #include "minihost/host.h"
 
 namespace test_support {
@@ -68,6 +69,22 @@ private:
 
     std::filesystem::path path_;
 };
+
+// The data of the configuration record the client would write now for `guid`, or nothing.
+inline std::vector<uint8_t> stored_record(velmora_client& client, const GUID& guid) {
+    memory_stream_writer out;
+    abort_callback_dummy abort;
+    client.get_config(out, abort);
+    const std::vector<uint8_t>& bytes = out.bytes();
+    for (size_t position = 0; position + 20 <= bytes.size();) {
+        const uint32_t length = uint32_t(bytes[position + 16] | bytes[position + 17] << 8 | bytes[position + 18] << 16 |
+                                         uint32_t(bytes[position + 19]) << 24);
+        if (host_guid::from_bytes(&bytes[position]) == guid)
+            return {bytes.begin() + std::ptrdiff_t(position + 20), bytes.begin() + std::ptrdiff_t(position + 20 + length)};
+        position += 20 + length;
+    }
+    return {};
+}
 
 // The component's services as the host lists them: the reverse of their creation order.
 inline const char *const component_service_listing =

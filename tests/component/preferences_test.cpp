@@ -17,21 +17,7 @@ extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
 
 namespace {
 
-// The record the component writes for `guid`, or nothing.
-std::vector<uint8_t> stored(velmora_client& client, const GUID& guid) {
-    memory_stream_writer out;
-    abort_callback_dummy abort;
-    client.get_config(out, abort);
-    const std::vector<uint8_t>& bytes = out.bytes();
-    for (size_t position = 0; position + 20 <= bytes.size();) {
-        const uint32_t length = uint32_t(bytes[position + 16] | bytes[position + 17] << 8 | bytes[position + 18] << 16 |
-                                         uint32_t(bytes[position + 19]) << 24);
-        if (host_guid::from_bytes(&bytes[position]) == guid)
-            return {bytes.begin() + std::ptrdiff_t(position + 20), bytes.begin() + std::ptrdiff_t(position + 20 + length)};
-        position += 20 + length;
-    }
-    return {};
-}
+using test_support::stored_record;
 
 void feed(velmora_client& client, const GUID& guid, const std::vector<uint8_t>& data) {
     std::vector<uint8_t> bytes(16);
@@ -71,9 +57,10 @@ protected:
 };
 
 TEST_F(SamplePreferences, VariablesStoreTheirDefaultsInPayloadsOfTheirSize) {
-    EXPECT_EQ(stored(host.client(), ambrel::guid_cfg_bogo_setting_1), (std::vector<uint8_t>{0x39, 0x05, 0, 0}));
-    EXPECT_EQ(stored(host.client(), ambrel::guid_cfg_bogo_setting_2), (std::vector<uint8_t>{0x9A, 0x02, 0, 0}));
-    EXPECT_EQ(stored(host.client(), ambrel::guid_advconfig_bogo_setting_3), (std::vector<uint8_t>{42, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_bogo_setting_1), (std::vector<uint8_t>{0x39, 0x05, 0, 0}));
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_bogo_setting_2), (std::vector<uint8_t>{0x9A, 0x02, 0, 0}));
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_advconfig_bogo_setting_3),
+              (std::vector<uint8_t>{42, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(SamplePreferences, ShortRecordsLeaveTheValuesAlone) {
@@ -104,7 +91,7 @@ TEST_F(SamplePreferences, AdvancedEntryParsesLeadingDigitsAndClamps) {
         EXPECT_EQ(coerced.str(), t.stored) << t.text;
     }
     entry->set_value_text("12345", 5);
-    EXPECT_EQ(stored(host.client(), ambrel::guid_advconfig_bogo_setting_3), (std::vector<uint8_t>{0x0F, 0x27, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_advconfig_bogo_setting_3), (std::vector<uint8_t>{0x0F, 0x27, 0, 0, 0, 0, 0, 0}));
     entry->reset_entry();
     EXPECT_EQ(value_of(*entry), "42");
     zorb::string8 text;

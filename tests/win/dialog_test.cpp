@@ -312,20 +312,9 @@ TEST_F(DspDialog, LiveEditorKeepsTheChainInStepWithTheDialog) {
     EXPECT_EQ(preset_gain(chain.presets()[0]), -2.0f);
 }
 
-// The configuration records the component would write now: GUID to data.
+// The configuration record the component would write now for `guid`.
 std::vector<uint8_t> stored(component_run& run, const GUID& guid) {
-    memory_stream_writer out;
-    abort_callback_dummy abort;
-    run.host.client().get_config(out, abort);
-    const std::vector<uint8_t>& bytes = out.bytes();
-    for (size_t position = 0; position + 20 <= bytes.size();) {
-        const uint32_t length = uint32_t(bytes[position + 16] | bytes[position + 17] << 8 | bytes[position + 18] << 16 |
-                                         uint32_t(bytes[position + 19]) << 24);
-        if (host_guid::from_bytes(&bytes[position]) == guid)
-            return {bytes.begin() + std::ptrdiff_t(position + 20), bytes.begin() + std::ptrdiff_t(position + 20 + length)};
-        position += 20 + length;
-    }
-    return {};
+    return test_support::stored_record(run.host.client(), guid);
 }
 
 std::vector<uint8_t> le32(uint32_t value) {

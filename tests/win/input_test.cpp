@@ -12,14 +12,16 @@
 #include "minihost/input_registry.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
+#include "tests/win/component_run.h"
 
 namespace {
 
+using test_support::beside_executable;
 using test_support::decode_blocks;
 using test_support::demo_song;
 using test_support::failure_text;
+using test_support::run_minihost;
 
-std::string beside_executable(const std::string& name) { return minihost::executable_directory() + name; }
 
 // The Debian game music that the tests decode besides the demo songs (drive Z: is the Unix root).
 const char* const debian_module_folders[] = {"Z:/usr/share/games/heroes/mod", "Z:/usr/share/games/gl-117/music",
@@ -310,25 +312,12 @@ TEST_F(InputDll, DecodedAudioEqualsTheNativeRenderSampleForSample) {
     EXPECT_GE(compared, 3u + 13 + 8 + 8);  // the demo songs and the three packages' modules
 }
 
-// Standard output of minihost.exe with the given arguments.
-std::string run_minihost(const std::string& arguments) {
-    const std::string command = beside_executable("minihost.exe") + " " + arguments + " 2>&1";
-    FILE* pipe = _popen(command.c_str(), "r");
-    if (pipe == nullptr) return "(cannot start minihost.exe)";
-    std::string output;
-    char buffer[256];
-    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
-    _pclose(pipe);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    return output;
-}
-
 TEST(MinihostInput, InfoNamesTheInputOrTheFailure) {
     test_support::scratch_folder folder("minihost-info");
     const std::string song = demo_song("demo.s3m");
     const std::string text = folder.file("notes.mod");
     test_support::write_bytes(text, std::vector<uint8_t>(2000, 'n'));
-    const std::string output = run_minihost("info " + song + " " + text + " " + folder.file("other.wav"));
+    const std::string output = run_minihost("info " + song + " " + text + " " + folder.file("other.wav") + " 2>&1");
     const std::string size = std::to_string(std::filesystem::file_size(test_support::native_path(song)));
     EXPECT_NE(output.find(song + ": kiv_ambrel MOD input\n  samplerate: 44100\n  channels: 2\n  bitspersample: 16\n"
                                  "  encoding: lossless\n  bitrate: 1411\n  file size: " + size + " bytes\n"
@@ -342,7 +331,7 @@ TEST(MinihostInput, InfoNamesTheInputOrTheFailure) {
 TEST(MinihostInput, PlayWritesWhatTheHostReceived) {
     test_support::scratch_folder folder("minihost-play");
     const std::string wav = folder.file("demo.wav");
-    const std::string output = run_minihost("play " + demo_song("demo.xm") + " --seconds 1.5 --out " + wav);
+    const std::string output = run_minihost("play " + demo_song("demo.xm") + " --seconds 1.5 --out " + wav + " 2>&1");
     EXPECT_NE(output.find(wav + ": 66150 frames decoded, peak "), std::string::npos) << output;
     const std::vector<uint8_t> written = test_support::read_bytes(wav);
     ASSERT_EQ(written.size(), 44u + 66150 * 4);
@@ -352,7 +341,7 @@ TEST(MinihostInput, PlayWritesWhatTheHostReceived) {
     ASSERT_GE(reference.size(), 66150u * 4);
     EXPECT_TRUE(std::equal(written.begin() + 44, written.end(), reference.begin()));
 
-    EXPECT_NE(run_minihost("play " + folder.file("missing.xm") + " --seconds 1").find("Object not found"),
+    EXPECT_NE(run_minihost("play " + folder.file("missing.xm") + " --seconds 1 2>&1").find("Object not found"),
               std::string::npos);
 }
 

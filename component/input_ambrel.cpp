@@ -53,8 +53,8 @@ void input_ambrel::open(service_ptr_t<file> hint, const char* path, open_reason 
     std::vector<uint8_t> image;
     {
         service_ptr_t<file> source = filesystem::g_open(host(), path, mode, abort);
-        stats_ = {source->get_size(abort), source->get_timestamp(abort)};
         const uint64_t size = source->get_size(abort);
+        stats_ = {size, source->get_timestamp(abort)};
         if (size > input_largest_file) throw velmora_io::exception_io_unsupported_format();
         image.resize(size_t(size));
         // A file that shrank since its size was taken yields fewer bytes: only those are loaded,

@@ -13,11 +13,11 @@ constexpr uint8_t full_master_volume = 64;
 
 filesystem::open_mode open_mode_for(open_reason reason) {
     switch (reason) {
-    case open_reason::info_read:
-    case open_reason::decode:
-        return filesystem::open_mode_read;
-    case open_reason::info_write:
-        return filesystem::open_mode_write_existing;
+        case open_reason::info_read:
+        case open_reason::decode:
+            return filesystem::open_mode_read;
+        case open_reason::info_write:
+            return filesystem::open_mode_write_existing;
     }
     uBugCheck("kiv_ambrel: an input instance was opened for no known reason");
 }

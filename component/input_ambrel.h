@@ -43,8 +43,8 @@ public:
 
 private:
     std::vector<int16_t> render_buffer_;  // empty until the first run, then 4096 bytes for good
-    module_context module_;                // owned: freed with module_free
-    file_stats stats_{};                   // as the file was at open
+    module_context module_;               // owned: freed with module_free
+    file_stats stats_{};                  // as the file was at open
 };
 
 // The info reader operations, common to the three instance kinds: one subsong, index 0.

@@ -15,7 +15,9 @@ constexpr GUID picky_guid = {0x00000003, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 class bytes_variable final : public config_variable {
 public:
     bytes_variable(const GUID& guid, config_variable_list& list) : config_variable(guid, list) {}
-    void write_data(stream_writer& out, abort_callback& abort) override { out.write(bytes.data(), bytes.size(), abort); }
+    void write_data(stream_writer& out, abort_callback& abort) override {
+        out.write(bytes.data(), bytes.size(), abort);
+    }
     void read_data(stream_reader& in, size_t size, abort_callback& abort) override {
         std::vector<uint8_t> data(size);
         if (in.read(data.data(), size, abort) != size) std::abort();  // the record was promised whole

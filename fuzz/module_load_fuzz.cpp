@@ -9,7 +9,7 @@ namespace {
 
 const int render_calls = 2 * 44100 / 1024;  // about two seconds of 1024-frame calls
 
-void play_briefly(module_context &context) {
+void play_briefly(module_context& context) {
     static u8 output[4096];
     context.master_volume = 64;
     module_start(&context);
@@ -23,7 +23,7 @@ void play_briefly(module_context &context) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0x7fffffff) return 0;
     module_context context;
     std::memset(&context, 0, sizeof context);

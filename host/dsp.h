@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "host/abort.h"
-#include "host/records.h"
 #include "host/exceptions.h"
 #include "host/host_api.h"
+#include "host/records.h"
 #include "host/service.h"
 #include "zorb/string.h"
 

@@ -106,8 +106,8 @@ public:
                                    abort_callback& abort) = 0;
     virtual void open_for_info_read(service_ptr_t<input_info_reader>& out, service_ptr_t<file> hint, const char* path,
                                     abort_callback& abort) = 0;
-    virtual void open_for_info_write(service_ptr_t<input_info_writer>& out, service_ptr_t<file> hint,
-                                     const char* path, abort_callback& abort) = 0;
+    virtual void open_for_info_write(service_ptr_t<input_info_writer>& out, service_ptr_t<file> hint, const char* path,
+                                     abort_callback& abort) = 0;
     virtual void read_extra_data(service_ptr_t<file> hint, const playable_location& location, const GUID& what,
                                  mem_block_container& out, abort_callback& abort) = 0;
     virtual unsigned get_flags() = 0;
@@ -134,8 +134,8 @@ public:
 
     // Opens an instance of the interface `interface_guid` (input_decoder, input_info_reader or
     // input_info_writer) and stores it with one reference owned by the caller. `logger` may be empty.
-    virtual void open_instance(service_ptr& out, const GUID& interface_guid, service_ptr_t<file> hint,
-                               const char* path, service_ptr_t<event_logger> logger, abort_callback& abort) = 0;
+    virtual void open_instance(service_ptr& out, const GUID& interface_guid, service_ptr_t<file> hint, const char* path,
+                               service_ptr_t<event_logger> logger, abort_callback& abort) = 0;
 };
 
 // File types an input offers in the host's open dialogs and file associations.

@@ -89,8 +89,8 @@ inline bool host_help_url(host_api& api, const char* category, const GUID& guid,
     if (!service_try_lookup_one_t(api, version)) return false;
     zorb::string8 version_text;
     version->version_text(version_text);
-    const std::string url = std::string(host_help_site) + version_text.str() + "/" + category + "/" +
-                            host_guid::to_text(guid) + "/" + name;
+    const std::string url =
+        std::string(host_help_site) + version_text.str() + "/" + category + "/" + host_guid::to_text(guid) + "/" + name;
     out.set_string(url.c_str(), url.size());
     return true;
 }

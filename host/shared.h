@@ -33,8 +33,7 @@ VELMORA_SHARED_API void convert_from_int16(const int16_t* source, size_t count, 
 
 // destination[i] = source[i] × factor for `count` samples; source and destination may be the
 // same block. No clipping: results beyond ±1.0 stay as they are. Any thread.
-VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sample* destination,
-                              audio_sample factor);
+VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sample* destination, audio_sample factor);
 
 }  // namespace audio_math
 

@@ -28,7 +28,8 @@ std::vector<advconfig_item> collect_items(host_api& api) {
         zorb::string8 name;
         entry->entry_name(name);
         const bool branch = static_cast<bool>(entry.query_as<advconfig_branch>());
-        items.push_back({entry, name.str(), entry->entry_guid(), entry->entry_parent(), entry->entry_priority(), branch, {}});
+        items.push_back(
+            {entry, name.str(), entry->entry_guid(), entry->entry_parent(), entry->entry_priority(), branch, {}});
     }
     return items;
 }

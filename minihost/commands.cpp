@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <iomanip>
 
-#include "host/identity.h"
 #include "host/advconfig.h"
 #include "host/dsp.h"
+#include "host/identity.h"
 #include "host/input.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
@@ -40,8 +40,8 @@ struct known_command {
     bool takes_arguments;
 };
 
-const known_command known_commands[] = {{"services", false}, {"about", false}, {"info", true},      {"play", true},
-                                         {"advconfig", true}, {"dsp", true},    {"preferences", true}};
+const known_command known_commands[] = {{"services", false}, {"about", false}, {"info", true},       {"play", true},
+                                        {"advconfig", true}, {"dsp", true},    {"preferences", true}};
 
 // The name a service gives itself, for the classes that have one.
 std::string service_name(const registered_service& service) {

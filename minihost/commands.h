@@ -12,8 +12,8 @@ namespace minihost {
 struct command_options {
     std::string command;                 // "services", "about", "info" or "play"
     std::vector<std::string> arguments;  // the command's own arguments (info and play)
-    std::string component_path;  // UTF-8
-    std::string config_path;     // UTF-8
+    std::string component_path;          // UTF-8
+    std::string config_path;             // UTF-8
 };
 
 constexpr char default_component_name[] = "kiv_ambrel.dll";

@@ -108,23 +108,23 @@ host_window CPreferencesWindow::button(int id) const { return GetDlgItem(static_
 intptr_t CPreferencesWindow::handle(unsigned message, uintptr_t wparam, intptr_t lparam) {
     HWND window = static_cast<HWND>(window_);
     switch (message) {
-    case WM_COMMAND:
-        if (LOWORD(wparam) == page_list_id && HIWORD(wparam) == LBN_SELCHANGE)
-            open_page(size_t(SendMessageW(reinterpret_cast<HWND>(lparam), LB_GETCURSEL, 0, 0)));
-        else if (HIWORD(wparam) == BN_CLICKED)
-            on_command(LOWORD(wparam));
-        return 0;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        // The page goes before its parent window does.
-        if (callback_) static_cast<page_callback*>(callback_.get())->detach();
-        page_.reset();
-        window_ = nullptr;
-        return 0;
-    default:
-        return DefWindowProcW(window, message, wparam, lparam);
+        case WM_COMMAND:
+            if (LOWORD(wparam) == page_list_id && HIWORD(wparam) == LBN_SELCHANGE)
+                open_page(size_t(SendMessageW(reinterpret_cast<HWND>(lparam), LB_GETCURSEL, 0, 0)));
+            else if (HIWORD(wparam) == BN_CLICKED)
+                on_command(LOWORD(wparam));
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_DESTROY:
+            // The page goes before its parent window does.
+            if (callback_) static_cast<page_callback*>(callback_.get())->detach();
+            page_.reset();
+            window_ = nullptr;
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 

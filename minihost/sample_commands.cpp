@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "host/service_lookup.h"
 #include "host/preferences.h"
+#include "host/service_lookup.h"
 #include "minihost/advconfig.h"
 #include "minihost/ui.h"
 
@@ -132,8 +132,7 @@ int dsp_command(host& running, const std::vector<std::string>& arguments, const 
     return 0;
 }
 
-int advconfig_command(host& running, const std::vector<std::string>& arguments, std::ostream& out,
-                      std::string& error) {
+int advconfig_command(host& running, const std::vector<std::string>& arguments, std::ostream& out, std::string& error) {
     if (arguments.size() == 1 && arguments[0] == "list") {
         print_advconfig_tree(running, out);
         return 0;

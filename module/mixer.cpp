@@ -28,19 +28,19 @@ enum class loop_kind { none, forward, ping_pong };
 // that no read leaves it: a loop end past the data ends at the data, and a loop that
 // does not start before its end plays as no loop.
 struct voice_state {
-    const void *data;
+    const void* data;
     u32 length;      // frames of data, 1 or more
     u32 loop_start;  // 22.10 fixed point, below loop_end when looping
     u32 loop_end;    // 22.10 fixed point, at most length frames
     loop_kind loop;
-    u32 position;    // 22.10 fixed point
-    u32 step;        // 22.10 fixed point per output frame
-    bool forward;    // only a ping-pong voice ever runs backwards
+    u32 position;  // 22.10 fixed point
+    u32 step;      // 22.10 fixed point per output frame
+    bool forward;  // only a ping-pong voice ever runs backwards
     bool active;
 };
 
-voice_state voice_for(const module_channel &channel) {
-    const module_sample &sample = *channel.voice_sample;
+voice_state voice_for(const module_channel& channel) {
+    const module_sample& sample = *channel.voice_sample;
     voice_state voice{};
     voice.data = sample.data;
     voice.length = sample.length;
@@ -62,7 +62,7 @@ voice_state voice_for(const module_channel &channel) {
 
 // Frames that can be read and stepped from the current position before a step reaches
 // the loop boundary or the end; the frame after them needs the full stepping rules.
-u32 frames_before_boundary(const voice_state &voice, u32 limit) {
+u32 frames_before_boundary(const voice_state& voice, u32 limit) {
     if (voice.forward) {
         if (voice.position >= voice.loop_end) return 0;
         if (voice.step == 0) return limit;
@@ -83,7 +83,7 @@ u32 frames_before_boundary(const voice_state &voice, u32 limit) {
 // longer than a forward loop wraps as many times as it needs; a backward step that
 // comes within one step of the loop start or passes it turns, even below frame 0.
 // Returns false when the voice has ended.
-bool step_across_boundary(voice_state &voice) {
+bool step_across_boundary(voice_state& voice) {
     if (voice.forward) {
         uint64_t next = static_cast<uint64_t>(voice.position) + voice.step;
         if (next < voice.loop_end) {
@@ -91,17 +91,17 @@ bool step_across_boundary(voice_state &voice) {
             return true;
         }
         switch (voice.loop) {
-        case loop_kind::none:
-            voice.position = voice.loop_end;
-            voice.active = false;
-            return false;
-        case loop_kind::ping_pong:
-            voice.forward = false;  // the position stays: that frame sounds once more
-            return true;
-        case loop_kind::forward:
-            voice.position = voice.loop_start +
-                             static_cast<u32>((next - voice.loop_end) % (voice.loop_end - voice.loop_start));
-            return true;
+            case loop_kind::none:
+                voice.position = voice.loop_end;
+                voice.active = false;
+                return false;
+            case loop_kind::ping_pong:
+                voice.forward = false;  // the position stays: that frame sounds once more
+                return true;
+            case loop_kind::forward:
+                voice.position =
+                    voice.loop_start + static_cast<u32>((next - voice.loop_end) % (voice.loop_end - voice.loop_start));
+                return true;
         }
         return false;
     }
@@ -117,7 +117,7 @@ bool step_across_boundary(voice_state &voice) {
 // Sample value as stored, as a wrapping 32-bit quantity; the scalar paths give the
 // gains of 8-bit data the factor 256 that scales such values to 16 bits.
 template <typename Sample>
-inline u32 raw_value(const Sample *data, u32 frame) {
+inline u32 raw_value(const Sample* data, u32 frame) {
     return static_cast<u32>(static_cast<i32>(data[frame]));
 }
 
@@ -125,8 +125,7 @@ inline u32 raw_value(const Sample *data, u32 frame) {
 // that every read lies inside the data. The accumulators add with 32-bit wrap-around so
 // that out-of-range volumes in a damaged file cannot overflow a signed value.
 template <typename Sample, bool stereo, bool forward>
-void mix_span(const Sample *data, u32 position, u32 step, u32 count, u32 *accumulators, u32 left_gain,
-              u32 right_gain) {
+void mix_span(const Sample* data, u32 position, u32 step, u32 count, u32* accumulators, u32 left_gain, u32 right_gain) {
     for (u32 frame = 0; frame < count; ++frame) {
         u32 value = raw_value(data, position >> fraction_bits);
         if constexpr (stereo) {
@@ -154,15 +153,14 @@ constexpr u32 sample_scale = sizeof(Sample) == 1 ? 256 : 1;
 // Mixes a span of frames known to stay inside the data and clear of boundaries: whole
 // blocks of eight through the vector kernels when there are any, the rest frame by frame.
 template <typename Sample, bool stereo, bool forward>
-void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, channel_gains gains,
-                    mixer_kernels kernels) {
-    const Sample *data = static_cast<const Sample *>(voice.data);
+void mix_clear_span(const voice_state& voice, u32 span, u32* accumulators, channel_gains gains, mixer_kernels kernels) {
+    const Sample* data = static_cast<const Sample*>(voice.data);
     u32 position = voice.position;
     u32 done = 0;
 #if defined(AMBREL_X86_KERNELS)
     if (stereo && kernels != mixer_kernels::portable && span >= 8 && gains.left <= 32767 && gains.right <= 32767) {
-        stereo_blocks blocks{data,      voice.length, position, voice.step, span / 8, accumulators,
-                             gains.left, gains.right,  sizeof(Sample) == 2,     forward};
+        stereo_blocks blocks{data,         voice.length, position,    voice.step,          span / 8,
+                             accumulators, gains.left,   gains.right, sizeof(Sample) == 2, forward};
         if (kernels == mixer_kernels::avx2)
             mix_stereo_blocks_avx2(blocks);
         else
@@ -173,15 +171,14 @@ void mix_clear_span(const voice_state &voice, u32 span, u32 *accumulators, chann
 #else
     (void)kernels;
 #endif
-    mix_span<Sample, stereo, forward>(data, position, voice.step, span - done,
-                                      accumulators + done * (stereo ? 2 : 1), gains.left * sample_scale<Sample>,
-                                      gains.right * sample_scale<Sample>);
+    mix_span<Sample, stereo, forward>(data, position, voice.step, span - done, accumulators + done * (stereo ? 2 : 1),
+                                      gains.left * sample_scale<Sample>, gains.right * sample_scale<Sample>);
 }
 
 // Runs one voice through `frames` frames into the accumulators.
 template <typename Sample, bool stereo>
-void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains gains, mixer_kernels kernels) {
-    const Sample *data = static_cast<const Sample *>(voice.data);
+void mix_voice(voice_state& voice, u32 frames, u32* accumulators, channel_gains gains, mixer_kernels kernels) {
+    const Sample* data = static_cast<const Sample*>(voice.data);
     constexpr u32 values_per_frame = stereo ? 2 : 1;
     bool silent = gains.left == 0 && gains.right == 0;
     u32 frame = 0;
@@ -189,7 +186,7 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
         u32 span = frames_before_boundary(voice, frames - frame);
         if (span > 0) {
             if (!silent) {
-                u32 *target = accumulators + frame * values_per_frame;
+                u32* target = accumulators + frame * values_per_frame;
                 if (voice.forward)
                     mix_clear_span<Sample, stereo, true>(voice, span, target, gains, kernels);
                 else
@@ -217,13 +214,13 @@ void mix_voice(voice_state &voice, u32 frames, u32 *accumulators, channel_gains 
 }
 
 // Master factor V: 0 to 64 for volumes in range.
-u32 master_factor(const module_context &context, const module_channel &channel) {
+u32 master_factor(const module_context& context, const module_channel& channel) {
     u32 product = static_cast<u32>(context.master_volume) * (channel.fade_volume / 512u) *
                   context.current_global_volume * context.global_volume;
     return product >> 18;
 }
 
-channel_gains gains_for(const module_channel &channel, u32 master, bool stereo) {
+channel_gains gains_for(const module_channel& channel, u32 master, bool stereo) {
     u32 gain = static_cast<u32>(channel.volume_envelope_value) * channel.volume * master / 4096u;
     channel_gains gains{gain, 0};
     if (stereo) {
@@ -237,12 +234,12 @@ channel_gains gains_for(const module_channel &channel, u32 master, bool stereo) 
     return gains;
 }
 
-bool is_audible(const module_channel &channel) {
-    return channel.enabled && channel.active && channel.sample && channel.sample->data &&
-           channel.voice_sample && channel.voice_sample->data && channel.voice_sample->length > 0;
+bool is_audible(const module_channel& channel) {
+    return channel.enabled && channel.active && channel.sample && channel.sample->data && channel.voice_sample &&
+           channel.voice_sample->data && channel.voice_sample->length > 0;
 }
 
-void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u32 *accumulators,
+void mix_channel(module_channel& channel, u32 master, bool stereo, u32 frames, u32* accumulators,
                  mixer_kernels kernels) {
     voice_state voice = voice_for(channel);
     channel_gains gains = gains_for(channel, master, stereo);
@@ -264,7 +261,7 @@ void mix_channel(module_channel &channel, u32 master, bool stereo, u32 frames, u
 
 inline i32 clamp_sample(i32 value, i32 low, i32 high) { return value < low ? low : value > high ? high : value; }
 
-inline void store_16bit(u8 *target, u16 value) {
+inline void store_16bit(u8* target, u16 value) {
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(target, &value, 2);
     } else {
@@ -275,7 +272,7 @@ inline void store_16bit(u8 *target, u16 value) {
 
 // Scratch values to output samples: 16-bit takes the accumulator shifted right by 8,
 // 8-bit by 16, both clamped; unsigned output moves zero to the middle of the range.
-void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
+void convert(const i32* accumulators, u32 count, u32 flags, u8* output) {
     bool is_signed = flags & output_flag_signed;
     if (flags & output_flag_16bit) {
         u16 sign_flip = is_signed ? 0 : 0x8000;
@@ -285,10 +282,10 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
             // A saturating pack is the clamp to 16 bits.
             const __m128i flip = _mm_set1_epi16(static_cast<i16>(sign_flip));
             for (; i + 8 <= count; i += 8) {
-                __m128i low = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(accumulators + i)), 8);
+                __m128i low = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(accumulators + i)), 8);
                 __m128i high =
-                    _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(accumulators + i + 4)), 8);
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(output + 2 * i),
+                    _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(accumulators + i + 4)), 8);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(output + 2 * i),
                                  _mm_xor_si128(_mm_packs_epi32(low, high), flip));
             }
         }
@@ -309,22 +306,22 @@ void convert(const i32 *accumulators, u32 count, u32 flags, u8 *output) {
 u32 output_channels(u32 flags) { return (flags & output_flag_stereo) ? 2 : 1; }
 u32 output_sample_bytes(u32 flags) { return (flags & output_flag_16bit) ? 2 : 1; }
 
-void mix_chunk(module_context &context, u32 flags, u8 *output, u32 frames, mixer_kernels kernels) {
+void mix_chunk(module_context& context, u32 flags, u8* output, u32 frames, mixer_kernels kernels) {
     bool stereo = flags & output_flag_stereo;
     u32 values = frames * output_channels(flags);
     std::memset(context.mix_buffer, 0, values * sizeof(i32));
-    u32 *accumulators = reinterpret_cast<u32 *>(context.mix_buffer);
+    u32* accumulators = reinterpret_cast<u32*>(context.mix_buffer);
     i32 mixed_channels = context.channel_count < module_max_channels ? context.channel_count : module_max_channels;
     // The last column is the global one, which carries no voice.
     for (i32 index = 0; index < mixed_channels - 1; ++index) {
-        module_channel &channel = context.channels[index];
+        module_channel& channel = context.channels[index];
         if (!is_audible(channel)) continue;
         mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, kernels);
     }
     convert(context.mix_buffer, values, flags, output);
 }
 
-void write_silence(u32 flags, u8 *output, u32 frames) {
+void write_silence(u32 flags, u8* output, u32 frames) {
     u32 samples = frames * output_channels(flags);
     if (flags & output_flag_signed) {
         std::memset(output, 0, samples * output_sample_bytes(flags));
@@ -345,13 +342,13 @@ mixer_kernels best_mixer_kernels() {
     return mixer_kernels::portable;
 }
 
-i32 mix_run(module_context *context, u32 flags, void *output, i32 frames) {
+i32 mix_run(module_context* context, u32 flags, void* output, i32 frames) {
     return mix_run_with(context, flags, output, frames, best_mixer_kernels());
 }
 
-i32 mix_run_with(module_context *context, u32 flags, void *output, i32 frames, mixer_kernels kernels) {
+i32 mix_run_with(module_context* context, u32 flags, void* output, i32 frames, mixer_kernels kernels) {
     if (!context || !output || frames <= 0) return 0;
-    u8 *target = static_cast<u8 *>(output);
+    u8* target = static_cast<u8*>(output);
     i32 capacity = mix_buffer_frames(context->output_rate);
     if (!context->mix_buffer || capacity <= 0) {
         // Without its scratch buffer (a failed allocation) the run still delivers silence.

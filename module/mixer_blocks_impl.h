@@ -25,11 +25,11 @@ inline pair_gains make_pair_gains(u32 left_gain, u32 right_gain) {
 // Adds eight frames' 16-bit values (8-bit data in the high byte, which is the factor
 // 256) times both gains to sixteen interleaved accumulators, wrapping in 32 bits as the
 // scalar path does.
-inline void add_eight_stereo_frames(__m128i values, pair_gains gains, u32 *accumulators) {
+inline void add_eight_stereo_frames(__m128i values, pair_gains gains, u32* accumulators) {
     __m256i wide = _mm256_castsi128_si256(values);
     __m256i frames_0_to_3 = _mm256_permutevar8x32_epi32(wide, _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1));
     __m256i frames_4_to_7 = _mm256_permutevar8x32_epi32(wide, _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3));
-    __m256i *target = reinterpret_cast<__m256i *>(accumulators);
+    __m256i* target = reinterpret_cast<__m256i*>(accumulators);
     _mm256_storeu_si256(target, _mm256_add_epi32(_mm256_loadu_si256(target), _mm256_madd_epi16(frames_0_to_3, gains)));
     _mm256_storeu_si256(target + 1,
                         _mm256_add_epi32(_mm256_loadu_si256(target + 1), _mm256_madd_epi16(frames_4_to_7, gains)));
@@ -42,12 +42,12 @@ inline pair_gains make_pair_gains(u32 left_gain, u32 right_gain) {
     return _mm_setr_epi16(left, 0, right, 0, 0, left, 0, right);
 }
 
-inline void add_four_stereo_values(__m128i frame_pair, pair_gains gains, u32 *accumulators) {
-    __m128i *target = reinterpret_cast<__m128i *>(accumulators);
+inline void add_four_stereo_values(__m128i frame_pair, pair_gains gains, u32* accumulators) {
+    __m128i* target = reinterpret_cast<__m128i*>(accumulators);
     _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), _mm_madd_epi16(frame_pair, gains)));
 }
 
-inline void add_eight_stereo_frames(__m128i values, pair_gains gains, u32 *accumulators) {
+inline void add_eight_stereo_frames(__m128i values, pair_gains gains, u32* accumulators) {
     add_four_stereo_values(_mm_shuffle_epi32(values, 0x00), gains, accumulators);
     add_four_stereo_values(_mm_shuffle_epi32(values, 0x55), gains, accumulators + 4);
     add_four_stereo_values(_mm_shuffle_epi32(values, 0xAA), gains, accumulators + 8);
@@ -62,7 +62,7 @@ inline void add_eight_stereo_frames(__m128i values, pair_gains gains, u32 *accum
 // with it, so only a sample shorter than the window stops the blocks. Returns the
 // blocks mixed.
 template <typename Sample, bool forward, u32 window_frames>
-u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, u32 count, u32 *accumulators,
+u32 mix_blocks_shuffled(const Sample* data, u32 length, u32 position, u32 step, u32 count, u32* accumulators,
                         pair_gains gains) {
     if (length < window_frames) return 0;
     // Offsets of the reads from the window's first frame are (position within the
@@ -70,7 +70,7 @@ u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, 
     // shift: unsigned 16-bit lanes suffice.
     i16 lane_distance[8];
     for (u32 lane = 0; lane < 8; ++lane) lane_distance[lane] = static_cast<i16>((forward ? lane : 7 - lane) * step);
-    const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i *>(lane_distance));
+    const __m128i distances = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lane_distance));
     const u32 last_window_start = length - window_frames;
     for (u32 block = 0; block < count; ++block) {
         u32 lowest_position = forward ? position : position - 7 * step;
@@ -78,7 +78,7 @@ u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, 
         if (window_start > last_window_start) window_start = last_window_start;
         __m128i within = _mm_set1_epi16(static_cast<i16>(lowest_position - (window_start << fraction_bits)));
         __m128i offsets = _mm_srli_epi16(_mm_add_epi16(within, distances), fraction_bits);
-        const __m128i *window = reinterpret_cast<const __m128i *>(data + window_start);
+        const __m128i* window = reinterpret_cast<const __m128i*>(data + window_start);
         __m128i values;
         if constexpr (sizeof(Sample) == 2) {
             static_assert(window_frames <= 16, "two loads hold 16 frames of 16-bit data");
@@ -113,7 +113,7 @@ u32 mix_blocks_shuffled(const Sample *data, u32 length, u32 position, u32 step, 
 
 // A sample value as a 16-bit lane: 8-bit data in the high byte.
 template <typename Sample>
-inline i16 lane_value(const Sample *data, u32 position) {
+inline i16 lane_value(const Sample* data, u32 position) {
     if constexpr (sizeof(Sample) == 2)
         return data[position >> fraction_bits];
     else
@@ -122,14 +122,14 @@ inline i16 lane_value(const Sample *data, u32 position) {
 
 // Eight frames at a time for any step: each read is its own load.
 template <typename Sample>
-void mix_blocks_gathered(const Sample *data, u32 position, u32 signed_step, u32 count, u32 *accumulators,
+void mix_blocks_gathered(const Sample* data, u32 position, u32 signed_step, u32 count, u32* accumulators,
                          pair_gains gains) {
     for (u32 block = 0; block < count; ++block) {
-        __m128i values = _mm_setr_epi16(
-            lane_value(data, position), lane_value(data, position + signed_step),
-            lane_value(data, position + 2 * signed_step), lane_value(data, position + 3 * signed_step),
-            lane_value(data, position + 4 * signed_step), lane_value(data, position + 5 * signed_step),
-            lane_value(data, position + 6 * signed_step), lane_value(data, position + 7 * signed_step));
+        __m128i values =
+            _mm_setr_epi16(lane_value(data, position), lane_value(data, position + signed_step),
+                           lane_value(data, position + 2 * signed_step), lane_value(data, position + 3 * signed_step),
+                           lane_value(data, position + 4 * signed_step), lane_value(data, position + 5 * signed_step),
+                           lane_value(data, position + 6 * signed_step), lane_value(data, position + 7 * signed_step));
         add_eight_stereo_frames(values, gains, accumulators);
         accumulators += 16;
         position += 8 * signed_step;
@@ -137,8 +137,8 @@ void mix_blocks_gathered(const Sample *data, u32 position, u32 signed_step, u32 
 }
 
 template <typename Sample, bool forward>
-void mix_stereo_blocks_of(const stereo_blocks &blocks) {
-    const Sample *data = static_cast<const Sample *>(blocks.data);
+void mix_stereo_blocks_of(const stereo_blocks& blocks) {
+    const Sample* data = static_cast<const Sample*>(blocks.data);
     pair_gains gains = make_pair_gains(blocks.left_gain, blocks.right_gain);
     constexpr u32 frame_step = 1u << fraction_bits;
     // Two loads reach 32 frames of 8-bit data but only 16 of 16-bit data.
@@ -151,9 +151,8 @@ void mix_stereo_blocks_of(const stereo_blocks &blocks) {
         shuffled = mix_blocks_shuffled<Sample, forward, 16>(data, blocks.length, blocks.position, blocks.step,
                                                             blocks.count, blocks.accumulators, gains);
     else if (blocks.step <= widest_window / 8 * frame_step)
-        shuffled = mix_blocks_shuffled<Sample, forward, widest_window>(data, blocks.length, blocks.position,
-                                                                       blocks.step, blocks.count,
-                                                                       blocks.accumulators, gains);
+        shuffled = mix_blocks_shuffled<Sample, forward, widest_window>(
+            data, blocks.length, blocks.position, blocks.step, blocks.count, blocks.accumulators, gains);
     // Backwards the position falls: the step as a wrapping negative amount.
     u32 signed_step = forward ? blocks.step : 0u - blocks.step;
     u32 shuffled_frames = 8 * shuffled;
@@ -161,7 +160,7 @@ void mix_stereo_blocks_of(const stereo_blocks &blocks) {
                                 blocks.count - shuffled, blocks.accumulators + 2 * shuffled_frames, gains);
 }
 
-inline void mix_stereo_blocks(const stereo_blocks &blocks) {
+inline void mix_stereo_blocks(const stereo_blocks& blocks) {
     if (blocks.is_16bit) {
         if (blocks.forward)
             mix_stereo_blocks_of<i16, true>(blocks);

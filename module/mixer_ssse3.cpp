@@ -2,5 +2,5 @@
 #if defined(AMBREL_X86_KERNELS)
 #include "mixer_blocks_impl.h"
 
-void mix_stereo_blocks_ssse3(const stereo_blocks &blocks) { mix_stereo_blocks(blocks); }
+void mix_stereo_blocks_ssse3(const stereo_blocks& blocks) { mix_stereo_blocks(blocks); }
 #endif

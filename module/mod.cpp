@@ -34,15 +34,14 @@ struct signature {
 };
 
 const signature signatures[] = {
-    {"M.K.", 4}, {"FLT4", 4}, {"2CHN", 2}, {"6CHN", 6}, {"8CHN", 8},
-    {"10CH", 10}, {"12CH", 12}, {"14CH", 14}, {"16CH", 16}, {"18CH", 18}, {"20CH", 20},
-    {"22CH", 22}, {"24CH", 24}, {"26CH", 26}, {"28CH", 28}, {"30CH", 30}, {"32CH", 32},
+    {"M.K.", 4},  {"FLT4", 4},  {"2CHN", 2},  {"6CHN", 6},  {"8CHN", 8},  {"10CH", 10},
+    {"12CH", 12}, {"14CH", 14}, {"16CH", 16}, {"18CH", 18}, {"20CH", 20}, {"22CH", 22},
+    {"24CH", 24}, {"26CH", 26}, {"28CH", 28}, {"30CH", 30}, {"32CH", 32},
 };
 
 // Middle-C rate per finetune header nibble: 0..7 tune up, 8..15 are -8..-1.
 const u32 finetune_rates[16] = {
-    8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757,
-    7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280,
+    8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757, 7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280,
 };
 
 struct period_note {
@@ -75,33 +74,33 @@ constexpr size_t period_limit = 4096;  // a cell holds 12 bits of period
 // and 1 lie above 12 bits and so can never be written in a cell.
 constexpr std::array<u8, period_limit> build_note_by_period() {
     std::array<u8, period_limit> notes{};
-    for (u8 &note : notes) note = module_note_none;
+    for (u8& note : notes) note = module_note_none;
     for (int octave = 0; octave < 9; ++octave) {
         for (int semitone = 0; semitone < 12; ++semitone) {
             const u16 period = octave_periods[octave][semitone];
             if (period < period_limit) notes[period] = static_cast<u8>(octave * 16 + semitone);
         }
     }
-    for (const period_note &entry : alternative_periods) notes[entry.period] = entry.note;
+    for (const period_note& entry : alternative_periods) notes[entry.period] = entry.note;
     return notes;
 }
 
 constexpr std::array<u8, period_limit> note_by_period = build_note_by_period();
 static_assert(note_by_period[428] == 0x40 && note_by_period[15] == 0x8A && note_by_period[75] == 0x66);
 
-u16 read_u16be(byte_reader &reader) {
+u16 read_u16be(byte_reader& reader) {
     u16 high = reader.u8le();
     return static_cast<u16>((high << 8) | reader.u8le());
 }
 
-i32 fail(module_context *context, i32 result) {
+i32 fail(module_context* context, i32 result) {
     module_release_song(context);
     return result;
 }
 
 // Channel count of a known signature; 0 for anything else.
-i32 signature_channels(const byte_reader &reader) {
-    for (const signature &entry : signatures) {
+i32 signature_channels(const byte_reader& reader) {
+    for (const signature& entry : signatures) {
         if (reader.matches(signature_offset, entry.text, 4)) return entry.channels;
     }
     return 0;
@@ -111,7 +110,7 @@ i32 signature_channels(const byte_reader &reader) {
 // at or past the end of the data is dropped and one that runs past it is
 // cut short, so that the player never has to loop over frames that are not
 // there (headers that overshoot and files that end early both do this).
-void fit_loop_to_length(module_sample &sample) {
+void fit_loop_to_length(module_sample& sample) {
     if (sample.looped && sample.loop_start >= sample.length) sample.looped = 0;
     if (!sample.looped) {
         sample.loop_start = sample.length - 1;
@@ -121,7 +120,7 @@ void fit_loop_to_length(module_sample &sample) {
     }
 }
 
-void read_sample_header(byte_reader &reader, module_sample &sample, module_instrument &instrument) {
+void read_sample_header(byte_reader& reader, module_sample& sample, module_instrument& instrument) {
     reader.bytes(sample.name, 22);
     sample.name[22] = 0;
     sample.length = static_cast<u32>(read_u16be(reader)) * 2;
@@ -136,30 +135,51 @@ void read_sample_header(byte_reader &reader, module_sample &sample, module_instr
     fit_loop_to_length(sample);
 
     std::memcpy(instrument.name, sample.name, sizeof instrument.name);
-    for (module_sample *&entry : instrument.note_samples) entry = &sample;
+    for (module_sample*& entry : instrument.note_samples) entry = &sample;
     for (int note = 0; note < 256; ++note) instrument.note_map[note] = static_cast<u8>(note);
     instrument.fadeout = 32767;
 }
 
 // Writes a row command into the global column. A pattern break that follows a
 // position jump in the same row joins it as one jump-and-break command.
-void translate_effect(u8 command, u8 param, module_cell &cell, module_cell &global) {
+void translate_effect(u8 command, u8 param, module_cell& cell, module_cell& global) {
     const u8 x = param >> 4;
     const u8 y = param & 0x0f;
     u16 code = fx_none;
     u8 cell_param = param;
     switch (command) {
-        case 0x0: code = param ? fx_arpeggio : fx_none; break;
-        case 0x1: code = fx_porta_up; break;
-        case 0x2: code = fx_porta_down; break;
-        case 0x3: code = fx_tone_porta; break;
-        case 0x4: code = fx_vibrato; break;
-        case 0x5: code = fx_tone_porta_volume_slide; break;
-        case 0x6: code = fx_vibrato_volume_slide; break;
-        case 0x7: code = fx_tremolo; break;
-        case 0x8: break;
-        case 0x9: code = fx_sample_offset; break;
-        case 0xA: code = fx_volume_slide; break;
+        case 0x0:
+            code = param ? fx_arpeggio : fx_none;
+            break;
+        case 0x1:
+            code = fx_porta_up;
+            break;
+        case 0x2:
+            code = fx_porta_down;
+            break;
+        case 0x3:
+            code = fx_tone_porta;
+            break;
+        case 0x4:
+            code = fx_vibrato;
+            break;
+        case 0x5:
+            code = fx_tone_porta_volume_slide;
+            break;
+        case 0x6:
+            code = fx_vibrato_volume_slide;
+            break;
+        case 0x7:
+            code = fx_tremolo;
+            break;
+        case 0x8:
+            break;
+        case 0x9:
+            code = fx_sample_offset;
+            break;
+        case 0xA:
+            code = fx_volume_slide;
+            break;
         case 0xB:
             cell_param = 0;
             global.effects[0] = fx_position_jump;
@@ -185,38 +205,64 @@ void translate_effect(u8 command, u8 param, module_cell &cell, module_cell &glob
         case 0xE:
             cell_param = y;
             switch (x) {
-                case 0x1: code = fx_fine_porta_up; break;
-                case 0x2: code = fx_fine_porta_down; break;
-                case 0x4: code = fx_vibrato_waveform; break;
-                case 0x5: code = fx_set_finetune; break;
+                case 0x1:
+                    code = fx_fine_porta_up;
+                    break;
+                case 0x2:
+                    code = fx_fine_porta_down;
+                    break;
+                case 0x4:
+                    code = fx_vibrato_waveform;
+                    break;
+                case 0x5:
+                    code = fx_set_finetune;
+                    break;
                 case 0x6:
                     cell_param = 0;
                     global.effects[0] = fx_pattern_loop;
                     global.params[0] = y;
                     break;
-                case 0x7: code = fx_tremolo_waveform; break;
-                case 0x8: code = fx_coarse_pan; break;
-                case 0x9: code = fx_retrigger; break;
-                case 0xA: code = fx_fine_volume_up; break;
-                case 0xB: code = fx_fine_volume_down; break;
-                case 0xC: code = fx_note_cut; break;
-                case 0xD: code = fx_note_delay; break;
+                case 0x7:
+                    code = fx_tremolo_waveform;
+                    break;
+                case 0x8:
+                    code = fx_coarse_pan;
+                    break;
+                case 0x9:
+                    code = fx_retrigger;
+                    break;
+                case 0xA:
+                    code = fx_fine_volume_up;
+                    break;
+                case 0xB:
+                    code = fx_fine_volume_down;
+                    break;
+                case 0xC:
+                    code = fx_note_cut;
+                    break;
+                case 0xD:
+                    code = fx_note_delay;
+                    break;
                 case 0xE:
                     cell_param = 0;
                     global.effects[0] = fx_pattern_delay;
                     global.params[0] = y;
                     break;
-                default: cell_param = param; break;  // E0x, E3x, EFx: no translation
+                default:
+                    cell_param = param;
+                    break;  // E0x, E3x, EFx: no translation
             }
             break;
-        case 0xF: code = fx_speed_tempo; break;
+        case 0xF:
+            code = fx_speed_tempo;
+            break;
     }
     cell.effects[0] = code;
     cell.params[0] = cell_param;
 }
 
 // Decodes one 4-byte cell; returns 1 when its period is not in the table.
-i32 decode_cell(byte_reader &reader, module_cell &cell, module_cell &global) {
+i32 decode_cell(byte_reader& reader, module_cell& cell, module_cell& global) {
     const u8 b0 = reader.u8le();
     const u8 b1 = reader.u8le();
     const u8 b2 = reader.u8le();
@@ -241,7 +287,7 @@ i32 decode_cell(byte_reader &reader, module_cell &cell, module_cell &global) {
 // data are a whole number of patterns, that number; otherwise the order list
 // decides. A negative remainder (sample lengths that add up to more than the
 // file) can describe no patterns at all, so the order list decides then too.
-i32 count_patterns(i64 size, i64 sample_bytes, i64 pattern_bytes, const module_context *context) {
+i32 count_patterns(i64 size, i64 sample_bytes, i64 pattern_bytes, const module_context* context) {
     const i64 rest = size - sample_bytes - full_header_size;
     if (rest >= 0 && rest % pattern_bytes == 0) return static_cast<i32>(rest / pattern_bytes);
     i32 highest = 0;
@@ -263,7 +309,7 @@ i64 sample_data_offset(i64 size, i64 sample_bytes, i64 pattern_bytes, i32 patter
 }
 
 // Copies the frames present; a sample cut off by the end of the file keeps what is there.
-i32 read_sample_data(byte_reader &reader, module_sample &sample) {
+i32 read_sample_data(byte_reader& reader, module_sample& sample) {
     const size_t available = reader.remaining() < sample.length ? reader.remaining() : sample.length;
     sample.length = static_cast<u32>(available);
     fit_loop_to_length(sample);
@@ -276,7 +322,7 @@ i32 read_sample_data(byte_reader &reader, module_sample &sample) {
 
 }  // namespace
 
-i32 mod_load(const u8 *data, i32 size, module_context *context) {
+i32 mod_load(const u8* data, i32 size, module_context* context) {
     if (!data || !context || size < 0 || context->loaded) return -1;
     byte_reader reader(data, static_cast<size_t>(size));
 
@@ -289,8 +335,8 @@ i32 mod_load(const u8 *data, i32 size, module_context *context) {
 
     std::memset(context->title, 0, sizeof context->title);
     reader.bytes(context->title, 20);
-    context->instruments = static_cast<module_instrument *>(std::calloc(header_count, sizeof(module_instrument)));
-    context->samples = static_cast<module_sample *>(std::calloc(header_count, sizeof(module_sample)));
+    context->instruments = static_cast<module_instrument*>(std::calloc(header_count, sizeof(module_instrument)));
+    context->samples = static_cast<module_sample*>(std::calloc(header_count, sizeof(module_sample)));
     if (!context->instruments || !context->samples) return fail(context, -2);
 
     i64 sample_bytes = 0;
@@ -317,8 +363,9 @@ i32 mod_load(const u8 *data, i32 size, module_context *context) {
     // A file of header and samples alone holds no pattern; the arrays still get
     // one spare entry so that a loaded song always has its blocks.
     context->pattern_count = pattern_count;
-    context->patterns = static_cast<module_pattern **>(std::calloc(pattern_count ? pattern_count : 1, sizeof(module_pattern *)));
-    context->pattern_rows = static_cast<u32 *>(std::calloc(pattern_count ? pattern_count : 1, sizeof(u32)));
+    context->patterns =
+        static_cast<module_pattern**>(std::calloc(pattern_count ? pattern_count : 1, sizeof(module_pattern*)));
+    context->pattern_rows = static_cast<u32*>(std::calloc(pattern_count ? pattern_count : 1, sizeof(u32)));
     if (!context->patterns || !context->pattern_rows) return fail(context, -2);
 
     i32 result = 0;
@@ -326,13 +373,13 @@ i32 mod_load(const u8 *data, i32 size, module_context *context) {
     reader.seek(static_cast<size_t>(pattern_start));
     for (i32 p = 0; p < pattern_count; ++p) {
         const size_t cells = static_cast<size_t>(rows_per_pattern) * context->channel_count;
-        module_cell *pattern = static_cast<module_cell *>(std::malloc(cells * sizeof(module_cell)));
+        module_cell* pattern = static_cast<module_cell*>(std::malloc(cells * sizeof(module_cell)));
         if (!pattern) return fail(context, -2);
         std::memset(pattern, 0xff, cells * sizeof(module_cell));
         context->patterns[p] = pattern;
         context->pattern_rows[p] = rows_per_pattern;
         for (u32 row = 0; row < rows_per_pattern; ++row) {
-            module_cell *row_cells = pattern + static_cast<size_t>(row) * context->channel_count;
+            module_cell* row_cells = pattern + static_cast<size_t>(row) * context->channel_count;
             for (i32 channel = 0; channel < channels; ++channel) {
                 if (decode_cell(reader, row_cells[channel], row_cells[global_column])) result = 1;
             }
@@ -356,7 +403,7 @@ i32 mod_load(const u8 *data, i32 size, module_context *context) {
     return result;
 }
 
-u32 mod_probe(const u8 *data, i32 size) {
+u32 mod_probe(const u8* data, i32 size) {
     if (!data || size < static_cast<i32>(signature_offset)) return 0;
     module_context scratch;
     std::memset(&scratch, 0, sizeof scratch);

@@ -98,7 +98,7 @@ struct module_sample {
     u32 loop_end;        // MOD/XM: frame after the loop; S3M: as stored; length-1 without loop
     i32 looped;          // 0..1
     i32 ping_pong;       // 0..1, XM loop type 2
-    void *data;          // owned: i8[length] or i16[length]; null when length is 0
+    void* data;          // owned: i8[length] or i16[length]; null when length is 0
     i32 is_16bit;        // 0..1
     i32 is_stereo;       // 0..1, S3M flag as stored; only the first channel is loaded
     char name[28];       // MOD/XM: 22 bytes and a terminating zero; empty for S3M
@@ -122,20 +122,20 @@ struct module_envelope {
     u8 loop_start;                  // point index; 255 no loop
     u8 loop_end;                    // point index; 255 no loop
     u8 sustain_point;               // point index; 255 no sustain
-    module_envelope_point *points;  // owned; null when disabled
+    module_envelope_point* points;  // owned; null when disabled
 };
 
 struct module_instrument {
     char name[28];
-    module_sample *note_samples[256];  // packed note -> borrowed pointer into samples, or null
-    u8 note_map[256];              // packed note -> packed note, identity after loading
+    module_sample* note_samples[256];  // packed note -> borrowed pointer into samples, or null
+    u8 note_map[256];                  // packed note -> packed note, identity after loading
     module_envelope panning_envelope;
     module_envelope volume_envelope;
     u16 fadeout;  // XM as stored; 32767 for MOD and S3M
 };
 
 struct envelope_state {
-    module_envelope *envelope;  // borrowed from the instrument
+    module_envelope* envelope;  // borrowed from the instrument
     i32 running;                // 0..1, advancing
     i32 held;                   // 0..1, key down: stop at the sustain point
     u8 current_point;           // index of the point where the current segment starts
@@ -144,28 +144,28 @@ struct envelope_state {
 };
 
 struct effect_slot {
-    u16 effect;                     // internal effect code of the current row
-    u8 param;                       // parameter after memory replaced a zero
-    u8 pan_slide_memory;            // last non-zero panning-slide parameter
-    u8 volume_slide_memory;         // last non-zero XM/S3M volume-slide parameter
-    u8 porta_memory;                // last non-zero XM/S3M portamento parameter
-    u8 tone_porta_memory;           // last non-zero tone-portamento speed
-    u32 porta_target;               // period toward which tone portamento slides
-    u8 vibrato_depth;               // 0..15
-    u8 vibrato_speed;               // 0..15
-    u8 vibrato_memory;              // last non-zero vibrato parameter
-    i32 vibrato_waveform;           // 0..7: bits 0-1 wave, bit 2 keep position on a new note
-    u32 vibrato_position;           // 0..63
-    u8 tremolo_depth;               // 0..15
-    u8 tremolo_speed;               // 0..15
-    u8 tremolo_memory;              // last non-zero tremolo parameter
-    i32 tremolo_waveform;           // as vibrato_waveform
-    u8 tremolo_base_volume;         // channel volume when the tremolo row began, 0..64
-    u32 tremolo_position;           // 0..63
-    u8 retrigger_counter;           // ticks counted by the S3M retrigger
-    u8 retrigger_memory;            // last non-zero S3M retrigger parameter
-    module_cell *delayed_cell;      // borrowed: cell whose note the note delay starts
-    u8 arpeggio_phase;              // 0..2
+    u16 effect;                 // internal effect code of the current row
+    u8 param;                   // parameter after memory replaced a zero
+    u8 pan_slide_memory;        // last non-zero panning-slide parameter
+    u8 volume_slide_memory;     // last non-zero XM/S3M volume-slide parameter
+    u8 porta_memory;            // last non-zero XM/S3M portamento parameter
+    u8 tone_porta_memory;       // last non-zero tone-portamento speed
+    u32 porta_target;           // period toward which tone portamento slides
+    u8 vibrato_depth;           // 0..15
+    u8 vibrato_speed;           // 0..15
+    u8 vibrato_memory;          // last non-zero vibrato parameter
+    i32 vibrato_waveform;       // 0..7: bits 0-1 wave, bit 2 keep position on a new note
+    u32 vibrato_position;       // 0..63
+    u8 tremolo_depth;           // 0..15
+    u8 tremolo_speed;           // 0..15
+    u8 tremolo_memory;          // last non-zero tremolo parameter
+    i32 tremolo_waveform;       // as vibrato_waveform
+    u8 tremolo_base_volume;     // channel volume when the tremolo row began, 0..64
+    u32 tremolo_position;       // 0..63
+    u8 retrigger_counter;       // ticks counted by the S3M retrigger
+    u8 retrigger_memory;        // last non-zero S3M retrigger parameter
+    module_cell* delayed_cell;  // borrowed: cell whose note the note delay starts
+    u8 arpeggio_phase;          // 0..2
     u8 fine_volume_down_memory;
     u8 fine_volume_up_memory;
     u8 global_volume_slide_memory;
@@ -174,8 +174,8 @@ struct effect_slot {
 struct module_channel {
     u16 fade_volume;                // 32768 none faded .. 0 silent
     u16 fade_step;                  // taken from fade_volume every tick; 0 until key off
-    module_instrument *instrument;  // borrowed: instrument last selected
-    module_sample *sample;          // borrowed: sample of the last note, for pitch and effects
+    module_instrument* instrument;  // borrowed: instrument last selected
+    module_sample* sample;          // borrowed: sample of the last note, for pitch and effects
     i32 enabled;                    // 0..1, column in use (written by the loaders)
     i32 active;                     // 0..1, voice sounds
     i32 forward;                    // 1 forwards, 0 backwards (ping-pong)
@@ -185,83 +185,83 @@ struct module_channel {
     u32 step;                       // position increment per output frame, 22.10
     u8 volume;                      // 0..64
     u8 volume_envelope_value;       // 0..64, 64 without envelope
-    module_sample *voice_sample;    // borrowed: the sample the mixer plays
+    module_sample* voice_sample;    // borrowed: the sample the mixer plays
     envelope_state pan_envelope;
     envelope_state volume_envelope;
-    u8 default_pan;                 // 0..255 (written by the loaders)
-    u32 period;                     // pitch without vibrato, song period units
-    i32 period_offset;              // vibrato offset added to period
-    u8 instrument_number;           // 1-based; 0 none
-    u8 note;                        // packed note of the last note started
+    u8 default_pan;        // 0..255 (written by the loaders)
+    u32 period;            // pitch without vibrato, song period units
+    i32 period_offset;     // vibrato offset added to period
+    u8 instrument_number;  // 1-based; 0 none
+    u8 note;               // packed note of the last note started
     effect_slot slots[2];
 };
 
 struct module_context;
-typedef void (*module_render_hook)(module_context *context);
+typedef void (*module_render_hook)(module_context* context);
 
 struct module_context {
-    char title[28];                 // not terminated when all 28 bytes are used
-    i32 channel_count;              // file channels + 1 global column, 2..33
-    u32 order_count;                // entries of orders in use
+    char title[28];     // not terminated when all 28 bytes are used
+    i32 channel_count;  // file channels + 1 global column, 2..33
+    u32 order_count;    // entries of orders in use
     i32 instrument_count;
-    i32 sample_count;               // MOD/S3M: = instrument_count; XM: all instruments' samples
+    i32 sample_count;  // MOD/S3M: = instrument_count; XM: all instruments' samples
     i32 pattern_count;
-    u32 restart_position;           // XM only
-    i32 linear_frequencies;         // XM: 1 linear table, 0 Amiga
-    i32 st2_tempo;                  // S3M flags bit 1
-    i32 amiga_slides;               // S3M flags bit 2
-    i32 zero_volume_optimise;       // S3M flags bit 3
-    i32 amiga_limits;               // S3M flags bit 4
-    i32 sfx_filter;                 // S3M flags bit 5
-    i32 fast_volume_slides;         // S3M flags bit 6
-    i32 unsigned_samples;           // S3M: file stores unsigned data (converted on load)
-    u8 global_volume;               // 0..64 initial
-    u8 current_global_volume;       // 0..64 during playback
-    u8 master_volume;               // 0..64 mix volume
-    u8 initial_speed;               // ticks per row
-    u8 initial_tempo;               // beats per minute
-    u16 tracker_version;            // S3M only, bytes swapped
-    u8 orders[256];                 // pattern numbers; S3M markers 254/255 kept
+    u32 restart_position;      // XM only
+    i32 linear_frequencies;    // XM: 1 linear table, 0 Amiga
+    i32 st2_tempo;             // S3M flags bit 1
+    i32 amiga_slides;          // S3M flags bit 2
+    i32 zero_volume_optimise;  // S3M flags bit 3
+    i32 amiga_limits;          // S3M flags bit 4
+    i32 sfx_filter;            // S3M flags bit 5
+    i32 fast_volume_slides;    // S3M flags bit 6
+    i32 unsigned_samples;      // S3M: file stores unsigned data (converted on load)
+    u8 global_volume;          // 0..64 initial
+    u8 current_global_volume;  // 0..64 during playback
+    u8 master_volume;          // 0..64 mix volume
+    u8 initial_speed;          // ticks per row
+    u8 initial_tempo;          // beats per minute
+    u16 tracker_version;       // S3M only, bytes swapped
+    u8 orders[256];            // pattern numbers; S3M markers 254/255 kept
     module_channel channels[module_max_channels];
-    module_instrument *instruments;  // owned [instrument_count]
-    module_sample *samples;          // owned [sample_count]
-    module_pattern **patterns;       // owned [pattern_count] of owned blocks
-    u32 *pattern_rows;               // owned [pattern_count]
+    module_instrument* instruments;  // owned [instrument_count]
+    module_sample* samples;          // owned [sample_count]
+    module_pattern** patterns;       // owned [pattern_count] of owned blocks
+    u32* pattern_rows;               // owned [pattern_count]
     // player: output format
-    i32 output_rate;                // Hz, 44100 once the output format is set
-    i32 output_bits;                // 16
-    void *output_buffer;            // caller's buffer for module_render
-    i32 output_size;                // bytes in output_buffer
-    i32 output_channels;            // 2, interleaved
-    i32 output_signed;              // 1
+    i32 output_rate;      // Hz, 44100 once the output format is set
+    i32 output_bits;      // 16
+    void* output_buffer;  // caller's buffer for module_render
+    i32 output_size;      // bytes in output_buffer
+    i32 output_channels;  // 2, interleaved
+    i32 output_signed;    // 1
     // player: song position
-    i32 pattern_delay;              // extra ticks of the current row
-    i32 row;                        // row the next row pass reads
-    i32 order;                      // index into orders
-    i32 tick;                       // tick within the row, 0 first
-    i32 speed;                      // ticks per row
-    i32 tempo;                      // BPM, 32..255
-    i32 samples_per_tick;           // output frames per tick
-    i32 tick_position;              // frames of the current tick rendered
-    i32 loop_row;                   // pattern loop target row
-    i32 loop_count;                 // remaining pattern loop repetitions
-    i32 *mix_buffer;                // owned: one tick at tempo 32, 2 x i32 per frame
-    u32 format_id;                  // 1 MOD, 2 S3M, 3 XM; 0 nothing loaded
-    i32 playing;                    // 1 once module_start ran
-    i32 loaded;                     // 1 after a successful load
-    u32 new_note_mask;              // bit c: channel c started a note in the last render
+    i32 pattern_delay;               // extra ticks of the current row
+    i32 row;                         // row the next row pass reads
+    i32 order;                       // index into orders
+    i32 tick;                        // tick within the row, 0 first
+    i32 speed;                       // ticks per row
+    i32 tempo;                       // BPM, 32..255
+    i32 samples_per_tick;            // output frames per tick
+    i32 tick_position;               // frames of the current tick rendered
+    i32 loop_row;                    // pattern loop target row
+    i32 loop_count;                  // remaining pattern loop repetitions
+    i32* mix_buffer;                 // owned: one tick at tempo 32, 2 x i32 per frame
+    u32 format_id;                   // 1 MOD, 2 S3M, 3 XM; 0 nothing loaded
+    i32 playing;                     // 1 once module_start ran
+    i32 loaded;                      // 1 after a successful load
+    u32 new_note_mask;               // bit c: channel c started a note in the last render
     module_render_hook render_hook;  // called after each module_render when set
 };
 
 // One entry of the format table. The table ends with an all-null entry.
 struct module_format {
-    i32 (*load)(const u8 *data, i32 size, module_context *context);
-    u32 (*probe)(const u8 *data, i32 size);
+    i32 (*load)(const u8* data, i32 size, module_context* context);
+    u32 (*probe)(const u8* data, i32 size);
     u32 (*format_id)();
-    const char *(*name)();
-    const char *(*author)();
-    const char *(*version)();
-    const char *(*copyright)();
+    const char* (*name)();
+    const char* (*author)();
+    const char* (*version)();
+    const char* (*copyright)();
 };
 
 // The formats in recognition order (S3M, XM, MOD), terminated by an all-null entry.
@@ -269,20 +269,20 @@ extern const module_format module_formats[];
 
 // Loads a whole file image into a zeroed, empty context. The first format whose
 // probe accepts the data loads it; no other is tried after it.
-i32 module_load(const u8 *data, i32 size, module_context *context);
+i32 module_load(const u8* data, i32 size, module_context* context);
 // Releases the song blocks of a loaded context; does nothing when nothing is loaded.
-void module_free(module_context *context);
+void module_free(module_context* context);
 
-u32 mod_probe(const u8 *data, i32 size);
-i32 mod_load(const u8 *data, i32 size, module_context *context);
-u32 s3m_probe(const u8 *data, i32 size);
-i32 s3m_load(const u8 *data, i32 size, module_context *context);
-u32 xm_probe(const u8 *data, i32 size);
-i32 xm_load(const u8 *data, i32 size, module_context *context);
+u32 mod_probe(const u8* data, i32 size);
+i32 mod_load(const u8* data, i32 size, module_context* context);
+u32 s3m_probe(const u8* data, i32 size);
+i32 s3m_load(const u8* data, i32 size, module_context* context);
+u32 xm_probe(const u8* data, i32 size);
+i32 xm_load(const u8* data, i32 size, module_context* context);
 
 // Player. module_start prepares playback of a loaded song, module_set_output_format
 // fixes 44100 Hz 16-bit signed stereo, module_render fills output_buffer
 // (output_size bytes) and advances the song by exactly that much time.
-void module_start(module_context *context);
-void module_set_output_format(module_context *context);
-void module_render(module_context *context);
+void module_start(module_context* context);
+void module_set_output_format(module_context* context);
+void module_render(module_context* context);

@@ -4,24 +4,24 @@
 
 namespace {
 
-const char *const shared_author = "kiv_ambrel module library";
-const char *const xm_author = "kiv_ambrel module library, XM loader";
-const char *const shared_copyright = "Copyright (c) kiv_ambrel developers";
-const char *const mod_copyright = "Copyright (c) kiv_ambrel developers; Amiga periods after ProTracker";
+const char* const shared_author = "kiv_ambrel module library";
+const char* const xm_author = "kiv_ambrel module library, XM loader";
+const char* const shared_copyright = "Copyright (c) kiv_ambrel developers";
+const char* const mod_copyright = "Copyright (c) kiv_ambrel developers; Amiga periods after ProTracker";
 
 u32 s3m_id() { return module_format_s3m; }
 u32 xm_id() { return module_format_xm; }
 u32 mod_id() { return module_format_mod; }
-const char *s3m_name() { return "Future Crew Screamtracker 3"; }
-const char *xm_name() { return "Triton FastTracker II Extended Module"; }
-const char *mod_name() { return "Amiga Pro/Soundtracker"; }
-const char *s3m_version() { return "v0.01b"; }
-const char *xm_version() { return "v0.01b"; }
-const char *mod_version() { return "v0.03b"; }
-const char *shared_author_text() { return shared_author; }
-const char *xm_author_text() { return xm_author; }
-const char *shared_copyright_text() { return shared_copyright; }
-const char *mod_copyright_text() { return mod_copyright; }
+const char* s3m_name() { return "Future Crew Screamtracker 3"; }
+const char* xm_name() { return "Triton FastTracker II Extended Module"; }
+const char* mod_name() { return "Amiga Pro/Soundtracker"; }
+const char* s3m_version() { return "v0.01b"; }
+const char* xm_version() { return "v0.01b"; }
+const char* mod_version() { return "v0.03b"; }
+const char* shared_author_text() { return shared_author; }
+const char* xm_author_text() { return xm_author; }
+const char* shared_copyright_text() { return shared_copyright; }
+const char* mod_copyright_text() { return mod_copyright; }
 
 }  // namespace
 
@@ -32,10 +32,10 @@ const module_format module_formats[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-i32 module_load(const u8 *data, i32 size, module_context *context) {
+i32 module_load(const u8* data, i32 size, module_context* context) {
     if (!context || !data || size < 1 || context->loaded) return -1;
-    const module_format *chosen = nullptr;
-    for (const module_format *format = module_formats; !chosen; ++format) {
+    const module_format* chosen = nullptr;
+    for (const module_format* format = module_formats; !chosen; ++format) {
         if (!format->load || !format->probe) return -1;
         if (format->probe(data, size)) chosen = format;
     }
@@ -45,7 +45,7 @@ i32 module_load(const u8 *data, i32 size, module_context *context) {
     return 0;
 }
 
-void module_release_song(module_context *context) {
+void module_release_song(module_context* context) {
     if (context->patterns) {
         for (i32 p = 0; p < context->pattern_count; ++p) {
             std::free(context->patterns[p]);
@@ -55,7 +55,7 @@ void module_release_song(module_context *context) {
     }
     if (context->instruments) {
         for (i32 i = 0; i < context->instrument_count; ++i) {
-            module_instrument &instrument = context->instruments[i];
+            module_instrument& instrument = context->instruments[i];
             std::free(instrument.volume_envelope.points);
             instrument.volume_envelope.points = nullptr;
             std::free(instrument.panning_envelope.points);
@@ -78,7 +78,7 @@ void module_release_song(module_context *context) {
     context->loaded = 0;
 }
 
-void module_free(module_context *context) {
+void module_free(module_context* context) {
     if (!context || !context->loaded) return;
     module_release_song(context);
     // The player's scratch buffer goes with the song: nothing else releases it,

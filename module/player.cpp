@@ -13,19 +13,17 @@ constexpr i32 fallback_tempo = 125;
 constexpr i32 slowest_tempo = 32;
 constexpr i32 fastest_tempo = 255;
 
-i32 used_channel_count(const module_context *context) {
+i32 used_channel_count(const module_context* context) {
     i32 count = context->channel_count;
     if (count < 0) return 0;
     return count > module_max_channels ? module_max_channels : count;
 }
 
-u32 used_order_count(const module_context *context) {
-    return context->order_count > 256 ? 256 : context->order_count;
-}
+u32 used_order_count(const module_context* context) { return context->order_count > 256 ? 256 : context->order_count; }
 
 // An order entry is playable when it names an existing pattern with rows;
 // markers (254, 255) and dangling pattern numbers are not.
-bool order_playable(const module_context *context, i32 order) {
+bool order_playable(const module_context* context, i32 order) {
     if (order < 0 || (u32)order >= used_order_count(context)) return false;
     u8 pattern = context->orders[order];
     if (pattern >= 254 || pattern >= context->pattern_count) return false;
@@ -37,7 +35,7 @@ bool order_playable(const module_context *context, i32 order) {
 // position (start on a marker, a jump onto a marker or past the order list, a
 // row beyond the pattern) to a playable one. Null when the song has no
 // playable order entry at all; the row pass then reads nothing.
-const module_cell *current_row(module_context *context) {
+const module_cell* current_row(module_context* context) {
     if (context->order < 0 || (u32)context->order >= used_order_count(context)) context->order = 0;
     if (!order_playable(context, context->order)) advance_order(context);
     if (!order_playable(context, context->order)) return nullptr;
@@ -46,26 +44,26 @@ const module_cell *current_row(module_context *context) {
     return context->patterns[pattern] + (size_t)context->row * (size_t)context->channel_count;
 }
 
-void release_mix_buffer(module_context *context) {
+void release_mix_buffer(module_context* context) {
     std::free(context->mix_buffer);
     context->mix_buffer = nullptr;
 }
 
 // A failed allocation leaves the buffer null; module_render then writes silence.
-void allocate_mix_buffer(module_context *context) {
+void allocate_mix_buffer(module_context* context) {
     release_mix_buffer(context);
     if (context->output_rate <= 0) return;
     size_t values = (size_t)mix_buffer_frames(context->output_rate) * 2;
-    context->mix_buffer = (i32 *)std::calloc(values, sizeof(i32));
+    context->mix_buffer = (i32*)std::calloc(values, sizeof(i32));
 }
 
-module_instrument *instrument_of(module_context *context, u8 instrument_number) {
+module_instrument* instrument_of(module_context* context, u8 instrument_number) {
     if (instrument_number == 0 || !context->instruments) return nullptr;
     if (instrument_number > context->instrument_count) return nullptr;
     return &context->instruments[instrument_number - 1];
 }
 
-void attach_envelope(envelope_state *state, module_envelope *envelope) {
+void attach_envelope(envelope_state* state, module_envelope* envelope) {
     state->envelope = envelope;
     if (!envelope->enabled) return;
     envelope_reset(state);
@@ -73,18 +71,16 @@ void attach_envelope(envelope_state *state, module_envelope *envelope) {
     state->held = 1;
 }
 
-bool envelope_enabled(const envelope_state &state) {
-    return state.envelope && state.envelope->enabled;
-}
+bool envelope_enabled(const envelope_state& state) { return state.envelope && state.envelope->enabled; }
 
-void row_pass_channel(module_context *context, i32 channel_index, const module_cell *cell, u32 *note_mask,
-                      bool *position_set) {
-    module_channel *channel = &context->channels[channel_index];
+void row_pass_channel(module_context* context, i32 channel_index, const module_cell* cell, u32* note_mask,
+                      bool* position_set) {
+    module_channel* channel = &context->channels[channel_index];
     u32 result = 0;
     for (i32 s = 0; s < 2; ++s) {
-        effect_slot *slot = &channel->slots[s];
+        effect_slot* slot = &channel->slots[s];
         if (cell->note < module_note_off && channel->sample) {
-            module_sample *sample = channel->sample;
+            module_sample* sample = channel->sample;
             slot->porta_target = note_period(context, relative_note_packed(cell->note, sample->relative_note),
                                              sample->c_rate, sample->finetune);
         }
@@ -122,8 +118,8 @@ void row_pass_channel(module_context *context, i32 channel_index, const module_c
     if (cell->volume <= 64) channel->volume = cell->volume;
 }
 
-u32 row_pass(module_context *context) {
-    const module_cell *cells = current_row(context);
+u32 row_pass(module_context* context) {
+    const module_cell* cells = current_row(context);
     if (!cells) return 0;
     u32 note_mask = 0;
     bool position_set = false;
@@ -140,10 +136,10 @@ u32 row_pass(module_context *context) {
     return note_mask;
 }
 
-void tick_pass(module_context *context) {
+void tick_pass(module_context* context) {
     i32 channel_count = used_channel_count(context);
     for (i32 c = 0; c < channel_count; ++c) {
-        module_channel *channel = &context->channels[c];
+        module_channel* channel = &context->channels[c];
         if (channel->enabled != 1) continue;
         channel->volume_envelope_value =
             envelope_advance(&channel->volume_envelope) ? (u8)channel->volume_envelope.current_value : 64;
@@ -161,13 +157,13 @@ void tick_pass(module_context *context) {
 }
 
 // Bytes of one output frame, or 0 when the output format cannot be rendered.
-i32 output_frame_bytes(const module_context *context) {
+i32 output_frame_bytes(const module_context* context) {
     if (context->output_channels != 1 && context->output_channels != 2) return 0;
     if (context->output_bits != 8 && context->output_bits != 16) return 0;
     return context->output_channels * (context->output_bits / 8);
 }
 
-u32 output_flags(const module_context *context) {
+u32 output_flags(const module_context* context) {
     u32 flags = output_flag_base;
     if (context->output_channels == 2) flags |= output_flag_stereo;
     if (context->output_bits == 16) flags |= output_flag_16bit;
@@ -182,15 +178,15 @@ u8 relative_note_packed(u8 note, i8 relative_note) {
     return (u8)((((n / 12) & 15) << 4) | (n % 12));
 }
 
-void update_samples_per_tick(module_context *context) {
+void update_samples_per_tick(module_context* context) {
     context->samples_per_tick = (context->output_rate * 5) / (context->tempo * 2);
 }
 
-void repitch(module_context *context, module_channel *channel) {
+void repitch(module_context* context, module_channel* channel) {
     channel->step = period_to_step(context, channel->period + (u32)channel->period_offset);
 }
 
-void advance_order(module_context *context) {
+void advance_order(module_context* context) {
     u32 count = used_order_count(context);
     if (count == 0) {
         context->order = 0;
@@ -205,10 +201,10 @@ void advance_order(module_context *context) {
     context->order = 0;
 }
 
-bool start_note(module_context *context, i32 channel_index, u8 note, u8 instrument_number, u8 volume) {
-    module_channel *channel = &context->channels[channel_index];
+bool start_note(module_context* context, i32 channel_index, u8 note, u8 instrument_number, u8 volume) {
+    module_channel* channel = &context->channels[channel_index];
     if (instrument_number > context->instrument_count) return false;
-    module_instrument *given = instrument_of(context, instrument_number);
+    module_instrument* given = instrument_of(context, instrument_number);
     if (instrument_number != 0 && (!given || !given->note_samples[note])) return false;
     bool started = false;
     if (note < module_note_off) {
@@ -222,14 +218,14 @@ bool start_note(module_context *context, i32 channel_index, u8 note, u8 instrume
             channel->active = 1;
             started = true;
         }
-        for (effect_slot &slot : channel->slots) {
+        for (effect_slot& slot : channel->slots) {
             if (slot.vibrato_waveform < 4) slot.vibrato_position = 0;
             if (slot.tremolo_waveform < 4) slot.tremolo_position = 0;
         }
         channel->note = note;
         if (channel->instrument_number != 0 && channel->instrument)
             channel->sample = channel->instrument->note_samples[note];
-        module_sample *sample = channel->sample;
+        module_sample* sample = channel->sample;
         if (sample && channel->instrument) {
             channel->voice_sample = sample;
             channel->active = 1;
@@ -244,7 +240,7 @@ bool start_note(module_context *context, i32 channel_index, u8 note, u8 instrume
         channel->instrument_number = instrument_number;
         channel->volume = 64;
         channel->instrument = given;
-        if (module_sample *sample = channel->sample) {
+        if (module_sample* sample = channel->sample) {
             // Default volumes above 64 only come from damaged files.
             channel->volume = sample->volume > 64 ? 64 : sample->volume;
             channel->active = 1;
@@ -268,7 +264,7 @@ bool start_note(module_context *context, i32 channel_index, u8 note, u8 instrume
     return started;
 }
 
-void module_start(module_context *context) {
+void module_start(module_context* context) {
     if (!context) return;
     context->speed = context->initial_speed;
     context->tempo = context->initial_tempo >= slowest_tempo ? context->initial_tempo : fallback_tempo;
@@ -284,11 +280,11 @@ void module_start(module_context *context) {
     allocate_mix_buffer(context);
     if (context->samples)
         for (i32 s = 0; s < context->sample_count; ++s) context->samples[s].c_rate = context->samples[s].default_c_rate;
-    for (module_channel &channel : context->channels) {
+    for (module_channel& channel : context->channels) {
         channel.active = 0;
         channel.volume = 64;
         channel.instrument_number = 0;
-        for (effect_slot &slot : channel.slots) {
+        for (effect_slot& slot : channel.slots) {
             slot.effect = 255;
             slot.param = 255;
             slot.vibrato_waveform = 0;
@@ -301,7 +297,7 @@ void module_start(module_context *context) {
     context->playing = 1;
 }
 
-void module_set_output_format(module_context *context) {
+void module_set_output_format(module_context* context) {
     if (!context) return;
     context->output_rate = 44100;
     context->output_channels = 2;
@@ -313,10 +309,10 @@ void module_set_output_format(module_context *context) {
     if (context->tempo >= slowest_tempo && context->tempo <= fastest_tempo) update_samples_per_tick(context);
 }
 
-void module_render(module_context *context) {
+void module_render(module_context* context) {
     if (!context) return;
     u32 note_mask = 0;
-    u8 *output = (u8 *)context->output_buffer;
+    u8* output = (u8*)context->output_buffer;
     i32 frame_bytes = output_frame_bytes(context);
     bool ready = output && context->output_size > 0 && frame_bytes > 0 && context->mix_buffer &&
                  context->samples_per_tick > 0 && context->output_rate > 0;

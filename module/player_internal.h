@@ -13,21 +13,21 @@ enum : u32 {
 
 // Period of a packed note (octave * 16 + semitone) for a sample of the given
 // middle-C rate and finetune, in the song's period units (Amiga or linear).
-u32 note_period(const module_context *context, u8 note, u32 rate, i8 finetune);
+u32 note_period(const module_context* context, u8 note, u32 rate, i8 finetune);
 
 // Packs an octave and semitone into a note byte. Semitones above 11 (an arpeggio step)
 // and octave 16 are kept as the same pitch where a byte can name it, else the highest one.
 u8 pack_note(u32 octave, u32 semitone);
 
 // Sets the channel's period from a packed note, then its step from period + period_offset.
-void note_to_period(module_context *context, module_channel *channel, u8 note, u32 rate, i8 finetune);
+void note_to_period(module_context* context, module_channel* channel, u8 note, u32 rate, i8 finetune);
 
 // Position increment per output frame (22.10 fixed point) for a period at output_rate.
-u32 period_to_step(const module_context *context, u32 period);
+u32 period_to_step(const module_context* context, u32 period);
 
 // Mixes `frames` frames (at most one tick) of every sounding channel and writes
 // them to `output` in the format the flags give. Returns the frames written.
-i32 mix_run(module_context *context, u32 flags, void *output, i32 frames);
+i32 mix_run(module_context* context, u32 flags, void* output, i32 frames);
 
 // Instruction sets the mixer's block kernels can use; every choice gives the same output.
 enum class mixer_kernels : u32 { portable, ssse3, avx2 };
@@ -36,36 +36,36 @@ enum class mixer_kernels : u32 { portable, ssse3, avx2 };
 mixer_kernels best_mixer_kernels();
 
 // mix_run with the given kernels, which the processor must support.
-i32 mix_run_with(module_context *context, u32 flags, void *output, i32 frames, mixer_kernels kernels);
+i32 mix_run_with(module_context* context, u32 flags, void* output, i32 frames, mixer_kernels kernels);
 
 // Frames of one tick at the slowest tempo (32): the mix buffer's length.
 inline i32 mix_buffer_frames(i32 output_rate) { return output_rate * 5 / 64; }
 
 // Bits a row action returns to steer the rest of the row pass for its channel.
 enum : u32 {
-    row_no_trigger = 1,      // the cell's note and instrument do not start now (note delay)
-    row_position_set = 2,    // order and row were set by the action: no row advance
-    row_keep_position = 4,   // the note start must not move the sample position
-    row_keep_period = 8,     // the note only becomes the tone-portamento target
-    row_keep_pan = 16,       // panning set by the effect survives the note start
-    row_keep_volume = 32,    // volume set by the effect survives the note start
+    row_no_trigger = 1,     // the cell's note and instrument do not start now (note delay)
+    row_position_set = 2,   // order and row were set by the action: no row advance
+    row_keep_position = 4,  // the note start must not move the sample position
+    row_keep_period = 8,    // the note only becomes the tone-portamento target
+    row_keep_pan = 16,      // panning set by the effect survives the note start
+    row_keep_volume = 32,   // volume set by the effect survives the note start
 };
 
 // Actions of one internal effect code; any of them may be null.
 struct effect_actions {
-    u32 (*row)(module_context *context, i32 channel, i32 slot, const module_cell *cell);
-    void (*tick)(module_context *context, i32 channel, i32 slot);
-    void (*end)(module_context *context, i32 channel, i32 slot);
+    u32 (*row)(module_context* context, i32 channel, i32 slot, const module_cell* cell);
+    void (*tick)(module_context* context, i32 channel, i32 slot);
+    void (*end)(module_context* context, i32 channel, i32 slot);
 };
 
 // Indexed by internal effect code; codes >= fx_count have no entry.
 extern const effect_actions effect_table[fx_count];
 
 // Restarts an envelope from its first point (running and held cleared).
-void envelope_reset(envelope_state *state);
+void envelope_reset(envelope_state* state);
 // Advances an envelope by one tick; false when it produces no value.
 // The value is then in current_value.
-bool envelope_advance(envelope_state *state);
+bool envelope_advance(envelope_state* state);
 
 // The note's octave * 12 + semitone moved by a sample's relative note (modulo 256)
 // and packed again as octave (4 bits) * 16 + semitone.
@@ -73,14 +73,14 @@ u8 relative_note_packed(u8 note, i8 relative_note);
 
 // Starts a note and/or instrument on a channel as a pattern cell does; true when
 // something was started. Instrument 0 and note/volume 255 mean none.
-bool start_note(module_context *context, i32 channel, u8 note, u8 instrument_number, u8 volume);
+bool start_note(module_context* context, i32 channel, u8 note, u8 instrument_number, u8 volume);
 
 // Moves `order` to the next order entry that names a playable pattern, wrapping
 // at order_count; leaves it at 0 when there is none.
-void advance_order(module_context *context);
+void advance_order(module_context* context);
 
 // Recomputes samples_per_tick from tempo and output_rate (tempo must be >= 32).
-void update_samples_per_tick(module_context *context);
+void update_samples_per_tick(module_context* context);
 
 // Step from period + period_offset after a pitch change.
-void repitch(module_context *context, module_channel *channel);
+void repitch(module_context* context, module_channel* channel);

@@ -8,12 +8,12 @@
 #include "module.h"
 
 struct byte_reader {
-    const u8 *data;   // file image, borrowed
+    const u8* data;   // file image, borrowed
     size_t size;      // bytes in data
     size_t position;  // next byte to read, 0..size
     bool failed;      // a read or seek went past the end
 
-    byte_reader(const u8 *image, size_t image_size)
+    byte_reader(const u8* image, size_t image_size)
         : data(image), size(image ? image_size : 0), position(0), failed(false) {}
 
     size_t remaining() const { return size - position; }
@@ -58,17 +58,17 @@ struct byte_reader {
     }
 
     // Copies count bytes; the part past the end is zero-filled and fails the reader.
-    void bytes(void *destination, size_t count) {
+    void bytes(void* destination, size_t count) {
         size_t taken = copy_available(destination, count);
         if (taken < count) {
-            std::memset(static_cast<u8 *>(destination) + taken, 0, count - taken);
+            std::memset(static_cast<u8*>(destination) + taken, 0, count - taken);
             failed = true;
         }
     }
 
     // Copies up to count bytes without failing the reader; returns how many were there.
     // Used for data that may legitimately end early, such as a truncated last sample.
-    size_t copy_available(void *destination, size_t count) {
+    size_t copy_available(void* destination, size_t count) {
         size_t taken = count < remaining() ? count : remaining();
         if (taken) std::memcpy(destination, data + position, taken);
         position += taken;
@@ -76,7 +76,7 @@ struct byte_reader {
     }
 
     // True when the image holds `text` (count bytes) at an absolute offset; never fails the reader.
-    bool matches(size_t offset, const char *text, size_t count) const {
+    bool matches(size_t offset, const char* text, size_t count) const {
         return offset <= size && count <= size - offset && std::memcmp(data + offset, text, count) == 0;
     }
 

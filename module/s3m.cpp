@@ -28,32 +28,51 @@ constexpr u32 max_instruments = 255;  // cell instrument bytes, 0 meaning none
 
 // Calloc that gives a real block for zero entries too, so that a song
 // without instruments or patterns still has every array allocated.
-void *allocate(size_t count, size_t size) { return std::calloc(count ? count : 1, size); }
+void* allocate(size_t count, size_t size) { return std::calloc(count ? count : 1, size); }
 
-i32 fail(module_context *context, i32 result) {
+i32 fail(module_context* context, i32 result) {
     module_release_song(context);
     return result;
 }
 
-void set_global(module_cell &global, u16 code, u8 param) {
+void set_global(module_cell& global, u16 code, u8 param) {
     global.effects[0] = code;
     global.params[0] = param;
 }
 
 // Sxy: x picks the command, y is its parameter.
-void translate_special(u8 param, module_cell &cell, module_cell &global) {
+void translate_special(u8 param, module_cell& cell, module_cell& global) {
     u8 low = param & 15;
     u16 code = fx_none;
     switch (param >> 4) {
-    case 0x2: code = fx_set_finetune; break;
-    case 0x3: code = fx_vibrato_waveform; break;
-    case 0x4: code = fx_tremolo_waveform; break;
-    case 0x8: code = fx_coarse_pan; break;
-    case 0xc: code = fx_note_cut; break;
-    case 0xd: code = fx_note_delay; break;
-    case 0xb: set_global(global, fx_pattern_loop, low); return;
-    case 0xe: set_global(global, fx_pattern_delay, low); return;
-    default: cell.effects[0] = fx_none; cell.params[0] = param; return;
+        case 0x2:
+            code = fx_set_finetune;
+            break;
+        case 0x3:
+            code = fx_vibrato_waveform;
+            break;
+        case 0x4:
+            code = fx_tremolo_waveform;
+            break;
+        case 0x8:
+            code = fx_coarse_pan;
+            break;
+        case 0xc:
+            code = fx_note_cut;
+            break;
+        case 0xd:
+            code = fx_note_delay;
+            break;
+        case 0xb:
+            set_global(global, fx_pattern_loop, low);
+            return;
+        case 0xe:
+            set_global(global, fx_pattern_delay, low);
+            return;
+        default:
+            cell.effects[0] = fx_none;
+            cell.params[0] = param;
+            return;
     }
     cell.effects[0] = code;
     cell.params[0] = low;
@@ -61,31 +80,64 @@ void translate_special(u8 param, module_cell &cell, module_cell &global) {
 
 // Command bytes count letters from 1 = A. Row commands go to the global
 // column and leave the channel's slot at code 0, parameter 0.
-void translate_command(u8 command, u8 param, module_cell &cell, module_cell &global) {
+void translate_command(u8 command, u8 param, module_cell& cell, module_cell& global) {
     cell.effects[0] = fx_none;
     cell.params[0] = 0;
     u16 code = fx_none;
     switch (command) {
-    case 'A' - 64: code = fx_s3m_speed; break;
-    case 'B' - 64: set_global(global, fx_position_jump, param); return;
-    case 'C' - 64: set_global(global, fx_pattern_break, param); return;
-    case 'D' - 64: code = fx_s3m_volume_slide; break;
-    case 'E' - 64: code = fx_s3m_porta_down; break;
-    case 'F' - 64: code = fx_s3m_porta_up; break;
-    case 'G' - 64: code = fx_tone_porta; break;
-    case 'H' - 64: code = fx_vibrato; break;
-    case 'J' - 64: code = fx_arpeggio; break;
-    case 'K' - 64: code = fx_s3m_vibrato_volume_slide; break;
-    case 'L' - 64: code = fx_s3m_tone_porta_volume_slide; break;
-    case 'O' - 64: code = fx_sample_offset; break;
-    case 'Q' - 64: code = fx_s3m_retrigger; break;
-    case 'R' - 64: code = fx_s3m_tremolo; break;
-    case 'S' - 64:
-        translate_special(param, cell, global);
-        return;
-    case 'T' - 64: code = fx_s3m_tempo; break;
-    case 'V' - 64: code = fx_set_global_volume; break;
-    default: break;
+        case 'A' - 64:
+            code = fx_s3m_speed;
+            break;
+        case 'B' - 64:
+            set_global(global, fx_position_jump, param);
+            return;
+        case 'C' - 64:
+            set_global(global, fx_pattern_break, param);
+            return;
+        case 'D' - 64:
+            code = fx_s3m_volume_slide;
+            break;
+        case 'E' - 64:
+            code = fx_s3m_porta_down;
+            break;
+        case 'F' - 64:
+            code = fx_s3m_porta_up;
+            break;
+        case 'G' - 64:
+            code = fx_tone_porta;
+            break;
+        case 'H' - 64:
+            code = fx_vibrato;
+            break;
+        case 'J' - 64:
+            code = fx_arpeggio;
+            break;
+        case 'K' - 64:
+            code = fx_s3m_vibrato_volume_slide;
+            break;
+        case 'L' - 64:
+            code = fx_s3m_tone_porta_volume_slide;
+            break;
+        case 'O' - 64:
+            code = fx_sample_offset;
+            break;
+        case 'Q' - 64:
+            code = fx_s3m_retrigger;
+            break;
+        case 'R' - 64:
+            code = fx_s3m_tremolo;
+            break;
+        case 'S' - 64:
+            translate_special(param, cell, global);
+            return;
+        case 'T' - 64:
+            code = fx_s3m_tempo;
+            break;
+        case 'V' - 64:
+            code = fx_set_global_volume;
+            break;
+        default:
+            break;
     }
     cell.effects[0] = code;
     cell.params[0] = param;
@@ -95,7 +147,7 @@ void translate_command(u8 command, u8 param, module_cell &cell, module_cell &glo
 // at or past the end, or that ends where it starts, is dropped; one that runs
 // past the end is cut at it. A sample without loop marks both points at its
 // last frame.
-void settle_loop(module_sample &sample) {
+void settle_loop(module_sample& sample) {
     if (sample.looped && (sample.loop_start >= sample.length || sample.loop_end <= sample.loop_start))
         sample.looped = 0;
     if (!sample.looped) {
@@ -114,8 +166,8 @@ void settle_loop(module_sample &sample) {
 // Without it, slots whose headers all point at one large data area would
 // copy the file over and over (255 times at most, but gigabytes for a large
 // file). A slot past the budget is shortened as if its data ended early.
-i32 load_sample_data(byte_reader &file, size_t data_offset, bool unsigned_samples, size_t &data_budget,
-                     module_sample &sample) {
+i32 load_sample_data(byte_reader& file, size_t data_offset, bool unsigned_samples, size_t& data_budget,
+                     module_sample& sample) {
     size_t value_size = sample.is_16bit ? 2 : 1;
     size_t bytes_present = data_offset < file.size ? file.size - data_offset : 0;
     if (bytes_present > data_budget) bytes_present = data_budget;
@@ -130,11 +182,11 @@ i32 load_sample_data(byte_reader &file, size_t data_offset, bool unsigned_sample
     if (!sample.data) return -2;
     file.seek(data_offset);
     if (sample.is_16bit) {
-        i16 *values = static_cast<i16 *>(sample.data);
+        i16* values = static_cast<i16*>(sample.data);
         u16 flip = unsigned_samples ? 0x8000 : 0;
         for (u32 f = 0; f < sample.length; ++f) values[f] = static_cast<i16>(file.u16le() ^ flip);
     } else {
-        u8 *values = static_cast<u8 *>(sample.data);
+        u8* values = static_cast<u8*>(sample.data);
         file.copy_available(values, sample.length);
         if (unsigned_samples)
             for (u32 f = 0; f < sample.length; ++f) values[f] ^= 0x80;
@@ -143,8 +195,8 @@ i32 load_sample_data(byte_reader &file, size_t data_offset, bool unsigned_sample
 }
 
 // Fills one instrument slot and its sample from the sample header at `header_offset`.
-i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigned_samples, size_t &data_budget,
-                    module_instrument &instrument, module_sample &sample) {
+i32 load_instrument(const byte_reader& image, size_t header_offset, bool unsigned_samples, size_t& data_budget,
+                    module_instrument& instrument, module_sample& sample) {
     byte_reader file(image.data, image.size);
     instrument.fadeout = fadeout_none;
     for (size_t note = 0; note < 256; ++note) instrument.note_map[note] = static_cast<u8>(note);
@@ -178,14 +230,14 @@ i32 load_instrument(const byte_reader &image, size_t header_offset, bool unsigne
     file.seek(header_offset + 48);
     file.bytes(instrument.name, sizeof instrument.name);
 
-    for (module_sample *&note_sample : instrument.note_samples) note_sample = &sample;
+    for (module_sample*& note_sample : instrument.note_samples) note_sample = &sample;
     return load_sample_data(file, data_offset, unsigned_samples, data_budget, sample);
 }
 
 // Decodes one packed pattern into a block already filled with "nothing".
 // Data that is missing or ends before row 63 is complete is malformed.
-i32 decode_pattern(const byte_reader &image, size_t offset, const u8 *channel_map, i32 channel_count,
-                   module_cell *cells) {
+i32 decode_pattern(const byte_reader& image, size_t offset, const u8* channel_map, i32 channel_count,
+                   module_cell* cells) {
     byte_reader file(image.data, image.size);
     file.seek(offset);
     u32 row = 0;
@@ -200,8 +252,8 @@ i32 decode_pattern(const byte_reader &image, size_t offset, const u8 *channel_ma
             file.skip((what & 32 ? 2 : 0) + (what & 64 ? 1 : 0) + (what & 128 ? 2 : 0));
             continue;
         }
-        module_cell *row_cells = cells + size_t{row} * channel_count;
-        module_cell &cell = row_cells[column];
+        module_cell* row_cells = cells + size_t{row} * channel_count;
+        module_cell& cell = row_cells[column];
         if (what & 32) {
             cell.note = file.u8le();
             cell.instrument = file.u8le();
@@ -218,8 +270,8 @@ i32 decode_pattern(const byte_reader &image, size_t offset, const u8 *channel_ma
 
 // Maps the enabled PCM channels (settings 0..15) to consecutive columns and
 // adds the global column after them.
-void map_channels(const u8 *settings, module_context *context, u8 *channel_map) {
-    for (module_channel &channel : context->channels) channel.enabled = 0;
+void map_channels(const u8* settings, module_context* context, u8* channel_map) {
+    for (module_channel& channel : context->channels) channel.enabled = 0;
     i32 columns = 0;
     for (size_t i = 0; i < file_channels; ++i) {
         channel_map[i] = unmapped;
@@ -237,12 +289,12 @@ u32 at_most(u32 value, u32 limit) { return value < limit ? value : limit; }
 
 }  // namespace
 
-u32 s3m_probe(const u8 *data, i32 size) {
+u32 s3m_probe(const u8* data, i32 size) {
     if (!data || size < 48) return 0;
     return byte_reader(data, static_cast<size_t>(size)).matches(44, "SCRM", 4) ? 1 : 0;
 }
 
-i32 s3m_load(const u8 *data, i32 size, module_context *context) {
+i32 s3m_load(const u8* data, i32 size, module_context* context) {
     if (!context || !s3m_probe(data, size)) return -1;
     byte_reader file(data, static_cast<size_t>(size));
     file.bytes(context->title, sizeof context->title);
@@ -288,10 +340,10 @@ i32 s3m_load(const u8 *data, i32 size, module_context *context) {
     for (u32 p = 0; p < pattern_count; ++p) pattern_pointers[p] = file.u16le();
     if (file.failed) return -1;
 
-    context->instruments = static_cast<module_instrument *>(allocate(instrument_count, sizeof(module_instrument)));
+    context->instruments = static_cast<module_instrument*>(allocate(instrument_count, sizeof(module_instrument)));
     if (!context->instruments) return fail(context, -2);
     context->instrument_count = static_cast<i32>(instrument_count);
-    context->samples = static_cast<module_sample *>(allocate(instrument_count, sizeof(module_sample)));
+    context->samples = static_cast<module_sample*>(allocate(instrument_count, sizeof(module_sample)));
     if (!context->samples) return fail(context, -2);
     context->sample_count = static_cast<i32>(instrument_count);
     size_t data_budget = file.size;
@@ -301,14 +353,14 @@ i32 s3m_load(const u8 *data, i32 size, module_context *context) {
         if (result < 0) return fail(context, result);
     }
 
-    context->patterns = static_cast<module_pattern **>(allocate(pattern_count, sizeof(module_pattern *)));
-    context->pattern_rows = static_cast<u32 *>(allocate(pattern_count, sizeof(u32)));
+    context->patterns = static_cast<module_pattern**>(allocate(pattern_count, sizeof(module_pattern*)));
+    context->pattern_rows = static_cast<u32*>(allocate(pattern_count, sizeof(u32)));
     if (!context->patterns || !context->pattern_rows) return fail(context, -2);
     context->pattern_count = static_cast<i32>(pattern_count);
     size_t cells_per_pattern = size_t{rows_per_pattern} * context->channel_count;
     for (u32 p = 0; p < pattern_count; ++p) {
         context->pattern_rows[p] = rows_per_pattern;
-        module_cell *cells = static_cast<module_cell *>(std::malloc(cells_per_pattern * sizeof(module_cell)));
+        module_cell* cells = static_cast<module_cell*>(std::malloc(cells_per_pattern * sizeof(module_cell)));
         if (!cells) return fail(context, -2);
         std::memset(cells, 255, cells_per_pattern * sizeof(module_cell));
         context->patterns[p] = cells;

@@ -87,7 +87,7 @@ struct raw_cell {
 };
 
 // The reader's seek takes a size_t; offsets computed from file fields may not fit one.
-bool seek_to(byte_reader &file, u64 offset) {
+bool seek_to(byte_reader& file, u64 offset) {
     if (offset > file.size) {
         file.failed = true;
         return false;
@@ -99,7 +99,7 @@ bool seek_to(byte_reader &file, u64 offset) {
 // A reader confined to `count` bytes at `offset`, so that cell decoding cannot
 // run into the next pattern: cells past the packed data read as zeros, that is
 // empty. False when the region does not lie inside the file.
-bool region_reader(const byte_reader &file, u64 offset, u64 count, byte_reader &region) {
+bool region_reader(const byte_reader& file, u64 offset, u64 count, byte_reader& region) {
     if (offset > file.size || count > file.size - offset) return false;
     region = byte_reader(file.data + offset, static_cast<size_t>(count));
     return true;
@@ -108,22 +108,20 @@ bool region_reader(const byte_reader &file, u64 offset, u64 count, byte_reader &
 // floor(8363 * 2^(finetune / 1536)) for finetune -128..127, listed rather than
 // computed so that no libm's rounding can move a rate between platforms.
 constexpr u16 finetune_rates[256] = {
-    7893, 7897, 7900, 7904, 7907, 7911, 7915, 7918, 7922, 7925, 7929, 7932, 7936, 7940, 7943, 7947,
-    7950, 7954, 7958, 7961, 7965, 7968, 7972, 7975, 7979, 7983, 7986, 7990, 7993, 7997, 8001, 8004,
-    8008, 8012, 8015, 8019, 8022, 8026, 8030, 8033, 8037, 8041, 8044, 8048, 8051, 8055, 8059, 8062,
-    8066, 8070, 8073, 8077, 8081, 8084, 8088, 8091, 8095, 8099, 8102, 8106, 8110, 8113, 8117, 8121,
-    8124, 8128, 8132, 8135, 8139, 8143, 8146, 8150, 8154, 8157, 8161, 8165, 8169, 8172, 8176, 8180,
-    8183, 8187, 8191, 8194, 8198, 8202, 8205, 8209, 8213, 8217, 8220, 8224, 8228, 8231, 8235, 8239,
-    8243, 8246, 8250, 8254, 8257, 8261, 8265, 8269, 8272, 8276, 8280, 8284, 8287, 8291, 8295, 8299,
-    8302, 8306, 8310, 8314, 8317, 8321, 8325, 8329, 8332, 8336, 8340, 8344, 8347, 8351, 8355, 8359,
-    8363, 8366, 8370, 8374, 8378, 8381, 8385, 8389, 8393, 8397, 8400, 8404, 8408, 8412, 8416, 8419,
-    8423, 8427, 8431, 8435, 8438, 8442, 8446, 8450, 8454, 8457, 8461, 8465, 8469, 8473, 8476, 8480,
-    8484, 8488, 8492, 8496, 8499, 8503, 8507, 8511, 8515, 8519, 8523, 8526, 8530, 8534, 8538, 8542,
-    8546, 8549, 8553, 8557, 8561, 8565, 8569, 8573, 8577, 8580, 8584, 8588, 8592, 8596, 8600, 8604,
-    8608, 8611, 8615, 8619, 8623, 8627, 8631, 8635, 8639, 8643, 8646, 8650, 8654, 8658, 8662, 8666,
-    8670, 8674, 8678, 8682, 8686, 8690, 8693, 8697, 8701, 8705, 8709, 8713, 8717, 8721, 8725, 8729,
-    8733, 8737, 8741, 8745, 8749, 8752, 8756, 8760, 8764, 8768, 8772, 8776, 8780, 8784, 8788, 8792,
-    8796, 8800, 8804, 8808, 8812, 8816, 8820, 8824, 8828, 8832, 8836, 8840, 8844, 8848, 8852, 8856,
+    7893, 7897, 7900, 7904, 7907, 7911, 7915, 7918, 7922, 7925, 7929, 7932, 7936, 7940, 7943, 7947, 7950, 7954, 7958,
+    7961, 7965, 7968, 7972, 7975, 7979, 7983, 7986, 7990, 7993, 7997, 8001, 8004, 8008, 8012, 8015, 8019, 8022, 8026,
+    8030, 8033, 8037, 8041, 8044, 8048, 8051, 8055, 8059, 8062, 8066, 8070, 8073, 8077, 8081, 8084, 8088, 8091, 8095,
+    8099, 8102, 8106, 8110, 8113, 8117, 8121, 8124, 8128, 8132, 8135, 8139, 8143, 8146, 8150, 8154, 8157, 8161, 8165,
+    8169, 8172, 8176, 8180, 8183, 8187, 8191, 8194, 8198, 8202, 8205, 8209, 8213, 8217, 8220, 8224, 8228, 8231, 8235,
+    8239, 8243, 8246, 8250, 8254, 8257, 8261, 8265, 8269, 8272, 8276, 8280, 8284, 8287, 8291, 8295, 8299, 8302, 8306,
+    8310, 8314, 8317, 8321, 8325, 8329, 8332, 8336, 8340, 8344, 8347, 8351, 8355, 8359, 8363, 8366, 8370, 8374, 8378,
+    8381, 8385, 8389, 8393, 8397, 8400, 8404, 8408, 8412, 8416, 8419, 8423, 8427, 8431, 8435, 8438, 8442, 8446, 8450,
+    8454, 8457, 8461, 8465, 8469, 8473, 8476, 8480, 8484, 8488, 8492, 8496, 8499, 8503, 8507, 8511, 8515, 8519, 8523,
+    8526, 8530, 8534, 8538, 8542, 8546, 8549, 8553, 8557, 8561, 8565, 8569, 8573, 8577, 8580, 8584, 8588, 8592, 8596,
+    8600, 8604, 8608, 8611, 8615, 8619, 8623, 8627, 8631, 8635, 8639, 8643, 8646, 8650, 8654, 8658, 8662, 8666, 8670,
+    8674, 8678, 8682, 8686, 8690, 8693, 8697, 8701, 8705, 8709, 8713, 8717, 8721, 8725, 8729, 8733, 8737, 8741, 8745,
+    8749, 8752, 8756, 8760, 8764, 8768, 8772, 8776, 8780, 8784, 8788, 8792, 8796, 8800, 8804, 8808, 8812, 8816, 8820,
+    8824, 8828, 8832, 8836, 8840, 8844, 8848, 8852, 8856,
 };
 static_assert(finetune_rates[0] == 7893 && finetune_rates[128] == 8363 && finetune_rates[255] == 8856);
 
@@ -131,7 +129,7 @@ u32 finetune_rate(i8 finetune) { return finetune_rates[finetune + 128]; }
 
 u8 packed_note(u32 note_index) { return static_cast<u8>((note_index / 12) * 16 + note_index % 12); }
 
-raw_cell read_cell(byte_reader &region) {
+raw_cell read_cell(byte_reader& region) {
     raw_cell cell = {};
     u8 first = region.u8le();
     if (!(first & 0x80)) {
@@ -150,7 +148,7 @@ raw_cell read_cell(byte_reader &region) {
     return cell;
 }
 
-void clear_cell(module_cell &cell) {
+void clear_cell(module_cell& cell) {
     cell.instrument = 0;
     cell.volume = module_note_none;
     cell.note = module_note_none;
@@ -158,7 +156,7 @@ void clear_cell(module_cell &cell) {
     cell.params[0] = cell.params[1] = 0;
 }
 
-void set_slot(module_cell &cell, int slot, u16 code, u8 param) {
+void set_slot(module_cell& cell, int slot, u16 code, u8 param) {
     cell.effects[slot] = code;
     cell.params[slot] = param;
 }
@@ -170,45 +168,78 @@ u8 translate_note(u8 note) {
     return module_note_none;
 }
 
-void translate_volume_column(u8 volume, module_cell &cell) {
+void translate_volume_column(u8 volume, module_cell& cell) {
     if (volume >= 0x10 && volume <= 0x50) {
         cell.volume = static_cast<u8>(volume - 0x10);
         return;
     }
     u8 x = volume & 0x0f;
     switch (volume >> 4) {
-    case 0x6: set_slot(cell, 0, fx_xm_volume_slide, x); break;
-    case 0x7: set_slot(cell, 0, fx_xm_volume_slide, static_cast<u8>(x * 16)); break;
-    case 0x8: set_slot(cell, 0, fx_fine_volume_down, x); break;
-    case 0x9: set_slot(cell, 0, fx_fine_volume_up, x); break;
-    case 0xc: set_slot(cell, 0, fx_set_pan, static_cast<u8>(x * 16)); break;
-    case 0xd: set_slot(cell, 0, fx_pan_slide, x); break;
-    case 0xe: set_slot(cell, 0, fx_pan_slide, static_cast<u8>(x * 16)); break;
-    default: break;
+        case 0x6:
+            set_slot(cell, 0, fx_xm_volume_slide, x);
+            break;
+        case 0x7:
+            set_slot(cell, 0, fx_xm_volume_slide, static_cast<u8>(x * 16));
+            break;
+        case 0x8:
+            set_slot(cell, 0, fx_fine_volume_down, x);
+            break;
+        case 0x9:
+            set_slot(cell, 0, fx_fine_volume_up, x);
+            break;
+        case 0xc:
+            set_slot(cell, 0, fx_set_pan, static_cast<u8>(x * 16));
+            break;
+        case 0xd:
+            set_slot(cell, 0, fx_pan_slide, x);
+            break;
+        case 0xe:
+            set_slot(cell, 0, fx_pan_slide, static_cast<u8>(x * 16));
+            break;
+        default:
+            break;
     }
 }
 
 // Effect types that translate to one code with the parameter unchanged;
 // fx_count marks the types handled on their own.
 constexpr u16 plain_effect_codes[26] = {
-    fx_count,           fx_xm_porta_up,     fx_xm_porta_down,    fx_tone_porta,
-    fx_vibrato,         fx_tone_porta_volume_slide,             fx_vibrato_volume_slide,
-    fx_tremolo,         fx_set_pan,         fx_sample_offset,    fx_xm_volume_slide,
-    fx_count,           fx_count,           fx_count,            fx_count,
-    fx_speed_tempo,     fx_set_global_volume,                    fx_global_volume_slide,
-    fx_none,            fx_none,            fx_none,             fx_none,
-    fx_none,            fx_none,            fx_none,             fx_pan_slide,
+    fx_count,
+    fx_xm_porta_up,
+    fx_xm_porta_down,
+    fx_tone_porta,
+    fx_vibrato,
+    fx_tone_porta_volume_slide,
+    fx_vibrato_volume_slide,
+    fx_tremolo,
+    fx_set_pan,
+    fx_sample_offset,
+    fx_xm_volume_slide,
+    fx_count,
+    fx_count,
+    fx_count,
+    fx_count,
+    fx_speed_tempo,
+    fx_set_global_volume,
+    fx_global_volume_slide,
+    fx_none,
+    fx_none,
+    fx_none,
+    fx_none,
+    fx_none,
+    fx_none,
+    fx_none,
+    fx_pan_slide,
 };
 
 // Exx by x; fx_count marks the row commands that go to the global column.
 constexpr u16 extended_effect_codes[16] = {
-    fx_none,          fx_fine_porta_up,  fx_fine_porta_down, fx_none,
-    fx_vibrato_waveform, fx_set_finetune, fx_count,           fx_tremolo_waveform,
-    fx_coarse_pan,    fx_retrigger,      fx_fine_volume_up,  fx_fine_volume_down,
-    fx_note_cut,      fx_note_delay,     fx_count,           fx_none,
+    fx_none,     fx_fine_porta_up,    fx_fine_porta_down, fx_none,      fx_vibrato_waveform, fx_set_finetune,
+    fx_count,    fx_tremolo_waveform, fx_coarse_pan,      fx_retrigger, fx_fine_volume_up,   fx_fine_volume_down,
+    fx_note_cut, fx_note_delay,       fx_count,           fx_none,
 };
 
-void translate_extended(u8 param, module_cell &cell, module_cell &global) {
+void translate_extended(u8 param, module_cell& cell, module_cell& global) {
     u8 command = param >> 4, value = param & 0x0f;
     u16 code = extended_effect_codes[command];
     if (code == fx_count) {
@@ -219,7 +250,7 @@ void translate_extended(u8 param, module_cell &cell, module_cell &global) {
     }
 }
 
-void translate_effect(u8 type, u8 param, module_cell &cell, module_cell &global) {
+void translate_effect(u8 type, u8 param, module_cell& cell, module_cell& global) {
     set_slot(cell, 1, fx_none, param);
     u16 code = type < 26 ? plain_effect_codes[type] : u16{fx_none};
     if (code != fx_count) {
@@ -227,25 +258,36 @@ void translate_effect(u8 type, u8 param, module_cell &cell, module_cell &global)
         return;
     }
     switch (type) {
-    case 0x0: cell.effects[1] = param ? fx_arpeggio : fx_none; break;
-    case 0xb: set_slot(global, 0, fx_position_jump, param); break;
-    case 0xc: set_slot(cell, 1, fx_set_volume, param > 64 ? 64 : param); break;
-    case 0xd: set_slot(global, 0, fx_pattern_break, static_cast<u8>((param >> 4) * 10 + (param & 0x0f))); break;
-    case 0xe: translate_extended(param, cell, global); break;
-    default: break;
+        case 0x0:
+            cell.effects[1] = param ? fx_arpeggio : fx_none;
+            break;
+        case 0xb:
+            set_slot(global, 0, fx_position_jump, param);
+            break;
+        case 0xc:
+            set_slot(cell, 1, fx_set_volume, param > 64 ? 64 : param);
+            break;
+        case 0xd:
+            set_slot(global, 0, fx_pattern_break, static_cast<u8>((param >> 4) * 10 + (param & 0x0f)));
+            break;
+        case 0xe:
+            translate_extended(param, cell, global);
+            break;
+        default:
+            break;
     }
 }
 
 // Decodes one pattern's packed cells into a cleared block of `rows` x `channel_count`.
-void decode_pattern(byte_reader &region, u32 rows, u32 file_channels, i32 channel_count, module_cell *cells) {
+void decode_pattern(byte_reader& region, u32 rows, u32 file_channels, i32 channel_count, module_cell* cells) {
     u32 kept_channels = static_cast<u32>(channel_count) - 1;
     for (u32 row = 0; row < rows; ++row) {
-        module_cell *row_cells = cells + static_cast<size_t>(row) * channel_count;
-        module_cell &global = row_cells[channel_count - 1];
+        module_cell* row_cells = cells + static_cast<size_t>(row) * channel_count;
+        module_cell& global = row_cells[channel_count - 1];
         for (u32 channel = 0; channel < file_channels; ++channel) {
             raw_cell raw = read_cell(region);
             module_cell dropped;
-            module_cell &cell = channel < kept_channels ? row_cells[channel] : dropped;
+            module_cell& cell = channel < kept_channels ? row_cells[channel] : dropped;
             clear_cell(cell);
             cell.note = translate_note(raw.note);
             cell.instrument = raw.instrument;
@@ -257,11 +299,11 @@ void decode_pattern(byte_reader &region, u32 rows, u32 file_channels, i32 channe
 
 // Pattern headers and packed data, from the end of the song header; leaves
 // `file` at the first instrument.
-i32 load_patterns(byte_reader &file, u32 file_channels, module_context *context) {
+i32 load_patterns(byte_reader& file, u32 file_channels, module_context* context) {
     u32 count = static_cast<u32>(context->pattern_count);
-    context->patterns = static_cast<module_pattern **>(std::calloc(count ? count : 1, sizeof(module_pattern *)));
+    context->patterns = static_cast<module_pattern**>(std::calloc(count ? count : 1, sizeof(module_pattern*)));
     if (!context->patterns) return -2;
-    context->pattern_rows = static_cast<u32 *>(std::calloc(count ? count : 1, sizeof(u32)));
+    context->pattern_rows = static_cast<u32*>(std::calloc(count ? count : 1, sizeof(u32)));
     if (!context->pattern_rows) return -2;
 
     u64 position = header_size_offset + static_cast<u64>(file.u32le());
@@ -276,7 +318,7 @@ i32 load_patterns(byte_reader &file, u32 file_channels, module_context *context)
         if (rows > max_rows) rows = max_rows;
 
         size_t cell_count = static_cast<size_t>(rows) * context->channel_count;
-        module_cell *cells = static_cast<module_cell *>(std::malloc(cell_count * sizeof(module_cell)));
+        module_cell* cells = static_cast<module_cell*>(std::malloc(cell_count * sizeof(module_cell)));
         if (!cells) return -2;
         context->patterns[p] = cells;
         context->pattern_rows[p] = rows;
@@ -293,7 +335,7 @@ i32 load_patterns(byte_reader &file, u32 file_channels, module_context *context)
 
 // Finds the parts of the instrument at `start` without keeping anything; both
 // passes over the instruments walk the file through this one function.
-bool locate_instrument(byte_reader &file, u64 start, instrument_layout &layout) {
+bool locate_instrument(byte_reader& file, u64 start, instrument_layout& layout) {
     if (!seek_to(file, start)) return false;
     layout.start = start;
     u32 header_size = file.u32le();
@@ -315,7 +357,7 @@ bool locate_instrument(byte_reader &file, u64 start, instrument_layout &layout) 
 
 // Keeps a loop inside the sample: a loop that starts at or past the end is
 // dropped, one that runs past the end ends there.
-void fit_loop(module_sample &sample, u64 loop_end) {
+void fit_loop(module_sample& sample, u64 loop_end) {
     if (sample.looped && sample.loop_start < sample.length) {
         sample.loop_end = static_cast<u32>(loop_end < sample.length ? loop_end : sample.length);
         return;
@@ -329,7 +371,7 @@ void fit_loop(module_sample &sample, u64 loop_end) {
 // point that does not advance is moved one tick past its predecessor, and an
 // envelope that cannot advance any further ends at the last good point.
 // Loop and sustain indices that name no point are dropped.
-void repair_envelope(module_envelope &envelope) {
+void repair_envelope(module_envelope& envelope) {
     for (u8 i = 1; i < envelope.point_count; ++i) {
         u16 previous = envelope.points[i - 1].tick;
         if (envelope.points[i].tick > previous) continue;
@@ -345,7 +387,7 @@ void repair_envelope(module_envelope &envelope) {
         envelope.loop_start = envelope.loop_end = no_point;
 }
 
-i32 load_envelope(byte_reader &file, u64 start, const envelope_fields &fields, module_envelope &envelope) {
+i32 load_envelope(byte_reader& file, u64 start, const envelope_fields& fields, module_envelope& envelope) {
     seek_to(file, start + fields.type);
     u8 type = file.u8le();
     seek_to(file, start + fields.count);
@@ -362,7 +404,7 @@ i32 load_envelope(byte_reader &file, u64 start, const envelope_fields &fields, m
     envelope.loop_start = (type & envelope_loop) ? loop_start : no_point;
     envelope.loop_end = (type & envelope_loop) ? loop_end : no_point;
     envelope.sustain_point = (type & envelope_sustain) ? sustain : no_point;
-    envelope.points = static_cast<module_envelope_point *>(std::malloc(count * sizeof(module_envelope_point)));
+    envelope.points = static_cast<module_envelope_point*>(std::malloc(count * sizeof(module_envelope_point)));
     if (!envelope.points) return -2;
     envelope.point_count = count;
     seek_to(file, start + fields.points);
@@ -376,7 +418,7 @@ i32 load_envelope(byte_reader &file, u64 start, const envelope_fields &fields, m
 
 // Reads one sample header; returns the loop end in frames before it is fitted
 // to the data actually present.
-u64 read_sample_header(byte_reader &file, u64 offset, module_sample &sample, u32 &stored_bytes) {
+u64 read_sample_header(byte_reader& file, u64 offset, module_sample& sample, u32& stored_bytes) {
     seek_to(file, offset);
     stored_bytes = file.u32le();
     u32 loop_start = file.u32le();
@@ -405,7 +447,7 @@ u64 read_sample_header(byte_reader &file, u64 offset, module_sample &sample, u32
 // Loads the frames of the sample that the file holds and undoes the delta
 // coding. A 16-bit sample with an odd byte length keeps its whole frames; the
 // stray byte still counts when the caller steps to the next sample's data.
-i32 read_sample_data(byte_reader &file, u64 offset, u32 stored_bytes, module_sample &sample) {
+i32 read_sample_data(byte_reader& file, u64 offset, u32 stored_bytes, module_sample& sample) {
     u32 width = sample.is_16bit ? 2 : 1;
     u64 present = offset < file.size ? file.size - offset : 0;
     if (present > stored_bytes) present = stored_bytes;
@@ -416,11 +458,11 @@ i32 read_sample_data(byte_reader &file, u64 offset, u32 stored_bytes, module_sam
     if (!sample.data) return -2;
     seek_to(file, offset);
     if (sample.is_16bit) {
-        i16 *frames = static_cast<i16 *>(sample.data);
+        i16* frames = static_cast<i16*>(sample.data);
         u16 total = 0;
         for (u32 f = 0; f < sample.length; ++f) frames[f] = static_cast<i16>(total += file.u16le());
     } else {
-        u8 *bytes = static_cast<u8 *>(sample.data);
+        u8* bytes = static_cast<u8*>(sample.data);
         file.copy_available(bytes, sample.length);
         u8 total = 0;
         for (u32 f = 0; f < sample.length; ++f) bytes[f] = total += bytes[f];
@@ -428,8 +470,8 @@ i32 read_sample_data(byte_reader &file, u64 offset, u32 stored_bytes, module_sam
     return 0;
 }
 
-i32 load_instrument(byte_reader &file, const instrument_layout &layout, module_sample *samples,
-                    module_instrument &instrument) {
+i32 load_instrument(byte_reader& file, const instrument_layout& layout, module_sample* samples,
+                    module_instrument& instrument) {
     seek_to(file, layout.start + 4);
     file.bytes(instrument.name, name_length);
     for (u32 n = 0; n < 256; ++n) instrument.note_map[n] = static_cast<u8>(n);
@@ -450,7 +492,7 @@ i32 load_instrument(byte_reader &file, const instrument_layout &layout, module_s
 
     u64 data_offset = layout.data;
     for (u32 j = 0; j < layout.sample_count; ++j) {
-        module_sample &sample = samples[j];
+        module_sample& sample = samples[j];
         u32 stored_bytes = 0;
         u64 loop_end = read_sample_header(file, layout.headers + static_cast<u64>(j) * layout.sample_header_size,
                                           sample, stored_bytes);
@@ -463,7 +505,7 @@ i32 load_instrument(byte_reader &file, const instrument_layout &layout, module_s
 }
 
 // First pass: count every instrument's samples so that one block holds them all.
-i32 count_samples(byte_reader &file, u64 first_instrument, i32 instrument_count, i32 &sample_count) {
+i32 count_samples(byte_reader& file, u64 first_instrument, i32 instrument_count, i32& sample_count) {
     u64 position = first_instrument;
     sample_count = 0;
     for (i32 i = 0; i < instrument_count; ++i) {
@@ -475,14 +517,14 @@ i32 count_samples(byte_reader &file, u64 first_instrument, i32 instrument_count,
     return 0;
 }
 
-i32 load_instruments(byte_reader &file, module_context *context) {
+i32 load_instruments(byte_reader& file, module_context* context) {
     u64 first_instrument = file.position;
     i32 sample_count = 0;
     if (count_samples(file, first_instrument, context->instrument_count, sample_count)) return -1;
     context->sample_count = sample_count;
-    context->samples = static_cast<module_sample *>(std::calloc(sample_count ? sample_count : 1, sizeof(module_sample)));
+    context->samples = static_cast<module_sample*>(std::calloc(sample_count ? sample_count : 1, sizeof(module_sample)));
     if (!context->samples) return -2;
-    context->instruments = static_cast<module_instrument *>(
+    context->instruments = static_cast<module_instrument*>(
         std::calloc(context->instrument_count ? context->instrument_count : 1, sizeof(module_instrument)));
     if (!context->instruments) return -2;
 
@@ -491,7 +533,7 @@ i32 load_instruments(byte_reader &file, module_context *context) {
     for (i32 i = 0; i < context->instrument_count; ++i) {
         instrument_layout layout;
         if (!locate_instrument(file, position, layout)) return -1;
-        module_instrument &instrument = context->instruments[i];
+        module_instrument& instrument = context->instruments[i];
         if (i32 result = load_instrument(file, layout, context->samples + first_sample, instrument)) return result;
         first_sample += static_cast<i32>(layout.sample_count);
         position = layout.next;
@@ -499,20 +541,20 @@ i32 load_instruments(byte_reader &file, module_context *context) {
     return 0;
 }
 
-i32 fail(module_context *context, i32 result) {
+i32 fail(module_context* context, i32 result) {
     module_release_song(context);
     return result;
 }
 
 }  // namespace
 
-u32 xm_probe(const u8 *data, i32 size) {
+u32 xm_probe(const u8* data, i32 size) {
     if (!data || size < static_cast<i32>(probe_minimum_size)) return 0;
     byte_reader file(data, static_cast<size_t>(size));
     return file.matches(0, "Extended Module: ", 17) && file.byte_at(37) == 0x1a ? 1 : 0;
 }
 
-i32 xm_load(const u8 *data, i32 size, module_context *context) {
+i32 xm_load(const u8* data, i32 size, module_context* context) {
     if (!context || !xm_probe(data, size)) return -1;
     byte_reader file(data, static_cast<size_t>(size));
 
@@ -533,7 +575,8 @@ i32 xm_load(const u8 *data, i32 size, module_context *context) {
     // Only 256 order entries exist, in the file and in the record.
     context->order_count = song_length < 256 ? song_length : 256;
     context->restart_position = restart_position;
-    context->channel_count = static_cast<i32>(file_channels < max_kept_channels ? file_channels : max_kept_channels) + 1;
+    context->channel_count =
+        static_cast<i32>(file_channels < max_kept_channels ? file_channels : max_kept_channels) + 1;
     context->linear_frequencies = flags & 1;
     context->initial_speed = static_cast<u8>(speed & 0xff);
     context->initial_tempo = static_cast<u8>(tempo & 0xff);

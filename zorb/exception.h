@@ -17,11 +17,11 @@ private:
 };
 
 // Declares an exception class whose default message is fixed; a more specific text may still be given.
-#define ZORB_DECLARE_EXCEPTION(name, base, default_message)                 \
-    class name : public base {                                              \
-    public:                                                                 \
-        name() : base(default_message) {}                                   \
-        explicit name(std::string message) : base(std::move(message)) {}    \
+#define ZORB_DECLARE_EXCEPTION(name, base, default_message)              \
+    class name : public base {                                           \
+    public:                                                              \
+        name() : base(default_message) {}                                \
+        explicit name(std::string message) : base(std::move(message)) {} \
     }
 
 ZORB_DECLARE_EXCEPTION(exception_not_implemented, exception, "Feature not implemented");

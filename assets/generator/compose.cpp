@@ -28,13 +28,15 @@ constexpr int rows_per_bar = 16;
 int octave_shift(int instrument) { return instrument == bass || instrument == pad ? 1 : 0; }
 
 // Semitones from C0 of a note name such as "A4", "C#5" or "Bb3".
-int semitone_of(const char *name) {
+int semitone_of(const char* name) {
     static const int letters[7] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
     if (name[0] < 'A' || name[0] > 'G') throw std::invalid_argument(name);
     int semitone = letters[name[0] - 'A'];
-    const char *rest = name + 1;
-    if (*rest == '#') ++semitone, ++rest;
-    else if (*rest == 'b') --semitone, ++rest;
+    const char* rest = name + 1;
+    if (*rest == '#')
+        ++semitone, ++rest;
+    else if (*rest == 'b')
+        --semitone, ++rest;
     return (*rest - '0') * 12 + semitone;
 }
 
@@ -46,11 +48,11 @@ uint8_t packed(int instrument, int semitones) {
 }
 
 struct chord {
-    const char *pluck_root;  // arpeggiated by the pluck
+    const char* pluck_root;  // arpeggiated by the pluck
     uint8_t arpeggio;        // 0x37 minor, 0x47 major
-    const char *bass_root;
-    const char *pad_low;
-    const char *pad_high;
+    const char* bass_root;
+    const char* pad_low;
+    const char* pad_high;
 };
 
 const chord a_minor{"A4", 0x37, "A2", "C4", "E4"};
@@ -64,29 +66,29 @@ const chord e_major{"E4", 0x47, "E2", "B3", "E4"};
 struct segment {
     int row;
     int rows;
-    const chord *harmony;
+    const chord* harmony;
 };
 
 class composer {
 public:
-    explicit composer(song &target) : song_(target) {}
+    explicit composer(song& target) : song_(target) {}
 
-    cell &at(int pattern, int row, int channel) { return song_.patterns.at(pattern).at(row, channel); }
+    cell& at(int pattern, int row, int channel) { return song_.patterns.at(pattern).at(row, channel); }
 
     void play(int pattern, int row, int channel, int instrument, uint8_t note, int volume = -1) {
-        cell &c = at(pattern, row, channel);
+        cell& c = at(pattern, row, channel);
         if (c.note != note_none) throw std::logic_error("two notes in one cell");
         c.note = note;
         c.instrument = static_cast<uint8_t>(instrument);
         c.volume = volume;
     }
-    void pitched(int pattern, int row, int channel, int instrument, const char *name, int volume = -1) {
+    void pitched(int pattern, int row, int channel, int instrument, const char* name, int volume = -1) {
         play(pattern, row, channel, instrument, packed(instrument, semitone_of(name)), volume);
     }
     void key_off(int pattern, int row, int channel) { at(pattern, row, channel).note = note_key_off; }
     // One effect per cell: MOD has room for no more.
     void apply(int pattern, int row, int channel, effect command, int param) {
-        cell &c = at(pattern, row, channel);
+        cell& c = at(pattern, row, channel);
         if (c.command != effect::none)
             throw std::logic_error("two effects in pattern " + std::to_string(pattern) + " row " + std::to_string(row) +
                                    " channel " + std::to_string(channel));
@@ -105,9 +107,9 @@ public:
 
     // A melody line, one token per row: a note name, "-" to hold, "^" to
     // release. Notes held four rows or more get a vibrato from their third row.
-    void melody(int pattern, int first_row, const char *line) {
+    void melody(int pattern, int first_row, const char* line) {
         std::vector<std::string> tokens;
-        for (const char *token = line; *token;) {
+        for (const char* token = line; *token;) {
             const size_t length = std::strcspn(token, " ");
             if (length) tokens.emplace_back(token, length);
             token += length;
@@ -123,28 +125,29 @@ public:
             pitched(pattern, row, lead_ch, lead, tokens[i].c_str());
             size_t held = 1;
             while (i + held < tokens.size() && tokens[i + held] == "-") ++held;
-            if (held >= 4) apply_rows(pattern, row + 2, row + static_cast<int>(held) - 1, lead_ch, effect::vibrato, 0x43);
+            if (held >= 4)
+                apply_rows(pattern, row + 2, row + static_cast<int>(held) - 1, lead_ch, effect::vibrato, 0x43);
         }
     }
 
 private:
-    song &song_;
+    song& song_;
 };
 
 std::vector<instrument> make_instruments() {
     std::vector<instrument> list(7);
-    instrument &k = list[kick - 1];
+    instrument& k = list[kick - 1];
     k.name = "kick (sine sweep)";
     k.frames = synth_kick();
     k.volume = 64;
 
-    instrument &s = list[snare - 1];
+    instrument& s = list[snare - 1];
     s.name = "snare (tone + noise)";
     s.frames = synth_snare();
     s.volume = 50;
     s.xm_panning = 112;
 
-    instrument &h = list[hihat - 1];
+    instrument& h = list[hihat - 1];
     h.name = "hi-hat (noise)";
     h.frames = synth_hihat();
     h.volume = 40;
@@ -152,7 +155,7 @@ std::vector<instrument> make_instruments() {
     h.xm_panning = 168;
 
     const pitched_sample bass_wave = synth_bass();
-    instrument &b = list[bass - 1];
+    instrument& b = list[bass - 1];
     b.name = "bass (filtered saw)";
     b.frames = bass_wave.frames;
     b.loop_start = bass_wave.loop_start;
@@ -160,7 +163,7 @@ std::vector<instrument> make_instruments() {
     b.volume = 52;
 
     const pitched_sample lead_wave = synth_lead();
-    instrument &l = list[lead - 1];
+    instrument& l = list[lead - 1];
     l.name = "lead (round square)";
     l.frames = lead_wave.frames;
     l.loop_start = lead_wave.loop_start;
@@ -173,7 +176,7 @@ std::vector<instrument> make_instruments() {
     l.xm_fadeout = 0x300;
 
     const pitched_sample pluck_wave = synth_pluck();
-    instrument &p = list[pluck - 1];
+    instrument& p = list[pluck - 1];
     p.name = "pluck (bright saw)";
     p.frames = pluck_wave.frames;
     p.loop_start = pluck_wave.loop_start;
@@ -185,7 +188,7 @@ std::vector<instrument> make_instruments() {
     p.xm_volume_envelope = {{{0, 64}, {6, 30}, {12, 64}}, -1, 0, 2};
 
     const pitched_sample pad_wave = synth_pad();
-    instrument &d = list[pad - 1];
+    instrument& d = list[pad - 1];
     d.name = "pad (detuned saws)";
     d.frames = pad_wave.frames;
     d.loop_start = pad_wave.loop_start;
@@ -200,8 +203,8 @@ std::vector<instrument> make_instruments() {
 }
 
 // Pads: both voices of every chord, held.
-void pads(composer &score, int pattern, const std::vector<segment> &segments) {
-    for (const segment &s : segments) {
+void pads(composer& score, int pattern, const std::vector<segment>& segments) {
+    for (const segment& s : segments) {
         score.pitched(pattern, s.row, pad_low_ch, pad, s.harmony->pad_low);
         score.pitched(pattern, s.row, pad_high_ch, pad, s.harmony->pad_high);
     }
@@ -209,9 +212,9 @@ void pads(composer &score, int pattern, const std::vector<segment> &segments) {
 
 // Pluck: arpeggiated stabs in a 3-3-2 rhythm, each cut after two rows.
 // In XM the stabs alternate between left and right.
-void plucks(composer &score, int pattern, const std::vector<segment> &segments) {
+void plucks(composer& score, int pattern, const std::vector<segment>& segments) {
     static const int stab_rows[] = {0, 3, 6, 8, 11, 14};
-    for (const segment &s : segments) {
+    for (const segment& s : segments) {
         const uint8_t note = packed(pluck, semitone_of(s.harmony->pluck_root));
         int stab = 0;
         for (int offset : stab_rows) {
@@ -220,16 +223,17 @@ void plucks(composer &score, int pattern, const std::vector<segment> &segments) 
             score.play(pattern, row, pluck_ch, pluck, note);
             score.at(pattern, row, pluck_ch).xm_volume_command = stab++ % 2 ? 0xCB : 0xC4;
             score.apply_rows(pattern, row, row + 1, pluck_ch, effect::arpeggio, s.harmony->arpeggio);
-            const bool next_stab_follows = std::find(std::begin(stab_rows), std::end(stab_rows), offset + 2) != std::end(stab_rows);
+            const bool next_stab_follows =
+                std::find(std::begin(stab_rows), std::end(stab_rows), offset + 2) != std::end(stab_rows);
             if (offset + 2 < s.rows && !next_stab_follows) score.apply(pattern, row + 2, pluck_ch, effect::note_cut, 1);
         }
     }
 }
 
 // Bass: eighth notes on root, octave and fifth; the offbeats are staccato.
-void bassline(composer &score, int pattern, const std::vector<segment> &segments) {
+void bassline(composer& score, int pattern, const std::vector<segment>& segments) {
     static const int steps[8] = {0, 0, 12, 0, 7, 0, 12, 7};
-    for (const segment &s : segments) {
+    for (const segment& s : segments) {
         const int root = semitone_of(s.harmony->bass_root);
         for (int step = 0; step * 2 < s.rows; ++step) {
             const int row = s.row + step * 2;
@@ -240,13 +244,14 @@ void bassline(composer &score, int pattern, const std::vector<segment> &segments
 }
 
 // Hi-hats on eighths, accented on the offbeat; `first` and `last` are rows.
-void hihats(composer &score, int pattern, int first, int last) {
-    for (int row = first; row <= last; row += 2) score.play(pattern, row, hat_ch, hihat, drum_note, row % 4 == 2 ? 40 : 22);
+void hihats(composer& score, int pattern, int first, int last) {
+    for (int row = first; row <= last; row += 2)
+        score.play(pattern, row, hat_ch, hihat, drum_note, row % 4 == 2 ? 40 : 22);
 }
 
 // Four-on-the-floor kick, backbeat snare, and a ghost snare that starts into
 // its decay (sample offset) before bars 2 and 4.
-void groove(composer &score, int pattern, int first_bar, int bars) {
+void groove(composer& score, int pattern, int first_bar, int bars) {
     for (int bar = first_bar; bar < first_bar + bars; ++bar) {
         const int base = bar * rows_per_bar;
         for (int beat = 0; beat < 4; ++beat) score.play(pattern, base + beat * 4, kick_ch, kick, drum_note);
@@ -259,9 +264,10 @@ void groove(composer &score, int pattern, int first_bar, int bars) {
     }
 }
 
-const std::vector<segment> main_progression = {{0, 16, &a_minor}, {16, 16, &f_major}, {32, 16, &c_major}, {48, 16, &g_major}};
+const std::vector<segment> main_progression = {
+    {0, 16, &a_minor}, {16, 16, &f_major}, {32, 16, &c_major}, {48, 16, &g_major}};
 
-void intro(composer &score) {
+void intro(composer& score) {
     const int p = 0;
     // Row 0 restores speed and tempo each time the song comes round again.
     score.apply(p, 0, kick_ch, effect::set_speed, 6);
@@ -280,7 +286,7 @@ void intro(composer &score) {
     // Snare roll into the verse: retriggered ever faster and louder.
     const int roll[4][2] = {{56, 3}, {58, 3}, {60, 2}, {62, 1}};
     int volume = 20;
-    for (const auto &hit : roll) {
+    for (const auto& hit : roll) {
         score.play(p, hit[0], snare_ch, snare, drum_note, volume);
         score.apply(p, hit[0], snare_ch, effect::retrigger, hit[1]);
         volume += 10;
@@ -290,7 +296,7 @@ void intro(composer &score) {
     score.apply_rows(p, 59, 62, lead_ch, effect::porta_up, 0x01);
 }
 
-void verse(composer &score) {
+void verse(composer& score) {
     const int p = 1;
     pads(score, p, main_progression);
     plucks(score, p, main_progression);
@@ -303,7 +309,7 @@ void verse(composer &score) {
     score.melody(p, 48, "D5 - - - - - - - B4 - - - D5 - ^ -");
 }
 
-void bridge(composer &score) {
+void bridge(composer& score) {
     const int p = 2;
     const std::vector<segment> progression = {
         {0, 16, &d_minor}, {16, 16, &a_minor}, {32, 8, &f_major}, {40, 8, &g_major}, {48, 8, &e_major}};
@@ -343,7 +349,7 @@ void bridge(composer &score) {
     score.melody(p, 48, "E5 - - - G#5 - - -");
 }
 
-void finale(composer &score) {
+void finale(composer& score) {
     const int p = 3;
     pads(score, p, main_progression);
     plucks(score, p, main_progression);
@@ -361,7 +367,7 @@ void finale(composer &score) {
     for (int row = 7; row <= 9; ++row) score.replace(p, row, lead_ch, effect::arpeggio, 0x38);
     // Ritardando, pads fading and released; then back to the top.
     const int slowing[4][2] = {{57, 118}, {59, 110}, {61, 100}, {63, 90}};
-    for (const auto &step : slowing) score.apply(p, step[0], snare_ch, effect::set_tempo, step[1]);
+    for (const auto& step : slowing) score.apply(p, step[0], snare_ch, effect::set_tempo, step[1]);
     score.apply_rows(p, 56, 59, pad_low_ch, effect::volume_slide, 0x01);
     score.apply_rows(p, 56, 59, pad_high_ch, effect::volume_slide, 0x01);
     score.key_off(p, 60, pad_low_ch);

@@ -10,9 +10,9 @@
 
 namespace demo {
 
-std::vector<uint8_t> write_mod_song(const song &score);
-std::vector<uint8_t> write_s3m_song(const song &score);
-std::vector<uint8_t> write_xm_song(const song &score);
+std::vector<uint8_t> write_mod_song(const song& score);
+std::vector<uint8_t> write_s3m_song(const song& score);
+std::vector<uint8_t> write_xm_song(const song& score);
 
 // An effect as a tracker stores it: command number and parameter.
 struct tracker_command {

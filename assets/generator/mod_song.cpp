@@ -14,7 +14,7 @@ std::string channel_signature(int channels) {
     return std::to_string(channels) + "CH";
 }
 
-mod_sample convert_sample(const instrument &source) {
+mod_sample convert_sample(const instrument& source) {
     mod_sample sample;
     sample.name = source.name;
     sample.volume = source.volume;
@@ -31,7 +31,7 @@ mod_sample convert_sample(const instrument &source) {
 
 // MOD has one effect per cell and no volume column: a volume is written as
 // command C when the cell has no other effect, and key off becomes C00.
-mod_cell convert_cell(const cell &source) {
+mod_cell convert_cell(const cell& source) {
     mod_cell out;
     out.sample = source.instrument;
     if (source.note < note_key_off) out.period = mod_period(source.note >> 4, source.note & 15);
@@ -51,16 +51,16 @@ mod_cell convert_cell(const cell &source) {
 
 }  // namespace
 
-std::vector<uint8_t> write_mod_song(const song &score) {
+std::vector<uint8_t> write_mod_song(const song& score) {
     mod_file file;
     file.title = score.title;
     file.channels = score.channels;
     file.signature = channel_signature(score.channels);
     file.restart = 0;
-    for (const instrument &source : score.instruments) file.samples.push_back(convert_sample(source));
+    for (const instrument& source : score.instruments) file.samples.push_back(convert_sample(source));
     file.orders = score.orders;
     file.patterns.clear();
-    for (const pattern &source : score.patterns) {
+    for (const pattern& source : score.patterns) {
         mod_pattern out(score.channels);
         for (int row = 0; row < score_rows; ++row)
             for (int channel = 0; channel < score.channels; ++channel)

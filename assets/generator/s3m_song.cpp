@@ -10,7 +10,7 @@ namespace {
 
 constexpr bool unsigned_storage = true;  // as Scream Tracker 3 itself stores samples
 
-s3m_sample convert_sample(const instrument &source) {
+s3m_sample convert_sample(const instrument& source) {
     s3m_sample sample;
     sample.name = source.name;
     sample.volume = source.volume;
@@ -23,7 +23,7 @@ s3m_sample convert_sample(const instrument &source) {
     return sample;
 }
 
-s3m_entry convert_cell(const cell &source, int channel) {
+s3m_entry convert_cell(const cell& source, int channel) {
     s3m_entry entry;
     entry.channel = static_cast<uint8_t>(channel);
     if (source.note != note_none) {
@@ -39,13 +39,13 @@ s3m_entry convert_cell(const cell &source, int channel) {
     return entry;
 }
 
-bool is_empty(const cell &source) {
+bool is_empty(const cell& source) {
     return source.note == note_none && source.volume < 0 && source.command == effect::none;
 }
 
 }  // namespace
 
-std::vector<uint8_t> write_s3m_song(const song &score) {
+std::vector<uint8_t> write_s3m_song(const song& score) {
     s3m_song file;
     file.title = score.title;
     file.sample_format = unsigned_storage ? 2 : 1;
@@ -62,9 +62,9 @@ std::vector<uint8_t> write_s3m_song(const song &score) {
     if (left > 8 || right > 16) throw std::invalid_argument("too many channels for S3M");
     file.orders = score.orders;
     if (file.orders.size() % 2) file.orders.push_back(255);  // Scream Tracker keeps the list even
-    for (const instrument &source : score.instruments) file.samples.push_back(convert_sample(source));
+    for (const instrument& source : score.instruments) file.samples.push_back(convert_sample(source));
     file.patterns.clear();
-    for (const pattern &source : score.patterns) {
+    for (const pattern& source : score.patterns) {
         s3m_pattern out;
         out.rows.resize(score_rows);
         for (int row = 0; row < score_rows; ++row)

@@ -81,8 +81,8 @@ struct pattern {
 
     explicit pattern(int channel_count)
         : channels(channel_count), cells(static_cast<size_t>(score_rows) * channel_count) {}
-    cell &at(int row, int channel) { return cells.at(static_cast<size_t>(row) * channels + channel); }
-    const cell &at(int row, int channel) const { return cells.at(static_cast<size_t>(row) * channels + channel); }
+    cell& at(int row, int channel) { return cells.at(static_cast<size_t>(row) * channels + channel); }
+    const cell& at(int row, int channel) const { return cells.at(static_cast<size_t>(row) * channels + channel); }
 };
 
 struct song {

@@ -16,7 +16,7 @@ constexpr int32_t peak_level = 30000;  // headroom below 32767 for rounding
 int64_t decay_per_frame(uint32_t time_constant_frames) { return 65536 - 65536 / time_constant_frames; }
 
 // Scales to the common peak level; silence stays silence.
-std::vector<int16_t> normalize(const std::vector<int64_t> &values) {
+std::vector<int16_t> normalize(const std::vector<int64_t>& values) {
     int64_t peak = 1;
     for (int64_t v : values) peak = std::max(peak, v < 0 ? -v : v);
     std::vector<int16_t> out(values.size());
@@ -29,7 +29,7 @@ std::vector<int16_t> normalize(const std::vector<int64_t> &values) {
 // The phases are exact fractions of the period, so the result repeats every
 // `period` frames without drift.
 template <typename Amplitude>
-void add_partials(std::vector<int64_t> &out, uint32_t period, uint32_t cycles, int harmonics, Amplitude amplitude) {
+void add_partials(std::vector<int64_t>& out, uint32_t period, uint32_t cycles, int harmonics, Amplitude amplitude) {
     for (uint32_t frame = 0; frame < out.size(); ++frame) {
         int64_t sum = 0;
         for (int h = 1; h <= harmonics; ++h) {
@@ -71,7 +71,7 @@ struct noise_source {
 uint32_t phase_step(int64_t frequency_q16) { return static_cast<uint32_t>((frequency_q16 << 16) / drum_rate); }
 
 // Linear fade over the last frames, so a one-shot ends at zero without a click.
-void fade_tail(std::vector<int64_t> &values, uint32_t frames) {
+void fade_tail(std::vector<int64_t>& values, uint32_t frames) {
     const uint32_t n = static_cast<uint32_t>(values.size());
     for (uint32_t i = 0; i < frames && i < n; ++i) values[n - 1 - i] = values[n - 1 - i] * i / frames;
 }
@@ -194,7 +194,7 @@ std::vector<int16_t> synth_hihat() {
     return normalize(wave);
 }
 
-std::vector<int8_t> to_8bit(const std::vector<int16_t> &frames) {
+std::vector<int8_t> to_8bit(const std::vector<int16_t>& frames) {
     std::vector<int8_t> out(frames.size());
     for (size_t i = 0; i < frames.size(); ++i)
         out[i] = static_cast<int8_t>(std::clamp((frames[i] + 128) >> 8, -128, 127));

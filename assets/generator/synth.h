@@ -42,6 +42,6 @@ std::vector<int16_t> synth_snare();
 std::vector<int16_t> synth_hihat();
 
 // 16-bit to signed 8-bit, rounded to nearest and clamped.
-std::vector<int8_t> to_8bit(const std::vector<int16_t> &frames);
+std::vector<int8_t> to_8bit(const std::vector<int16_t>& frames);
 
 }  // namespace demo

@@ -8,11 +8,11 @@ namespace demo {
 
 namespace {
 
-xm_envelope convert_envelope(const envelope &source) {
+xm_envelope convert_envelope(const envelope& source) {
     xm_envelope out;
     if (source.points.empty()) return out;
     if (source.points.size() > 12) throw std::invalid_argument("XM envelopes hold 12 points");
-    for (const envelope::point &p : source.points) out.points.push_back({p.tick, p.value});
+    for (const envelope::point& p : source.points) out.points.push_back({p.tick, p.value});
     out.type = xm_envelope_on;
     if (source.sustain >= 0) {
         out.type |= xm_envelope_sustain;
@@ -26,7 +26,7 @@ xm_envelope convert_envelope(const envelope &source) {
     return out;
 }
 
-xm_sample convert_sample(const instrument &source) {
+xm_sample convert_sample(const instrument& source) {
     xm_sample sample;
     sample.name = source.name;
     sample.volume = source.volume;
@@ -47,7 +47,7 @@ xm_sample convert_sample(const instrument &source) {
     return sample;
 }
 
-xm_instrument convert_instrument(const instrument &source) {
+xm_instrument convert_instrument(const instrument& source) {
     xm_instrument out;
     out.name = source.name;
     out.volume_envelope = convert_envelope(source.xm_volume_envelope);
@@ -57,14 +57,18 @@ xm_instrument convert_instrument(const instrument &source) {
     return out;
 }
 
-xm_cell convert_cell(const cell &source) {
+xm_cell convert_cell(const cell& source) {
     xm_cell out;
-    if (source.note == note_key_off) out.note = xm_key_off;
-    else if (source.note != note_none) out.note = xm_note(source.note >> 4, source.note & 15);
+    if (source.note == note_key_off)
+        out.note = xm_key_off;
+    else if (source.note != note_none)
+        out.note = xm_note(source.note >> 4, source.note & 15);
     out.instrument = source.instrument;
     if (source.volume >= 0 && source.xm_volume_command) throw std::invalid_argument("volume column used twice");
-    if (source.volume >= 0) out.volume = static_cast<uint8_t>(0x10 + source.volume);
-    else out.volume = source.xm_volume_command;
+    if (source.volume >= 0)
+        out.volume = static_cast<uint8_t>(0x10 + source.volume);
+    else
+        out.volume = source.xm_volume_command;
     const tracker_command command = protracker_command(source.command, source.param);
     out.effect = static_cast<uint8_t>(command.command);
     out.param = command.param;
@@ -73,7 +77,7 @@ xm_cell convert_cell(const cell &source) {
 
 }  // namespace
 
-std::vector<uint8_t> write_xm_song(const song &score) {
+std::vector<uint8_t> write_xm_song(const song& score) {
     xm_song file;
     file.title = score.title;
     file.channels = static_cast<uint16_t>(score.channels);
@@ -82,13 +86,13 @@ std::vector<uint8_t> write_xm_song(const song &score) {
     file.bpm = score.tempo;
     file.orders = score.orders;
     file.patterns.clear();
-    for (const pattern &source : score.patterns) {
+    for (const pattern& source : score.patterns) {
         xm_pattern out;
         out.rows = score_rows;
-        for (const cell &c : source.cells) out.cells.push_back(convert_cell(c));
+        for (const cell& c : source.cells) out.cells.push_back(convert_cell(c));
         file.patterns.push_back(out);
     }
-    for (const instrument &source : score.instruments) file.instruments.push_back(convert_instrument(source));
+    for (const instrument& source : score.instruments) file.instruments.push_back(convert_instrument(source));
     return write_xm(file);
 }
 

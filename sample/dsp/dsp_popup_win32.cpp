@@ -30,17 +30,17 @@ private:
         auto* self = reinterpret_cast<CMyDSPPopup*>(GetWindowLongPtrW(window, DWLP_USER));
         if (self == nullptr) return FALSE;
         switch (message) {
-        case WM_INITDIALOG:
-            self->on_init(window);
-            return TRUE;
-        case WM_HSCROLL:
-            if (reinterpret_cast<HWND>(lparam) == GetDlgItem(window, IDC_SLIDER)) self->on_slider_moved(window);
-            return TRUE;
-        case WM_COMMAND:
-            if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(window, LOWORD(wparam));
-            return TRUE;
-        default:
-            return FALSE;
+            case WM_INITDIALOG:
+                self->on_init(window);
+                return TRUE;
+            case WM_HSCROLL:
+                if (reinterpret_cast<HWND>(lparam) == GetDlgItem(window, IDC_SLIDER)) self->on_slider_moved(window);
+                return TRUE;
+            case WM_COMMAND:
+                if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(window, LOWORD(wparam));
+                return TRUE;
+            default:
+                return FALSE;
         }
     }
 

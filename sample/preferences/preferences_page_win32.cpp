@@ -24,7 +24,8 @@ public:
     }
 
     uint32_t page_state() override {
-        const bool changed = field(IDC_BOGO1) != cfg_bogo_setting_1.get() || field(IDC_BOGO2) != cfg_bogo_setting_2.get();
+        const bool changed =
+            field(IDC_BOGO1) != cfg_bogo_setting_1.get() || field(IDC_BOGO2) != cfg_bogo_setting_2.get();
         return preferences_state_resettable | (changed ? preferences_state_changed : 0);
     }
     host_window page_window() override { return window_; }
@@ -44,18 +45,18 @@ private:
         auto* self = reinterpret_cast<CMyPreferences*>(GetWindowLongPtrW(window, DWLP_USER));
         if (self == nullptr) return FALSE;
         switch (message) {
-        case WM_INITDIALOG:
-            self->on_init(window);
-            return FALSE;  // the host's window decides where the focus goes
-        case WM_COMMAND:
-            if (HIWORD(wparam) == EN_CHANGE && (LOWORD(wparam) == IDC_BOGO1 || LOWORD(wparam) == IDC_BOGO2))
-                self->on_edit_change();
-            return TRUE;
-        case WM_DESTROY:
-            self->window_ = nullptr;  // destroyed with its parent; the instance may live on
-            return FALSE;
-        default:
-            return FALSE;
+            case WM_INITDIALOG:
+                self->on_init(window);
+                return FALSE;  // the host's window decides where the focus goes
+            case WM_COMMAND:
+                if (HIWORD(wparam) == EN_CHANGE && (LOWORD(wparam) == IDC_BOGO1 || LOWORD(wparam) == IDC_BOGO2))
+                    self->on_edit_change();
+                return TRUE;
+            case WM_DESTROY:
+                self->window_ = nullptr;  // destroyed with its parent; the instance may live on
+                return FALSE;
+            default:
+                return FALSE;
         }
     }
 
@@ -90,7 +91,8 @@ private:
 
 }  // namespace
 
-service_ptr_t<preferences_page_instance> create_my_preferences(host_window parent, preferences_page_callback& callback) {
+service_ptr_t<preferences_page_instance> create_my_preferences(host_window parent,
+                                                               preferences_page_callback& callback) {
     return service_ptr_t<preferences_page_instance>(
         new service_impl_t<CMyPreferences>(static_cast<HWND>(parent), callback));
 }

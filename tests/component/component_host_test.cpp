@@ -43,7 +43,7 @@ TEST_F(ComponentInHost, LifecycleLinesAppearOnlyWhileServicesAreUp) {
     host.stop();
     ambrel::console_print("after shutdown");
     EXPECT_EQ(console->lines(), (std::vector<std::string>{"kiv_ambrel component: on_init()", "while up",
-                                                            "kiv_ambrel component: on_quit()"}));
+                                                          "kiv_ambrel component: on_quit()"}));
     EXPECT_FALSE(ambrel::host_services_initialised());
     EXPECT_TRUE(ambrel::host_services_were_initialised());
 }
@@ -135,7 +135,7 @@ TEST_F(ComponentInHost, InstallationCheckTakesTheNameAfterTheLastSeparator) {
     const installation_case cases[] = {
         {"C:\\Program Files\\velmora\\components\\kiv_ambrel.dll", true},
         {"C:\\Program Files\\velmora\\components\\KIV_AMBREL.DLL", false},  // case counts
-        {"C:kiv_ambrel.dll", true},                                           // drive prefix, no folder
+        {"C:kiv_ambrel.dll", true},                                         // drive prefix, no folder
         {"/opt/velmora/kiv_ambrel.dll", true},
         {"archive.zip|kiv_ambrel.dll", true},
         {"kiv_ambrel.dll", true},

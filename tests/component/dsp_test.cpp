@@ -110,7 +110,8 @@ TEST_F(GainDsp, PresetDataShorterThanAFloatOrNotFiniteMeansNoGain) {
         EXPECT_EQ(run_known_samples(chain).at(0), known_samples);
     }
     // Bytes after the first four are not the DSP's business.
-    EXPECT_EQ(ambrel::dsp_sample_gain_from_preset(preset_of(ambrel::dsp_sample_guid, {0, 0, 0xA0, 0xC1, 7, 7})), -20.0f);
+    EXPECT_EQ(ambrel::dsp_sample_gain_from_preset(preset_of(ambrel::dsp_sample_guid, {0, 0, 0xA0, 0xC1, 7, 7})),
+              -20.0f);
 }
 
 TEST_F(GainDsp, InstancesComeOnlyFromItsOwnPresets) {
@@ -235,8 +236,11 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndGains) {
     EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, 0}}, folder.file("config.bin"), chain),
                  zorb::exception);
 
-    for (std::vector<std::string> wrong : {std::vector<std::string>{"--gain", "3"}, {"--dsp"}, {"--dsp", "X", "--gain"},
-                                           {"--dsp", "X", "--gain", "loud"}, {"--dsp", "X", "--gain", "1", "--gain", "2"},
+    for (std::vector<std::string> wrong : {std::vector<std::string>{"--gain", "3"},
+                                           {"--dsp"},
+                                           {"--dsp", "X", "--gain"},
+                                           {"--dsp", "X", "--gain", "loud"},
+                                           {"--dsp", "X", "--gain", "1", "--gain", "2"},
                                            {"--dsp", "X", "--gain", "inf"}}) {
         std::vector<minihost::dsp_choice> none;
         EXPECT_FALSE(minihost::take_dsp_options(wrong, none, error)) << wrong.size();

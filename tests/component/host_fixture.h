@@ -80,14 +80,15 @@ inline std::vector<uint8_t> stored_record(velmora_client& client, const GUID& gu
         const uint32_t length = uint32_t(bytes[position + 16] | bytes[position + 17] << 8 | bytes[position + 18] << 16 |
                                          uint32_t(bytes[position + 19]) << 24);
         if (host_guid::from_bytes(&bytes[position]) == guid)
-            return {bytes.begin() + std::ptrdiff_t(position + 20), bytes.begin() + std::ptrdiff_t(position + 20 + length)};
+            return {bytes.begin() + std::ptrdiff_t(position + 20),
+                    bytes.begin() + std::ptrdiff_t(position + 20 + length)};
         position += 20 + length;
     }
     return {};
 }
 
 // The component's services as the host lists them: the reverse of their creation order.
-inline const char *const component_service_listing =
+inline const char* const component_service_listing =
     "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"

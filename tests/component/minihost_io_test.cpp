@@ -43,15 +43,15 @@ TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
         {"mod", "mo3", 1},  // 'd' after '3'
         {"mo", "mod", -1},
         {"", "", 0},
-        {"a", "B", -1},                                // folded before comparing, unlike strcmp
-        {"\xC3\x84RA", "\xC3\xA4ra", 0},               // ÄRA, ära
-        {"\xC3\x97", "\xC3\xB7", -1},                  // × and ÷ are not a letter pair
+        {"a", "B", -1},                                               // folded before comparing, unlike strcmp
+        {"\xC3\x84RA", "\xC3\xA4ra", 0},                              // ÄRA, ära
+        {"\xC3\x97", "\xC3\xB7", -1},                                 // × and ÷ are not a letter pair
         {"\xD0\x9C\xD0\x9E\xD0\x94", "\xD0\xBC\xD0\xBE\xD0\xB4", 0},  // МОД, мод
-        {"\xD0\x81", "\xD1\x91", 0},                   // Ё, ё
-        {"\xCE\xA3", "\xCF\x83", 0},                   // Σ, σ
-        {"\xC4", "\xC3\x84", 1},                       // a stray byte is no Ä
-        {"\xC0\xAF", "/", 1},                          // nor is an overlong form a slash
-        {"\xE2\x82", "\xE2\x82", 0},                   // a sequence cut short equals itself
+        {"\xD0\x81", "\xD1\x91", 0},                                  // Ё, ё
+        {"\xCE\xA3", "\xCF\x83", 0},                                  // Σ, σ
+        {"\xC4", "\xC3\x84", 1},                                      // a stray byte is no Ä
+        {"\xC0\xAF", "/", 1},                                         // nor is an overlong form a slash
+        {"\xE2\x82", "\xE2\x82", 0},                                  // a sequence cut short equals itself
     };
     for (const comparison& c : cases) {
         EXPECT_EQ(sign(stricmp_utf8(c.a, c.b)), c.expected) << c.a << " / " << c.b;
@@ -145,8 +145,8 @@ TEST(LocalFilesystem, TimestampsCountHundredNanosecondsSince1601) {
     using namespace std::chrono;
     const sys_seconds moment{seconds(1577934245)};
     std::filesystem::last_write_time(test_support::native_path(path), file_clock::from_sys(moment));
-    const uint64_t timestamp = filesystem::g_open(host, path.c_str(), filesystem::open_mode_read, abort)
-                                   ->get_timestamp(abort);
+    const uint64_t timestamp =
+        filesystem::g_open(host, path.c_str(), filesystem::open_mode_read, abort)->get_timestamp(abort);
     EXPECT_EQ(timestamp, (1577934245ull + 11644473600ull) * 10000000ull);
     EXPECT_EQ(minihost::format_file_time(timestamp), "2020-01-02 03:04:05 UTC");
     EXPECT_EQ(minihost::format_file_time(filetimestamp_invalid), "unknown");
@@ -174,8 +174,8 @@ TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
 TEST(MinihostCommands, InfoAndPlayTakeTheirOwnArguments) {
     minihost::command_options options;
     std::string error;
-    ASSERT_TRUE(minihost::parse_command_line({"play", "a.xm", "--seconds", "2", "--config", "c.cfg"}, "D/", options,
-                                             error));
+    ASSERT_TRUE(
+        minihost::parse_command_line({"play", "a.xm", "--seconds", "2", "--config", "c.cfg"}, "D/", options, error));
     EXPECT_EQ(options.command, "play");
     EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "--seconds", "2"}));
     EXPECT_EQ(options.config_path, "c.cfg");
@@ -202,10 +202,15 @@ TEST(MinihostCommands, PlayArgumentsAndTheirDefaults) {
     EXPECT_EQ(options.seconds, 0.5);
     EXPECT_EQ(options.output, "x.wav");
 
-    for (const std::vector<std::string>& refused :
-         {std::vector<std::string>{}, {"a.xm", "b.xm"}, {"a.xm", "--seconds"}, {"a.xm", "--seconds", "0"},
-          {"a.xm", "--seconds", "-3"}, {"a.xm", "--seconds", "3601"}, {"a.xm", "--seconds", "2x"},
-          {"a.xm", "--seconds", "nan"}, {"a.xm", "--loop"}})
+    for (const std::vector<std::string>& refused : {std::vector<std::string>{},
+                                                    {"a.xm", "b.xm"},
+                                                    {"a.xm", "--seconds"},
+                                                    {"a.xm", "--seconds", "0"},
+                                                    {"a.xm", "--seconds", "-3"},
+                                                    {"a.xm", "--seconds", "3601"},
+                                                    {"a.xm", "--seconds", "2x"},
+                                                    {"a.xm", "--seconds", "nan"},
+                                                    {"a.xm", "--loop"}})
         EXPECT_FALSE(minihost::parse_play_arguments(refused, options, error)) << testing::PrintToString(refused);
 }
 

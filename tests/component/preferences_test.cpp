@@ -91,7 +91,8 @@ TEST_F(SamplePreferences, AdvancedEntryParsesLeadingDigitsAndClamps) {
         EXPECT_EQ(coerced.str(), t.stored) << t.text;
     }
     entry->set_value_text("12345", 5);
-    EXPECT_EQ(stored_record(host.client(), ambrel::guid_advconfig_bogo_setting_3), (std::vector<uint8_t>{0x0F, 0x27, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_advconfig_bogo_setting_3),
+              (std::vector<uint8_t>{0x0F, 0x27, 0, 0, 0, 0, 0, 0}));
     entry->reset_entry();
     EXPECT_EQ(value_of(*entry), "42");
     zorb::string8 text;
@@ -134,8 +135,9 @@ TEST(AdvconfigTree, ItemsOfAnUnknownBranchAreStillListed) {
     host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
     std::ostringstream tree;
     minihost::print_advconfig_tree(host, tree);
-    EXPECT_EQ(tree.str(), "Tools\n  Sample Component\n    Bogo setting 3: 42\n(no branch {ABCDEF01-2345-6789-0102-030405060708})\n"
-                          "  Lost\n    Depth: 3\n");
+    EXPECT_EQ(tree.str(),
+              "Tools\n  Sample Component\n    Bogo setting 3: 42\n(no branch {ABCDEF01-2345-6789-0102-030405060708})\n"
+              "  Lost\n    Depth: 3\n");
     std::ostringstream out;
     std::string error;
     EXPECT_TRUE(minihost::set_advconfig_value(host, "Depth", "0", out, error));
@@ -153,8 +155,9 @@ TEST_F(SamplePreferences, PageServiceAnswersWithItsFixedValues) {
     EXPECT_FALSE(page->can_reset_directly());
     EXPECT_EQ(page->sort_priority(), 0.0);
     ASSERT_TRUE(page->help_url(text));
-    EXPECT_EQ(text.str(),
-              "https://help.velmora.org/1.0-minihost/preferences/{7702C93E-24DC-48ED-8DB1-3F27B38C7CC9}/Sample Component");
+    EXPECT_EQ(
+        text.str(),
+        "https://help.velmora.org/1.0-minihost/preferences/{7702C93E-24DC-48ED-8DB1-3F27B38C7CC9}/Sample Component");
     try {
         page->create_old_style(nullptr);
         FAIL() << "the page has only instances";
@@ -168,9 +171,9 @@ TEST(PreferencesFields, ReadAsUnsignedNumbers) {
         const char* text;
         uint32_t value;
     };
-    for (const field& f : {field{"1337", 1337}, field{" 42 ", 42}, field{"", 0}, field{"abc", 0}, field{"12abc", 0},
-                           field{"-1", 0}, field{"4294967295", 4294967295u}, field{"99999999999", 4294967295u},
-                           field{"007", 7}})
+    for (const field& f :
+         {field{"1337", 1337}, field{" 42 ", 42}, field{"", 0}, field{"abc", 0}, field{"12abc", 0}, field{"-1", 0},
+          field{"4294967295", 4294967295u}, field{"99999999999", 4294967295u}, field{"007", 7}})
         EXPECT_EQ(ambrel::preferences_field_value(f.text), f.value) << f.text;
 }
 

@@ -15,12 +15,12 @@
 
 namespace {
 
-std::vector<uint8_t> committed(const char *name) {
+std::vector<uint8_t> committed(const char* name) {
     std::ifstream file(std::string(AMBREL_SOURCE_DIR) + "/assets/" + name, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-const demo::song &score() {
+const demo::song& score() {
     static const demo::song composed = demo::compose_demo_song();
     return composed;
 }
@@ -28,7 +28,7 @@ const demo::song &score() {
 struct loaded_song {
     module_context context;
     i32 result;
-    explicit loaded_song(const std::vector<uint8_t> &file) {
+    explicit loaded_song(const std::vector<uint8_t>& file) {
         std::memset(&context, 0, sizeof context);
         result = module_load(file.data(), static_cast<i32>(file.size()), &context);
     }
@@ -51,8 +51,8 @@ struct loaded_song {
 };
 
 struct demo_file {
-    const char *name;
-    std::vector<uint8_t> (*write)(const demo::song &);
+    const char* name;
+    std::vector<uint8_t> (*write)(const demo::song&);
     u32 format;
 };
 
@@ -63,7 +63,7 @@ const demo_file demo_files[] = {
 };
 
 TEST(DemoSongs, CommittedFilesAreWhatTheGeneratorWrites) {
-    for (const demo_file &f : demo_files) {
+    for (const demo_file& f : demo_files) {
         SCOPED_TRACE(f.name);
         const std::vector<uint8_t> written = f.write(score());
         const std::vector<uint8_t> stored = committed(f.name);
@@ -74,11 +74,11 @@ TEST(DemoSongs, CommittedFilesAreWhatTheGeneratorWrites) {
 }
 
 TEST(DemoSongs, EachLoadsAsItsFormatWithTheSongShape) {
-    for (const demo_file &f : demo_files) {
+    for (const demo_file& f : demo_files) {
         SCOPED_TRACE(f.name);
         loaded_song song(committed(f.name));
         ASSERT_EQ(song.result, 0);
-        const module_context &c = song.context;
+        const module_context& c = song.context;
         EXPECT_EQ(c.format_id, f.format);
         EXPECT_STREQ(std::string(c.title, strnlen(c.title, sizeof c.title)).c_str(), "kiv_ambrel demo");
         EXPECT_EQ(c.channel_count, 8 + 1);
@@ -100,7 +100,7 @@ TEST(DemoSongs, EachLoadsAsItsFormatWithTheSongShape) {
 TEST(DemoSongs, XmCarriesWhatOnlyXmCanExpress) {
     loaded_song song(committed("demo.xm"));
     ASSERT_EQ(song.result, 0);
-    const module_context &c = song.context;
+    const module_context& c = song.context;
     EXPECT_EQ(c.linear_frequencies, 1);
     int sixteen_bit = 0, eight_bit = 0, ping_pong = 0, sustained = 0, looping = 0, fading = 0;
     for (int i = 0; i < c.sample_count; ++i) {
@@ -108,8 +108,8 @@ TEST(DemoSongs, XmCarriesWhatOnlyXmCanExpress) {
         ping_pong += c.samples[i].ping_pong;
     }
     for (int i = 0; i < c.instrument_count; ++i) {
-        const module_instrument &instrument = c.instruments[i];
-        for (const module_envelope *e : {&instrument.volume_envelope, &instrument.panning_envelope}) {
+        const module_instrument& instrument = c.instruments[i];
+        for (const module_envelope* e : {&instrument.volume_envelope, &instrument.panning_envelope}) {
             if (!e->enabled) continue;
             sustained += e->sustain_point != 255;
             looping += e->loop_start != 255;
@@ -132,7 +132,7 @@ TEST(DemoSongs, XmCarriesWhatOnlyXmCanExpress) {
 // each format has its own codes for some of them.
 TEST(DemoSongs, EveryFormatCarriesTheScoredEffects) {
     struct expectation {
-        const char *what;
+        const char* what;
         int mod, s3m, xm;
     };
     const expectation effects[] = {
@@ -153,14 +153,14 @@ TEST(DemoSongs, EveryFormatCarriesTheScoredEffects) {
         {"pattern break", fx_pattern_break, fx_pattern_break, fx_pattern_break},
         {"position jump", fx_position_jump, fx_position_jump, fx_position_jump},
     };
-    for (const demo_file &f : demo_files) {
+    for (const demo_file& f : demo_files) {
         SCOPED_TRACE(f.name);
         loaded_song song(committed(f.name));
         ASSERT_EQ(song.result, 0);
         std::set<int> codes = song.codes(0);
         const std::set<int> second = song.codes(1);
         codes.insert(second.begin(), second.end());
-        for (const expectation &e : effects) {
+        for (const expectation& e : effects) {
             const int code = f.format == module_format_mod ? e.mod : f.format == module_format_s3m ? e.s3m : e.xm;
             EXPECT_TRUE(codes.count(code)) << e.what;
         }
@@ -174,9 +174,9 @@ TEST(DemoSynthesis, IntegerSineHitsItsExactPoints) {
     EXPECT_EQ(demo::sine_q15(0x80000000), 0);
     EXPECT_EQ(demo::sine_q15(0xC0000000), -32767);
     EXPECT_NEAR(demo::sine_q15(turn_12th), 16384, 1);
-    EXPECT_NEAR(demo::sine_q15(turn_12th * 5), 16384, 1);       // 150 degrees
-    EXPECT_NEAR(demo::sine_q15(0u - turn_12th), -16384, 1);     // -30 degrees
-    EXPECT_NEAR(demo::sine_q15(0x20000000), 23170, 1);          // 45 degrees: 32768 / sqrt(2)
+    EXPECT_NEAR(demo::sine_q15(turn_12th * 5), 16384, 1);    // 150 degrees
+    EXPECT_NEAR(demo::sine_q15(0u - turn_12th), -16384, 1);  // -30 degrees
+    EXPECT_NEAR(demo::sine_q15(0x20000000), 23170, 1);       // 45 degrees: 32768 / sqrt(2)
 }
 
 TEST(DemoSynthesis, EightBitConversionRoundsAndClamps) {

@@ -24,7 +24,7 @@ TEST(FormatTable, ListsS3mXmModThenTerminator) {
     EXPECT_STRNE(module_formats[0].author(), module_formats[1].author());
     EXPECT_STREQ(module_formats[0].copyright(), module_formats[1].copyright());
     EXPECT_STRNE(module_formats[0].copyright(), module_formats[2].copyright());
-    const module_format &end = module_formats[3];
+    const module_format& end = module_formats[3];
     EXPECT_EQ(end.load, nullptr);
     EXPECT_EQ(end.probe, nullptr);
     EXPECT_EQ(end.name, nullptr);

@@ -10,7 +10,7 @@
 
 #include "module.h"
 
-using load_function = i32 (*)(const u8 *, i32, module_context *);
+using load_function = i32 (*)(const u8*, i32, module_context*);
 
 // A record loaded from `file` by `load` and released when the test ends. A
 // format's own loader leaves `loaded` to the format table; a song it loaded
@@ -19,7 +19,7 @@ struct loaded_song {
     module_context context;
     i32 result;
 
-    explicit loaded_song(const std::vector<uint8_t> &file, load_function load = module_load) {
+    explicit loaded_song(const std::vector<uint8_t>& file, load_function load = module_load) {
         std::memset(&context, 0, sizeof context);
         result = load(file.data(), static_cast<i32>(file.size()), &context);
     }
@@ -27,25 +27,25 @@ struct loaded_song {
         if (result >= 0) context.loaded = 1;
         module_free(&context);
     }
-    loaded_song(const loaded_song &) = delete;
-    loaded_song &operator=(const loaded_song &) = delete;
+    loaded_song(const loaded_song&) = delete;
+    loaded_song& operator=(const loaded_song&) = delete;
 
-    const module_cell &cell(int pattern, int row, int column) const {
+    const module_cell& cell(int pattern, int row, int column) const {
         return context.patterns[pattern][static_cast<size_t>(row) * context.channel_count + column];
     }
-    const module_cell &global(int pattern, int row) const { return cell(pattern, row, context.channel_count - 1); }
-    const module_sample &sample(int index) const { return context.samples[index]; }
+    const module_cell& global(int pattern, int row) const { return cell(pattern, row, context.channel_count - 1); }
+    const module_sample& sample(int index) const { return context.samples[index]; }
     // The frames of a sample as the player reads them: `length` values of T.
     template <class T>
     std::vector<T> frames(int index) const {
-        const module_sample &s = context.samples[index];
-        const T *values = static_cast<const T *>(s.data);
+        const module_sample& s = context.samples[index];
+        const T* values = static_cast<const T*>(s.data);
         return values ? std::vector<T>(values, values + s.length) : std::vector<T>();
     }
 };
 
 // A failed load leaves the record without any song block.
-inline void expect_empty_record(const module_context &context) {
+inline void expect_empty_record(const module_context& context) {
     EXPECT_EQ(context.loaded, 0);
     EXPECT_EQ(context.patterns, nullptr);
     EXPECT_EQ(context.pattern_rows, nullptr);
@@ -55,7 +55,7 @@ inline void expect_empty_record(const module_context &context) {
 }
 
 // The file is refused as malformed, and the record is left empty.
-inline void expect_refused(const std::vector<uint8_t> &file, load_function load = module_load) {
+inline void expect_refused(const std::vector<uint8_t>& file, load_function load = module_load) {
     loaded_song song(file, load);
     EXPECT_EQ(song.result, -1);
     expect_empty_record(song.context);
@@ -63,7 +63,7 @@ inline void expect_refused(const std::vector<uint8_t> &file, load_function load 
 
 // Frames and loop of a loaded sample. Without a loop both points sit on the
 // last frame (0xffffffff for an empty sample), and an empty sample has no block.
-inline void expect_sample(const module_sample &sample, u32 length, i32 looped, u32 loop_start, u32 loop_end) {
+inline void expect_sample(const module_sample& sample, u32 length, i32 looped, u32 loop_start, u32 loop_end) {
     EXPECT_EQ(sample.length, length);
     EXPECT_EQ(sample.looped, looped);
     EXPECT_EQ(sample.loop_start, loop_start);
@@ -71,17 +71,17 @@ inline void expect_sample(const module_sample &sample, u32 length, i32 looped, u
     EXPECT_EQ(sample.data == nullptr, length == 0);
 }
 
-inline void expect_unlooped(const module_sample &sample, u32 length) {
+inline void expect_unlooped(const module_sample& sample, u32 length) {
     expect_sample(sample, length, 0, length - 1, length - 1);
 }
 
 // What every loaded sample must hold whatever its header said: a block
 // exactly when it has frames, and a loop inside them or none. Returns the
 // frames of all samples.
-inline size_t expect_samples_well_formed(const module_context &context) {
+inline size_t expect_samples_well_formed(const module_context& context) {
     size_t frames = 0;
     for (i32 s = 0; s < context.sample_count; ++s) {
-        const module_sample &sample = context.samples[s];
+        const module_sample& sample = context.samples[s];
         SCOPED_TRACE(testing::Message() << "sample " << s);
         EXPECT_EQ(sample.length == 0, sample.data == nullptr);
         if (sample.looped) {
@@ -109,17 +109,17 @@ struct effect_translation {
 
 // Checks row i of `pattern` against table[i], the effect stored in `column`.
 // `empty_code` is what an untouched slot holds in the format's blank cells.
-inline void expect_translations(const loaded_song &song, const std::vector<effect_translation> &table, int column,
+inline void expect_translations(const loaded_song& song, const std::vector<effect_translation>& table, int column,
                                 int slot, u16 empty_code) {
     for (size_t row = 0; row < table.size(); ++row) {
-        const effect_translation &entry = table[row];
+        const effect_translation& entry = table[row];
         SCOPED_TRACE(testing::Message() << "row " << row << ": command 0x" << std::hex << entry.command << " param 0x"
                                         << int(entry.param));
-        const module_cell &cell = song.cell(0, static_cast<int>(row), column);
+        const module_cell& cell = song.cell(0, static_cast<int>(row), column);
         EXPECT_EQ(cell.effects[slot], entry.code);
         EXPECT_EQ(cell.params[slot], entry.code_param);
         EXPECT_EQ(cell.effects[1 - slot], empty_code);  // the other slot is not written
-        const module_cell &global = song.global(0, static_cast<int>(row));
+        const module_cell& global = song.global(0, static_cast<int>(row));
         EXPECT_EQ(global.effects[0], entry.global_code < 0 ? empty_code : entry.global_code);
         if (entry.global_code >= 0) {
             EXPECT_EQ(global.params[0], entry.global_param);
@@ -133,7 +133,7 @@ inline void expect_translations(const loaded_song &song, const std::vector<effec
 // succeeds or is refused with -1 and an empty record; `check(size, song)`
 // then says what that prefix must give.
 template <class Check>
-void load_every_prefix(const std::vector<uint8_t> &file, load_function load, Check check) {
+void load_every_prefix(const std::vector<uint8_t>& file, load_function load, Check check) {
     for (size_t size = 0; size <= file.size(); ++size) {
         std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
         prefix.reserve(1);  // a valid pointer for the empty prefix too

@@ -11,22 +11,23 @@ using u64 = uint64_t;
 // Positions are 22.10 fixed point; frames past this one cannot be addressed.
 constexpr u32 last_addressable_frame = 4194303;
 
-bool sounds(const module_channel &channel) {
+bool sounds(const module_channel& channel) {
     return channel.enabled && channel.active && channel.sample && channel.sample->data && channel.voice_sample &&
            channel.voice_sample->data && channel.voice_sample->length > 0;
 }
 
-i64 sample_value(const module_sample &sample, u32 position) {
+i64 sample_value(const module_sample& sample, u32 position) {
     u32 frame = position / 1024;
     if (frame >= sample.length) frame = sample.length - 1;  // a position past the data reads its last frame
-    if (sample.is_16bit) return static_cast<const i16 *>(sample.data)[frame];
-    return static_cast<const i8 *>(sample.data)[frame] * 256;
+    if (sample.is_16bit) return static_cast<const i16*>(sample.data)[frame];
+    return static_cast<const i8*>(sample.data)[frame] * 256;
 }
 
-void mix_channel(const module_context &context, module_channel &channel, bool stereo, i32 frames,
-                 std::vector<i64> &accumulators) {
+void mix_channel(const module_context& context, module_channel& channel, bool stereo, i32 frames,
+                 std::vector<i64>& accumulators) {
     u32 master = (context.master_volume * (channel.fade_volume / 512u) * context.current_global_volume *
-                  context.global_volume) >> 18;
+                  context.global_volume) >>
+                 18;
     i64 gain = channel.volume_envelope_value * channel.volume * master / 4096;
     i64 pan = channel.pan / 4 + channel.pan_envelope_value - 64;
     if (pan < -32) pan = -32;
@@ -35,7 +36,7 @@ void mix_channel(const module_context &context, module_channel &channel, bool st
     i64 left_gain = (64 - pan) * gain / 64;
     i64 right_gain = pan * gain / 64;
 
-    const module_sample &sample = *channel.voice_sample;
+    const module_sample& sample = *channel.voice_sample;
     u32 end_frame = sample.loop_end;
     if (end_frame > sample.length) end_frame = sample.length;
     if (end_frame > last_addressable_frame) end_frame = last_addressable_frame;
@@ -83,17 +84,17 @@ void mix_channel(const module_context &context, module_channel &channel, bool st
 
 }  // namespace
 
-i32 reference_mix_run(module_context *context, u32 flags, void *output, i32 frames) {
+i32 reference_mix_run(module_context* context, u32 flags, void* output, i32 frames) {
     if (frames <= 0) return 0;
     bool stereo = flags & output_flag_stereo;
     i32 channels = stereo ? 2 : 1;
     std::vector<i64> accumulators(static_cast<size_t>(frames) * channels, 0);
     i32 mixed = context->channel_count < module_max_channels ? context->channel_count : module_max_channels;
     for (i32 index = 0; index + 1 < mixed; ++index) {
-        module_channel &channel = context->channels[index];
+        module_channel& channel = context->channels[index];
         if (sounds(channel)) mix_channel(*context, channel, stereo, frames, accumulators);
     }
-    u8 *bytes = static_cast<u8 *>(output);
+    u8* bytes = static_cast<u8*>(output);
     for (size_t i = 0; i < accumulators.size(); ++i) {
         // 32-bit accumulators wrap around.
         i32 accumulator = static_cast<i32>(static_cast<u32>(accumulators[i]));

@@ -4,4 +4,4 @@
 
 #include "player_internal.h"
 
-i32 reference_mix_run(module_context *context, u32 flags, void *output, i32 frames);
+i32 reference_mix_run(module_context* context, u32 flags, void* output, i32 frames);

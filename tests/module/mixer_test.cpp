@@ -36,9 +36,9 @@ struct mix_song {
 
     // A sample holding `values` (16-bit, or 8-bit when they fit and `is_16bit` is false),
     // looping from loop_start to loop_end when `looped`.
-    module_sample &add_sample(bool is_16bit, const std::vector<i32> &values, u32 loop_start, u32 loop_end,
-                              bool looped, bool ping_pong) {
-        module_sample &sample = samples.emplace_back();
+    module_sample& add_sample(bool is_16bit, const std::vector<i32>& values, u32 loop_start, u32 loop_end, bool looped,
+                              bool ping_pong) {
+        module_sample& sample = samples.emplace_back();
         sample.length = static_cast<u32>(values.size());
         sample.is_16bit = is_16bit;
         if (is_16bit) {
@@ -54,8 +54,8 @@ struct mix_song {
     }
 
     // Channel `index` playing `sample` centred at full volume, one frame per output frame.
-    module_channel &play(i32 index, module_sample &sample) {
-        module_channel &channel = context->channels[index];
+    module_channel& play(i32 index, module_sample& sample) {
+        module_channel& channel = context->channels[index];
         channel.enabled = 1;
         channel.active = 1;
         channel.forward = 1;
@@ -85,7 +85,7 @@ std::vector<i32> ramp(i32 length, i32 scale) {
     return values;
 }
 
-std::vector<i32> left_channel(const std::vector<i16> &output) {
+std::vector<i32> left_channel(const std::vector<i16>& output) {
     std::vector<i32> left;
     for (size_t i = 0; i < output.size(); i += 2) left.push_back(output[i]);
     return left;
@@ -100,15 +100,15 @@ TEST(MixerGain, PanSplitsForBothSampleWidths) {
         i32 left_share;  // of 64
         i32 right_share;
     };
-    const pan_case cases[] = {{128, 32, 32, 32}, {0, 32, 64, 0}, {255, 32, 1, 63}, {128, 0, 64, 0}, {128, 64, 0, 64},
-                              {64, 32, 48, 16}};
+    const pan_case cases[] = {{128, 32, 32, 32}, {0, 32, 64, 0},   {255, 32, 1, 63},
+                              {128, 0, 64, 0},   {128, 64, 0, 64}, {64, 32, 48, 16}};
     for (bool is_16bit : {false, true}) {
-        for (const pan_case &pan : cases) {
+        for (const pan_case& pan : cases) {
             mix_song song;
             // 16-bit 1024 and 8-bit 4 (= 1024 after scaling): G 64 at full volume.
-            module_sample &sample = song.add_sample(is_16bit, std::vector<i32>(16, is_16bit ? 1024 : 4), 0, 16, true,
-                                                    false);
-            module_channel &channel = song.play(0, sample);
+            module_sample& sample =
+                song.add_sample(is_16bit, std::vector<i32>(16, is_16bit ? 1024 : 4), 0, 16, true, false);
+            module_channel& channel = song.play(0, sample);
             channel.pan = pan.pan;
             channel.pan_envelope_value = pan.pan_envelope;
             std::vector<i16> output = song.mix(8);
@@ -122,8 +122,8 @@ TEST(MixerGain, PanSplitsForBothSampleWidths) {
 
 TEST(MixerGain, VolumesMultiplyWithTruncationAtEachStage) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, std::vector<i32>(8, 2560), 0, 8, true, false);
-    module_channel &channel = song.play(0, sample);
+    module_sample& sample = song.add_sample(true, std::vector<i32>(8, 2560), 0, 8, true, false);
+    module_channel& channel = song.play(0, sample);
     channel.pan = 0;
     // fade 32767 / 512 = 63; V = 64 * 63 * 64 * 64 >> 18 = 63.
     channel.fade_volume = 32767;
@@ -149,8 +149,8 @@ TEST(MixerGain, VolumesMultiplyWithTruncationAtEachStage) {
 
 TEST(MixerOutput, ClampsToSixteenBitsAfterSummingChannels) {
     mix_song song;
-    module_sample &loud = song.add_sample(true, std::vector<i32>(8, 32767), 0, 8, true, false);
-    module_sample &quiet = song.add_sample(true, std::vector<i32>(8, -32768), 0, 8, true, false);
+    module_sample& loud = song.add_sample(true, std::vector<i32>(8, 32767), 0, 8, true, false);
+    module_sample& quiet = song.add_sample(true, std::vector<i32>(8, -32768), 0, 8, true, false);
     for (i32 index = 0; index < 5; ++index) song.play(index, loud).pan = 0;
     for (i32 index = 5; index < 10; ++index) song.play(index, quiet).pan = 255;
     std::vector<i16> output = song.mix(8);
@@ -165,7 +165,7 @@ TEST(MixerOutput, ClampsToSixteenBitsAfterSummingChannels) {
 
 TEST(MixerOutput, OtherFormatsMonoEightBitAndUnsigned) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, std::vector<i32>(8, 1024), 0, 8, true, false);
+    module_sample& sample = song.add_sample(true, std::vector<i32>(8, 1024), 0, 8, true, false);
     song.play(0, sample).pan = 0;
     // Mono takes the whole gain G: 64 * 1024 = 65536.
     std::vector<u8> bytes(16, 0xEE);
@@ -184,7 +184,7 @@ TEST(MixerOutput, OtherFormatsMonoEightBitAndUnsigned) {
     ASSERT_EQ(mix_run(song.context.get(), output_flag_base, bytes.data(), 1), 1);
     EXPECT_EQ(bytes[0], 0x81);
     // 8-bit clamping: 64 * 32767 * 2 >> 16 = 63 fits; five channels clamp to 127.
-    module_sample &loud = song.add_sample(true, std::vector<i32>(8, 32767), 0, 8, true, false);
+    module_sample& loud = song.add_sample(true, std::vector<i32>(8, 32767), 0, 8, true, false);
     for (i32 index = 0; index < 5; ++index) song.play(index, loud).pan = 0;
     ASSERT_EQ(mix_run(song.context.get(), output_flag_base | output_flag_signed, bytes.data(), 1), 1);
     EXPECT_EQ(bytes[0], 127);
@@ -195,7 +195,7 @@ TEST(MixerOutput, OtherFormatsMonoEightBitAndUnsigned) {
 TEST(MixerChannels, SkipsTheGlobalColumnAndChannelsWithoutAVoice) {
     mix_song song;
     song.context->channel_count = 5;  // columns 0 to 3 mixable, 4 global
-    module_sample &sample = song.add_sample(true, std::vector<i32>(8, 256), 0, 8, true, false);
+    module_sample& sample = song.add_sample(true, std::vector<i32>(8, 256), 0, 8, true, false);
     module_sample empty{};
     song.play(0, sample).enabled = 0;
     song.play(1, sample).active = 0;
@@ -213,8 +213,8 @@ TEST(MixerChannels, SkipsTheGlobalColumnAndChannelsWithoutAVoice) {
 
 TEST(MixerChannels, SilentChannelsStillAdvanceAndEnd) {
     mix_song song;
-    module_sample &sample = song.add_sample(false, std::vector<i32>(10, 100), 0, 0, false, false);
-    module_channel &channel = song.play(0, sample);
+    module_sample& sample = song.add_sample(false, std::vector<i32>(10, 100), 0, 0, false, false);
+    module_channel& channel = song.play(0, sample);
     channel.volume = 0;
     std::vector<i16> output = song.mix(4);
     for (i16 value : output) EXPECT_EQ(value, 0);
@@ -226,8 +226,8 @@ TEST(MixerChannels, SilentChannelsStillAdvanceAndEnd) {
 
 TEST(MixerChannels, NoMixBufferGivesSilenceAndLeavesVoices) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, std::vector<i32>(8, 1024), 0, 8, true, false);
-    module_channel &channel = song.play(0, sample);
+    module_sample& sample = song.add_sample(true, std::vector<i32>(8, 1024), 0, 8, true, false);
+    module_channel& channel = song.play(0, sample);
     song.context->mix_buffer = nullptr;
     std::vector<i16> output = song.mix(16);
     for (i16 value : output) EXPECT_EQ(value, 0);
@@ -248,8 +248,8 @@ TEST(MixerStepping, NonLoopingSampleEndsAtLoopEndInsideABlock) {
         // therefore never sounds: it holds a marker value.
         std::vector<i32> values = ramp(10, 4);
         values[9] = 127;
-        module_sample &sample = song.add_sample(is_16bit, values, 0, 0, false, false);
-        module_channel &channel = song.play(0, sample);
+        module_sample& sample = song.add_sample(is_16bit, values, 0, 0, false, false);
+        module_channel& channel = song.play(0, sample);
         channel.pan = 0;
         std::vector<i32> left = left_channel(song.mix(16));
         i32 scale = is_16bit ? 1 : 256;
@@ -262,8 +262,8 @@ TEST(MixerStepping, NonLoopingSampleEndsAtLoopEndInsideABlock) {
 
 TEST(MixerStepping, ForwardLoopCarriesTheOvershoot) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, ramp(8, 4), 2, 6, true, false);
-    module_channel &channel = song.play(0, sample);
+    module_sample& sample = song.add_sample(true, ramp(8, 4), 2, 6, true, false);
+    module_channel& channel = song.play(0, sample);
     channel.pan = 0;
     channel.step = 1536;  // 1.5 frames
     // Positions 0, 1.5, 3, 4.5, then 6 >= 6 wraps to 2, 3.5, 5, 6.5 -> 2.5, 4, 5.5, 7 -> 3.
@@ -275,8 +275,8 @@ TEST(MixerStepping, ForwardLoopCarriesTheOvershoot) {
 TEST(MixerStepping, PingPongTurnsRepeatOneFrameAndStayInTheLoop) {
     for (bool is_16bit : {false, true}) {
         mix_song song;
-        module_sample &sample = song.add_sample(is_16bit, ramp(10, 4), 4, 8, true, true);
-        module_channel &channel = song.play(0, sample);
+        module_sample& sample = song.add_sample(is_16bit, ramp(10, 4), 4, 8, true, true);
+        module_channel& channel = song.play(0, sample);
         channel.pan = 0;
         // Forward to frame 7, whose step reaches the end: back to 7, then down until the
         // next position lies within one step of the loop start (5): back to 6.
@@ -291,8 +291,8 @@ TEST(MixerStepping, PingPongTurnsRepeatOneFrameAndStayInTheLoop) {
 
 TEST(MixerStepping, StepLongerThanAForwardLoopWrapsRepeatedly) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, ramp(8, 4), 4, 6, true, false);
-    module_channel &channel = song.play(0, sample);
+    module_sample& sample = song.add_sample(true, ramp(8, 4), 4, 6, true, false);
+    module_channel& channel = song.play(0, sample);
     channel.pan = 0;
     channel.position = 4 * 1024;
     channel.step = 3 * 1024;  // three frames over a two-frame loop: one frame on
@@ -307,8 +307,8 @@ TEST(MixerStepping, StepLongerThanAForwardLoopWrapsRepeatedly) {
 
 TEST(MixerStepping, BackwardStepPastTheLoopStartTurns) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, ramp(16, 4), 10, 12, true, true);
-    module_channel &channel = song.play(0, sample);
+    module_sample& sample = song.add_sample(true, ramp(16, 4), 10, 12, true, true);
+    module_channel& channel = song.play(0, sample);
     channel.pan = 0;
     channel.position = 11 * 1024;
     channel.forward = 0;
@@ -327,8 +327,8 @@ TEST(MixerStepping, BackwardStepPastTheLoopStartTurns) {
 TEST(MixerStepping, PositionAtTheSampleLengthReadsTheLastFrame) {
     for (bool is_16bit : {false, true}) {
         mix_song song;
-        module_sample &sample = song.add_sample(is_16bit, ramp(8, 8), 0, 0, false, false);
-        module_channel &channel = song.play(0, sample);
+        module_sample& sample = song.add_sample(is_16bit, ramp(8, 8), 0, 0, false, false);
+        module_channel& channel = song.play(0, sample);
         channel.pan = 0;
         channel.position = 8 * 1024;  // a sample offset as far as the length
         std::vector<i32> left = left_channel(song.mix(4));
@@ -339,10 +339,10 @@ TEST(MixerStepping, PositionAtTheSampleLengthReadsTheLastFrame) {
     }
     // A looped sample wraps into its loop from there; a ping-pong one turns back.
     mix_song song;
-    module_sample &looped = song.add_sample(true, ramp(8, 4), 2, 6, true, false);
-    module_sample &ping_pong = song.add_sample(true, ramp(8, 4), 2, 6, true, true);
+    module_sample& looped = song.add_sample(true, ramp(8, 4), 2, 6, true, false);
+    module_sample& ping_pong = song.add_sample(true, ramp(8, 4), 2, 6, true, true);
     song.context->channel_count = 2;
-    module_channel &channel = song.play(0, looped);
+    module_channel& channel = song.play(0, looped);
     channel.pan = 0;
     channel.position = 8 * 1024;
     EXPECT_EQ(left_channel(song.mix(3)), (std::vector<i32>{7, 5, 2}));  // 9 -> 2 + (9 - 6) % 4
@@ -353,12 +353,12 @@ TEST(MixerStepping, PositionAtTheSampleLengthReadsTheLastFrame) {
 
 TEST(MixerStepping, LoopEndPastTheDataEndsAtTheData) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, ramp(6, 4), 2, 40, true, false);
+    module_sample& sample = song.add_sample(true, ramp(6, 4), 2, 40, true, false);
     song.play(0, sample).pan = 0;
     EXPECT_EQ(left_channel(song.mix(9)), (std::vector<i32>{0, 1, 2, 3, 4, 5, 2, 3, 4}));
     // A loop that does not start before its end plays as no loop.
-    module_sample &empty_loop = song.add_sample(true, ramp(6, 4), 3, 3, true, false);
-    module_channel &channel = song.play(0, empty_loop);
+    module_sample& empty_loop = song.add_sample(true, ramp(6, 4), 3, 3, true, false);
+    module_channel& channel = song.play(0, empty_loop);
     channel.pan = 0;
     EXPECT_EQ(left_channel(song.mix(5)), (std::vector<i32>{0, 1, 2, 0, 0}));
     EXPECT_EQ(channel.active, 0);
@@ -366,7 +366,7 @@ TEST(MixerStepping, LoopEndPastTheDataEndsAtTheData) {
 
 TEST(MixerStepping, LongRunsSplitAtTheMixBufferLength) {
     mix_song song;
-    module_sample &sample = song.add_sample(true, ramp(4, 4), 0, 4, true, false);
+    module_sample& sample = song.add_sample(true, ramp(4, 4), 0, 4, true, false);
     song.play(0, sample).pan = 0;
     i32 frames = mix_buffer_frames(rate) * 2 + 5;
     std::vector<i32> left = left_channel(song.mix(frames));
@@ -386,22 +386,23 @@ struct random_voices {
         return choices.begin()[below(static_cast<u32>(choices.size()))];
     }
 
-    module_sample &sample(mix_song &song) {
+    module_sample& sample(mix_song& song) {
         bool is_16bit = chance(50);
         u32 length = chance(30) ? 1 + below(4) : pick<u32>({7, 8, 9, 15, 16, 17, 100, 1000, 5000});
         std::vector<i32> values(length);
-        for (i32 &value : values) value = is_16bit ? static_cast<i32>(below(65536)) - 32768 : static_cast<i32>(below(256)) - 128;
+        for (i32& value : values)
+            value = is_16bit ? static_cast<i32>(below(65536)) - 32768 : static_cast<i32>(below(256)) - 128;
         u32 kind = below(3);
         u32 loop_start = below(length);
         u32 loop_end = loop_start + 1 + below(length - loop_start);
-        if (chance(10)) loop_end = loop_start + 1;  // a one-frame loop
+        if (chance(10)) loop_end = loop_start + 1;     // a one-frame loop
         if (chance(5)) loop_end = length + below(50);  // damaged: past the data
-        if (chance(3)) loop_end = loop_start;  // damaged: empty loop
+        if (chance(3)) loop_end = loop_start;          // damaged: empty loop
         return song.add_sample(is_16bit, values, loop_start, loop_end, kind != 0, kind == 2);
     }
 
-    void voice(mix_song &song, i32 index, module_sample &sample) {
-        module_channel &channel = song.play(index, sample);
+    void voice(mix_song& song, i32 index, module_sample& sample) {
+        module_channel& channel = song.play(index, sample);
         channel.enabled = !chance(5);
         channel.active = !chance(5);
         channel.pan = static_cast<u8>(below(256));
@@ -412,13 +413,11 @@ struct random_voices {
         channel.forward = chance(70);
         u32 high_pitch = 1024 * (sample.loop_end > sample.loop_start ? sample.loop_end - sample.loop_start : 1);
         // Each kernel's range of steps and its edges: one, two and four frames.
-        channel.step = pick<u32>({0, below(64), below(400), below(2048), below(8192), high_pitch + below(4 * high_pitch),
-                                  1024, 2048, 4096, 1023 + below(3), 2047 + below(3), 4095 + below(3),
-                                  2049 + below(2047), below(100000)});
+        channel.step = pick<u32>({0, below(64), below(400), below(2048), below(8192),
+                                  high_pitch + below(4 * high_pitch), 1024, 2048, 4096, 1023 + below(3),
+                                  2047 + below(3), 4095 + below(3), 2049 + below(2047), below(100000)});
         u32 limit = sample.length * 1024;
-        channel.position = chance(10)   ? limit
-                           : chance(10) ? sample.loop_end * 1024
-                                        : below(limit + 1);
+        channel.position = chance(10) ? limit : chance(10) ? sample.loop_end * 1024 : below(limit + 1);
     }
 };
 
@@ -432,7 +431,7 @@ std::vector<mixer_kernels> runnable_kernels() {
 
 // Runs the reference and then each kernel set from the same state; all must agree on
 // the output and the voices' state. The song continues from where they leave it.
-void expect_same_as_reference(mix_song &song, u32 flags, i32 frames, u32 trial) {
+void expect_same_as_reference(mix_song& song, u32 flags, i32 frames, u32 trial) {
     module_context reference = *song.context;
     std::vector<u8> expected(static_cast<size_t>(frames) * 4, 0xAA);
     ASSERT_EQ(reference_mix_run(&reference, flags, expected.data(), frames), frames);
@@ -445,10 +444,10 @@ void expect_same_as_reference(mix_song &song, u32 flags, i32 frames, u32 trial) 
         ASSERT_EQ(actual, expected) << "trial " << trial << " flags " << flags << " frames " << frames << " kernels "
                                     << kernel_set;
         for (i32 index = 0; index < module_max_channels; ++index) {
-            const module_channel &ours = song.context->channels[index];
-            const module_channel &theirs = reference.channels[index];
-            ASSERT_EQ(ours.position, theirs.position) << "trial " << trial << " channel " << index << " kernels "
-                                                      << kernel_set;
+            const module_channel& ours = song.context->channels[index];
+            const module_channel& theirs = reference.channels[index];
+            ASSERT_EQ(ours.position, theirs.position)
+                << "trial " << trial << " channel " << index << " kernels " << kernel_set;
             ASSERT_EQ(ours.active, theirs.active) << "trial " << trial << " channel " << index;
             ASSERT_EQ(ours.forward != 0, theirs.forward != 0) << "trial " << trial << " channel " << index;
         }
@@ -464,15 +463,15 @@ TEST(MixerReference, RandomVoicesMatchBitForBit) {
         song.context->global_volume = random.chance(70) ? 64 : static_cast<u8>(random.below(65));
         song.context->current_global_volume = random.chance(70) ? 64 : static_cast<u8>(random.below(65));
         for (i32 index = 0; index < song.context->channel_count; ++index) {
-            module_sample &sample = random.sample(song);
+            module_sample& sample = random.sample(song);
             random.voice(song, index, sample);
         }
         u32 flags = random.chance(75) ? stereo_16bit_signed
                                       : output_flag_base | random.below(2) * output_flag_stereo |
                                             random.below(2) * output_flag_16bit | random.below(2) * output_flag_signed;
         // Whole blocks of eight, remainders, single frames, full ticks and longer runs.
-        i32 frames = static_cast<i32>(random.pick<u32>({1, 7, 8, 9, 63, 64, 65, 882, 3445, 1 + random.below(3445),
-                                                        3445 + random.below(2000)}));
+        i32 frames = static_cast<i32>(
+            random.pick<u32>({1, 7, 8, 9, 63, 64, 65, 882, 3445, 1 + random.below(3445), 3445 + random.below(2000)}));
         // Several consecutive runs, so that the voices' state carries across them.
         for (u32 run = 0; run < 3; ++run) expect_same_as_reference(song, flags, frames, trial);
         if (HasFatalFailure()) return;
@@ -482,12 +481,12 @@ TEST(MixerReference, RandomVoicesMatchBitForBit) {
 TEST(MixerReference, EveryPanAndPanEnvelopeValue) {
     mix_song song;
     song.context->channel_count = 3;
-    module_sample &bytes = song.add_sample(false, ramp(40, 3), 0, 0, false, false);
-    module_sample &words = song.add_sample(true, ramp(40, -800), 5, 40, true, true);
+    module_sample& bytes = song.add_sample(false, ramp(40, 3), 0, 0, false, false);
+    module_sample& words = song.add_sample(true, ramp(40, -800), 5, 40, true, true);
     for (u32 pan = 0; pan < 256; ++pan) {
         for (u32 pan_envelope = 0; pan_envelope <= 64; ++pan_envelope) {
             for (i32 index = 0; index < 2; ++index) {
-                module_channel &channel = song.play(index, index == 0 ? bytes : words);
+                module_channel& channel = song.play(index, index == 0 ? bytes : words);
                 channel.pan = static_cast<u8>(pan);
                 channel.pan_envelope_value = static_cast<u8>(pan_envelope);
                 channel.volume = static_cast<u8>(pan_envelope);
@@ -509,9 +508,9 @@ TEST(MixerReference, DamagedVolumesWrapInsteadOfOverflowing) {
         song.context->global_volume = 255;
         song.context->current_global_volume = 255;
         for (i32 index = 0; index < 32; ++index) {
-            module_sample &sample = song.add_sample(random.chance(50), std::vector<i32>(64, random.chance(50) ? 127 : -128),
-                                                    0, 64, true, false);
-            module_channel &channel = song.play(index, sample);
+            module_sample& sample = song.add_sample(
+                random.chance(50), std::vector<i32>(64, random.chance(50) ? 127 : -128), 0, 64, true, false);
+            module_channel& channel = song.play(index, sample);
             channel.volume = 255;
             channel.volume_envelope_value = 255;
             channel.pan_envelope_value = 255;

@@ -21,13 +21,13 @@ mod_sample looped_sample(int bytes, uint16_t loop_start_words, uint16_t loop_len
 }
 
 // A sample's stored length (in words) patched into a written file.
-void patch_length_words(std::vector<uint8_t> &bytes, int sample, unsigned words) {
+void patch_length_words(std::vector<uint8_t>& bytes, int sample, unsigned words) {
     bytes[mod_sample_header_offset(sample) + 22] = static_cast<uint8_t>(words >> 8);
     bytes[mod_sample_header_offset(sample) + 23] = static_cast<uint8_t>(words & 0xff);
 }
 
 // Besides well-formed samples, nothing more is taken from the file than it has.
-void expect_consistent(const module_context &context, size_t file_size) {
+void expect_consistent(const module_context& context, size_t file_size) {
     const size_t frames = expect_samples_well_formed(context);
     const size_t pattern_bytes = static_cast<size_t>(context.pattern_count) * 256 * (context.channel_count - 1);
     EXPECT_LE(frames + pattern_bytes, file_size);
@@ -42,7 +42,7 @@ TEST(ModLoad, MinimalFileAndRefusals) {
     {
         loaded_song mod(bytes);  // through the format table
         ASSERT_EQ(mod.result, 0);
-        const module_context &context = mod.context;
+        const module_context& context = mod.context;
         EXPECT_EQ(context.format_id, module_format_mod);
         EXPECT_EQ(std::string(context.title, 20), "twenty characters!!!");
         EXPECT_EQ(context.title[20], 0);
@@ -51,7 +51,7 @@ TEST(ModLoad, MinimalFileAndRefusals) {
         EXPECT_EQ(context.initial_tempo, 125);
         EXPECT_EQ(context.global_volume, 64);
         // An empty file cell decodes to "nothing"; slot 1 and the global column stay as created.
-        const module_cell &cell = mod.cell(0, 0, 0);
+        const module_cell& cell = mod.cell(0, 0, 0);
         EXPECT_EQ(cell.instrument, 0u);
         EXPECT_EQ(cell.note, module_note_none);
         EXPECT_EQ(cell.volume, 255);
@@ -68,7 +68,7 @@ TEST(ModLoad, MinimalFileAndRefusals) {
     expect_empty_record(context);
     ASSERT_EQ(mod_load(bytes.data(), size, &context), 0);
     context.loaded = 1;
-    module_pattern **patterns = context.patterns;
+    module_pattern** patterns = context.patterns;
     // Loading over a loaded song would lose its blocks.
     EXPECT_EQ(mod_load(bytes.data(), size, &context), -1);
     EXPECT_EQ(context.patterns, patterns);
@@ -79,14 +79,14 @@ TEST(ModLoad, MinimalFileAndRefusals) {
 
 TEST(ModLoad, SignaturesSetTheChannelsAndTheirAmigaPanning) {
     const struct {
-        const char *signature;
+        const char* signature;
         int channels;
-    } cases[] = {{"M.K.", 4}, {"FLT4", 4}, {"2CHN", 2}, {"6CHN", 6}, {"8CHN", 8}, {"10CH", 10}, {"12CH", 12},
-                 {"14CH", 14}, {"16CH", 16}, {"18CH", 18}, {"20CH", 20}, {"22CH", 22}, {"24CH", 24},
-                 {"26CH", 26}, {"28CH", 28}, {"30CH", 30}, {"32CH", 32}};
+    } cases[] = {{"M.K.", 4},  {"FLT4", 4},  {"2CHN", 2},  {"6CHN", 6},  {"8CHN", 8},  {"10CH", 10},
+                 {"12CH", 12}, {"14CH", 14}, {"16CH", 16}, {"18CH", 18}, {"20CH", 20}, {"22CH", 22},
+                 {"24CH", 24}, {"26CH", 26}, {"28CH", 28}, {"30CH", 30}, {"32CH", 32}};
     // Left, right, right, left per group of four; the global column counts as one more.
     const u8 left = 86, right = 167, pans[4] = {right, left, left, right};
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         mod_file file;
         file.signature = c.signature;
         file.channels = c.channels;
@@ -118,7 +118,7 @@ TEST(ModLoad, FifteenSampleFileWithoutSignature) {
     const std::vector<uint8_t> bytes = write_mod(file);
     ASSERT_EQ(bytes.size(), 600u + 2048u + 6u);
     EXPECT_EQ(bytes[470], 3);  // song length right after the 15 headers
-    loaded_song mod(bytes);  // through the table: the probe's trial load accepts it
+    loaded_song mod(bytes);    // through the table: the probe's trial load accepts it
     ASSERT_EQ(mod.result, 0);
     EXPECT_EQ(mod.context.instrument_count, 15);
     EXPECT_EQ(mod.context.sample_count, 15);
@@ -177,7 +177,7 @@ TEST(ModLoad, PatternCountAndSamplePlacement) {
         u32 order_count;
         i32 pattern_count;
     } by_orders[] = {{2, {0, 1, 2}, 2, 2}, {0, {0, 1, 2}, 0, 1}, {200, std::vector<uint8_t>(128, 0), 128, 1}};
-    for (const auto &c : by_orders) {
+    for (const auto& c : by_orders) {
         file.song_length = c.song_length;
         file.orders = c.orders;
         std::vector<uint8_t> bytes = write_mod(file);
@@ -229,7 +229,7 @@ TEST(ModLoad, SampleHeadersAndLoops) {
                     mod_sample{"empty", 0, 64, 0, 1, {}}};
     loaded_song mod(write_mod(file), mod_load);
     ASSERT_EQ(mod.result, 0);
-    const module_sample &s0 = mod.sample(0);
+    const module_sample& s0 = mod.sample(0);
     EXPECT_EQ(std::string(s0.name), "twenty-two characters!");
     EXPECT_EQ(s0.volume, 70);  // kept as stored
     EXPECT_EQ(s0.default_c_rate, 8529u);
@@ -244,7 +244,7 @@ TEST(ModLoad, SampleHeadersAndLoops) {
     expect_unlooped(mod.sample(5), 0);
 
     for (int i = 0; i < 31; ++i) {
-        const module_instrument &instrument = mod.context.instruments[i];
+        const module_instrument& instrument = mod.context.instruments[i];
         EXPECT_STREQ(instrument.name, mod.sample(i).name);
         EXPECT_EQ(instrument.fadeout, 32767);
         EXPECT_EQ(instrument.volume_envelope.enabled, 0);
@@ -280,7 +280,7 @@ TEST(ModLoad, SampleDataEndingEarly) {
         size_t second_bytes;  // of the second sample's 100
         i32 looped;
     } cuts[] = {{30, 1}, {15, 0}};  // cut inside the loop, or before it begins
-    for (const auto &cut : cuts) {
+    for (const auto& cut : cuts) {
         std::vector<uint8_t> bytes(full.begin(), full.begin() + pattern_end + 40 + cut.second_bytes);
         loaded_song mod(bytes, mod_load);
         ASSERT_EQ(mod.result, 0);
@@ -288,7 +288,8 @@ TEST(ModLoad, SampleDataEndingEarly) {
         expect_sample(mod.sample(0), 40, 1, 8, 24);
         EXPECT_EQ(mod.frames<int8_t>(0), ramp(40, 1));
         const u32 length = static_cast<u32>(cut.second_bytes);
-        expect_sample(mod.sample(1), length, cut.looped, cut.looped ? 20 : length - 1, cut.looped ? length : length - 1);
+        expect_sample(mod.sample(1), length, cut.looped, cut.looped ? 20 : length - 1,
+                      cut.looped ? length : length - 1);
         EXPECT_EQ(mod.frames<int8_t>(1), ramp(static_cast<int>(length), 1));
         expect_unlooped(mod.sample(2), 0);  // wholly missing: no frames, no block, no loop
         expect_consistent(mod.context, bytes.size());
@@ -317,11 +318,13 @@ TEST(ModLoad, PeriodsBecomePackedNotes) {
             cases.push_back({mod_period(octave, semitone), static_cast<u8>(octave * 16 + semitone)});
         }
     }
-    for (int semitone = 9; semitone < 12; ++semitone) cases.push_back({mod_period(0, semitone), static_cast<u8>(semitone)});
+    for (int semitone = 9; semitone < 12; ++semitone)
+        cases.push_back({mod_period(0, semitone), static_cast<u8>(semitone)});
     // Period 15 is listed for two notes: the later one wins. Then the periods
     // some trackers wrote for notes of the table.
-    cases.insert(cases.end(), {{15, 0x8A}, {75, 0x66}, {1140, 0x27}, {1280, 0x25}, {1524, 0x22}, {1356, 0x24},
-                               {1016, 0x29}, {692, 0x34}});
+    cases.insert(
+        cases.end(),
+        {{15, 0x8A}, {75, 0x66}, {1140, 0x27}, {1280, 0x25}, {1524, 0x22}, {1356, 0x24}, {1016, 0x29}, {692, 0x34}});
     mod_file file;
     file.patterns.clear();
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -332,7 +335,8 @@ TEST(ModLoad, PeriodsBecomePackedNotes) {
     loaded_song mod(write_mod(file), mod_load);
     ASSERT_EQ(mod.result, 0);
     for (size_t i = 0; i < cases.size(); ++i) {
-        const module_cell &cell = mod.cell(static_cast<int>(i / 256), static_cast<int>(i % 256) / 4, static_cast<int>(i % 4));
+        const module_cell& cell =
+            mod.cell(static_cast<int>(i / 256), static_cast<int>(i % 256) / 4, static_cast<int>(i % 4));
         EXPECT_EQ(cell.note, cases[i].note) << "period " << cases[i].period;
         EXPECT_EQ(cell.instrument, 0x1Fu);
     }
@@ -365,32 +369,55 @@ TEST(ModLoad, UnknownPeriodIsReportedAndMakesTheDataNotMod) {
 TEST(ModLoad, EffectTranslation) {
     // Cxx is capped at 64; E0x, E3x and EFx have no translation and keep their byte.
     const std::vector<effect_translation> table = {
-        {0x0, 0x00, fx_none, 0}, {0x0, 0x37, fx_arpeggio, 0x37}, {0x1, 0x12, fx_porta_up, 0x12},
-        {0x2, 0x13, fx_porta_down, 0x13}, {0x3, 0x14, fx_tone_porta, 0x14}, {0x4, 0x15, fx_vibrato, 0x15},
-        {0x5, 0x16, fx_tone_porta_volume_slide, 0x16}, {0x6, 0x17, fx_vibrato_volume_slide, 0x17},
-        {0x7, 0x18, fx_tremolo, 0x18}, {0x8, 0x80, fx_none, 0x80}, {0x9, 0x19, fx_sample_offset, 0x19},
-        {0xA, 0x1A, fx_volume_slide, 0x1A}, {0xC, 0x50, fx_none, 64}, {0xC, 0x40, fx_none, 64},
-        {0xC, 0x00, fx_none, 0}, {0xC, 0x21, fx_none, 0x21}, {0xF, 0x7D, fx_speed_tempo, 0x7D},
-        {0xE, 0x01, fx_none, 0x01}, {0xE, 0x13, fx_fine_porta_up, 3}, {0xE, 0x23, fx_fine_porta_down, 3},
-        {0xE, 0x31, fx_none, 0x31}, {0xE, 0x41, fx_vibrato_waveform, 1}, {0xE, 0x58, fx_set_finetune, 8},
-        {0xE, 0x50, fx_set_finetune, 0}, {0xE, 0x71, fx_tremolo_waveform, 1}, {0xE, 0x8F, fx_coarse_pan, 15},
-        {0xE, 0x93, fx_retrigger, 3}, {0xE, 0xA2, fx_fine_volume_up, 2}, {0xE, 0xB4, fx_fine_volume_down, 4},
-        {0xE, 0xC5, fx_note_cut, 5}, {0xE, 0xD6, fx_note_delay, 6}, {0xE, 0xF5, fx_none, 0xF5},
+        {0x0, 0x00, fx_none, 0},
+        {0x0, 0x37, fx_arpeggio, 0x37},
+        {0x1, 0x12, fx_porta_up, 0x12},
+        {0x2, 0x13, fx_porta_down, 0x13},
+        {0x3, 0x14, fx_tone_porta, 0x14},
+        {0x4, 0x15, fx_vibrato, 0x15},
+        {0x5, 0x16, fx_tone_porta_volume_slide, 0x16},
+        {0x6, 0x17, fx_vibrato_volume_slide, 0x17},
+        {0x7, 0x18, fx_tremolo, 0x18},
+        {0x8, 0x80, fx_none, 0x80},
+        {0x9, 0x19, fx_sample_offset, 0x19},
+        {0xA, 0x1A, fx_volume_slide, 0x1A},
+        {0xC, 0x50, fx_none, 64},
+        {0xC, 0x40, fx_none, 64},
+        {0xC, 0x00, fx_none, 0},
+        {0xC, 0x21, fx_none, 0x21},
+        {0xF, 0x7D, fx_speed_tempo, 0x7D},
+        {0xE, 0x01, fx_none, 0x01},
+        {0xE, 0x13, fx_fine_porta_up, 3},
+        {0xE, 0x23, fx_fine_porta_down, 3},
+        {0xE, 0x31, fx_none, 0x31},
+        {0xE, 0x41, fx_vibrato_waveform, 1},
+        {0xE, 0x58, fx_set_finetune, 8},
+        {0xE, 0x50, fx_set_finetune, 0},
+        {0xE, 0x71, fx_tremolo_waveform, 1},
+        {0xE, 0x8F, fx_coarse_pan, 15},
+        {0xE, 0x93, fx_retrigger, 3},
+        {0xE, 0xA2, fx_fine_volume_up, 2},
+        {0xE, 0xB4, fx_fine_volume_down, 4},
+        {0xE, 0xC5, fx_note_cut, 5},
+        {0xE, 0xD6, fx_note_delay, 6},
+        {0xE, 0xF5, fx_none, 0xF5},
     };
     mod_file file;
     for (size_t row = 0; row < table.size(); ++row)
-        file.patterns[0].at(static_cast<int>(row), 1) = {0, 0, static_cast<uint8_t>(table[row].command), table[row].param};
+        file.patterns[0].at(static_cast<int>(row), 1) = {0, 0, static_cast<uint8_t>(table[row].command),
+                                                         table[row].param};
     loaded_song mod(write_mod(file), mod_load);
     ASSERT_EQ(mod.result, 0);
     expect_translations(mod, table, 1, 0, 65535);
     // Cxx is the cell's volume too; no other command sets one.
     for (size_t row = 0; row < table.size(); ++row)
-        EXPECT_EQ(mod.cell(0, static_cast<int>(row), 1).volume, table[row].command == 0xC ? table[row].code_param : 255) << row;
+        EXPECT_EQ(mod.cell(0, static_cast<int>(row), 1).volume, table[row].command == 0xC ? table[row].code_param : 255)
+            << row;
 }
 
 TEST(ModLoad, GlobalColumnRowCommands) {
     mod_file file;
-    mod_pattern &p = file.patterns[0];
+    mod_pattern& p = file.patterns[0];
     p.at(0, 0) = {0, 0, 0xB, 0x05};
     p.at(0, 1) = {0, 0, 0xD, 0x12};  // jump then break: one command
     p.at(1, 0) = {0, 0, 0xD, 0x12};
@@ -414,14 +441,14 @@ TEST(ModLoad, GlobalColumnRowCommands) {
                     {fx_pattern_break, 0, 255}, {fx_pattern_break, 0, 255}, {fx_pattern_loop, 3, 255},
                     {fx_pattern_delay, 4, 255}, {fx_pattern_delay, 3, 255}, {fx_position_jump, 9, 10}};
     for (int row = 0; row < 9; ++row) {
-        const module_cell &global = mod.global(0, row);
+        const module_cell& global = mod.global(0, row);
         EXPECT_EQ(global.effects[0], expected[row].code) << "row " << row;
         EXPECT_EQ(global.params[0], expected[row].param0) << "row " << row;
         EXPECT_EQ(global.params[1], expected[row].param1) << "row " << row;
     }
     // The source cells keep no trace of the row command.
     const int sources[][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 3}, {5, 2}, {6, 2}, {7, 0}};
-    for (const auto &source : sources) {
+    for (const auto& source : sources) {
         EXPECT_EQ(mod.cell(0, source[0], source[1]).effects[0], fx_none);
         EXPECT_EQ(mod.cell(0, source[0], source[1]).params[0], 0);
     }
@@ -437,7 +464,7 @@ TEST(ModLoad, EveryTruncationIsClean) {
     file.patterns[0].at(0, 0) = {1, 428, 0xC, 0x30};
     file.patterns[1].at(63, 3) = {2, 214, 0xB, 0x00};
     const size_t pattern_end = 1084 + 2048;
-    load_every_prefix(write_mod(file), mod_load, [&](size_t size, const loaded_song &mod) {
+    load_every_prefix(write_mod(file), mod_load, [&](size_t size, const loaded_song& mod) {
         if (mod.result) {
             EXPECT_LT(size, pattern_end);
             return;

@@ -15,7 +15,7 @@ const u32 c4_period = amiga_period(4, 0);  // 1712
 
 // Values at ticks 0 to speed - 1 of the current row (entered at tick 0); afterwards
 // the next row has been read and its tick 0 has run.
-trace row_trace(test_song &song, const std::function<long long()> &value) {
+trace row_trace(test_song& song, const std::function<long long()>& value) {
     trace values;
     for (i32 t = 0; t < song.context->speed; ++t) {
         if (t) song.run_ticks(1);
@@ -111,12 +111,13 @@ TEST(PlayerEffects, VibratoOffsetsFollowTheSineAndEndAtTheNextRow) {
     song.effect(0, 3, 0, fx_vibrato_volume_slide, 0x02);
     song.begin();
     auto offset = [&] { return (long long)song.channel(0).period_offset; };
-    EXPECT_EQ(row_trace(song, [&] {
-                  if (song.context->tick == 5) {
-                      EXPECT_EQ(song.channel(0).step, amiga_step(1712 + 63));
-                  }
-                  return offset();
-              }),
+    EXPECT_EQ(row_trace(song,
+                        [&] {
+                            if (song.context->tick == 5) {
+                                EXPECT_EQ(song.channel(0).step, amiga_step(1712 + 63));
+                            }
+                            return offset();
+                        }),
               (trace{0, 0, 24, 45, 58, 63}));
     // The memory repeats 48; the floor makes -24.25 into -25.
     EXPECT_EQ(row_trace(song, offset), (trace{0, 58, 45, 24, 0, -25}));
@@ -178,7 +179,7 @@ TEST(PlayerEffects, SampleOffsetMovesThePositionOnTheFirstTickUpToTheLength) {
     song.enter_first_row();
     EXPECT_EQ(song.channel(0).position, 512u * 1024u);
     EXPECT_EQ(song.channel(1).position, 1000u * 1024u);  // clamped to the 1000-frame length
-    song.run_ticks(3);                                    // the mixer starts from there
+    song.run_ticks(3);                                   // the mixer starts from there
     EXPECT_EQ(song.channel(0).position, (512u * 1024u + 3u * 882u * 194u) % (1000u * 1024u));
 }
 
@@ -217,7 +218,7 @@ TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) 
     song.start();
     song.enter_first_row();
     song.run_ticks(song.context->speed - 1);
-    module_channel &channel = song.channel(0);
+    module_channel& channel = song.channel(0);
     channel.position = 800u * 1024u;
     channel.forward = 0;
     song.next_row();  // the last tick of row 0 runs backwards, then row 1 is read

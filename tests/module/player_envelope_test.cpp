@@ -17,9 +17,9 @@ struct enveloped_voice : test_song {
     enveloped_voice(std::vector<module_envelope_point> points, u8 sustain, u8 loop_start, u8 loop_end,
                     i32 key_off_row = -1, bool panning = false)
         : test_song(1, {16}, {0}, 1, empty_cells::xm_style) {
-        module_instrument &target = instrument(1);
-        set_envelope(panning ? target.panning_envelope : target.volume_envelope, std::move(points), sustain,
-                     loop_start, loop_end);
+        module_instrument& target = instrument(1);
+        set_envelope(panning ? target.panning_envelope : target.volume_envelope, std::move(points), sustain, loop_start,
+                     loop_end);
         note(0, 0, 0, c4, 1);
         if (key_off_row >= 0) note(0, key_off_row, 0, module_note_off);
         start();

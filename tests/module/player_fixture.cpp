@@ -9,14 +9,14 @@ constexpr u32 sample_frames = 1000;
 constexpr u32 base_periods[12] = {1712, 1616, 1524, 1440, 1356, 1280, 1208, 1140, 1076, 1016, 960, 907};
 
 template <typename T>
-T *allocate(size_t count) {
-    return (T *)std::calloc(count, sizeof(T));
+T* allocate(size_t count) {
+    return (T*)std::calloc(count, sizeof(T));
 }
 
 }  // namespace
 
-test_song::test_song(i32 file_channels, std::vector<u32> rows_per_pattern, std::vector<u8> orders,
-                     i32 instrument_count, empty_cells style) {
+test_song::test_song(i32 file_channels, std::vector<u32> rows_per_pattern, std::vector<u8> orders, i32 instrument_count,
+                     empty_cells style) {
     context = allocate<module_context>(1);
     context->channel_count = file_channels + 1;
     context->order_count = (u32)orders.size();
@@ -26,14 +26,14 @@ test_song::test_song(i32 file_channels, std::vector<u32> rows_per_pattern, std::
     context->initial_tempo = 125;
     context->format_id = style == empty_cells::mod_style ? module_format_mod : module_format_xm;
     context->pattern_count = (i32)rows_per_pattern.size();
-    context->patterns = allocate<module_pattern *>(rows_per_pattern.size());
+    context->patterns = allocate<module_pattern*>(rows_per_pattern.size());
     context->pattern_rows = allocate<u32>(rows_per_pattern.size());
     for (size_t p = 0; p < rows_per_pattern.size(); ++p) {
         size_t cells = (size_t)rows_per_pattern[p] * (size_t)context->channel_count;
         context->pattern_rows[p] = rows_per_pattern[p];
         context->patterns[p] = allocate<module_cell>(cells);
         for (size_t c = 0; c < cells; ++c) {
-            module_cell &cell = context->patterns[p][c];
+            module_cell& cell = context->patterns[p][c];
             if (style == empty_cells::mod_style) {
                 std::memset(&cell, 255, sizeof cell);
             } else {
@@ -47,7 +47,7 @@ test_song::test_song(i32 file_channels, std::vector<u32> rows_per_pattern, std::
     context->instruments = allocate<module_instrument>((size_t)instrument_count);
     context->samples = allocate<module_sample>((size_t)instrument_count);
     for (i32 i = 0; i < instrument_count; ++i) {
-        module_sample &sample = context->samples[i];
+        module_sample& sample = context->samples[i];
         sample.length = sample_frames;
         sample.loop_start = 0;
         sample.loop_end = sample_frames;
@@ -58,7 +58,7 @@ test_song::test_song(i32 file_channels, std::vector<u32> rows_per_pattern, std::
         sample.default_c_rate = 8363;
         sample.c_rate = 8363;
         sample.panning = style == empty_cells::mod_style ? 255 : 32;
-        module_instrument &instrument = context->instruments[i];
+        module_instrument& instrument = context->instruments[i];
         i32 mapped = style == empty_cells::mod_style ? 256 : 0;
         for (i32 n = 0; n < 256; ++n) {
             instrument.note_map[n] = (u8)n;
@@ -90,31 +90,31 @@ test_song::~test_song() {
     std::free(context);
 }
 
-module_cell &test_song::cell(i32 pattern, i32 row, i32 column) {
+module_cell& test_song::cell(i32 pattern, i32 row, i32 column) {
     return context->patterns[pattern][(size_t)row * (size_t)context->channel_count + (size_t)column];
 }
 
-module_cell &test_song::global(i32 pattern, i32 row) { return cell(pattern, row, context->channel_count - 1); }
+module_cell& test_song::global(i32 pattern, i32 row) { return cell(pattern, row, context->channel_count - 1); }
 
-module_cell &test_song::note(i32 pattern, i32 row, i32 column, u8 packed_note, u32 instrument, u8 volume) {
-    module_cell &target = cell(pattern, row, column);
+module_cell& test_song::note(i32 pattern, i32 row, i32 column, u8 packed_note, u32 instrument, u8 volume) {
+    module_cell& target = cell(pattern, row, column);
     target.note = packed_note;
     target.instrument = instrument;
     target.volume = volume;
     return target;
 }
 
-module_cell &test_song::effect(i32 pattern, i32 row, i32 column, u16 code, u8 param, i32 slot) {
-    module_cell &target = cell(pattern, row, column);
+module_cell& test_song::effect(i32 pattern, i32 row, i32 column, u16 code, u8 param, i32 slot) {
+    module_cell& target = cell(pattern, row, column);
     target.effects[slot] = code;
     target.params[slot] = param;
     return target;
 }
 
-void test_song::set_envelope(module_envelope &envelope, std::vector<module_envelope_point> points, u8 sustain,
+void test_song::set_envelope(module_envelope& envelope, std::vector<module_envelope_point> points, u8 sustain,
                              u8 loop_start, u8 loop_end) {
     envelope_points.push_back(std::move(points));
-    std::vector<module_envelope_point> &stored = envelope_points.back();
+    std::vector<module_envelope_point>& stored = envelope_points.back();
     envelope.enabled = 1;
     envelope.point_count = (u8)stored.size();
     envelope.points = stored.data();

@@ -19,20 +19,22 @@ struct test_song {
     test_song(i32 file_channels, std::vector<u32> rows_per_pattern, std::vector<u8> orders, i32 instrument_count = 1,
               empty_cells style = empty_cells::mod_style);
     ~test_song();
-    test_song(const test_song &) = delete;
-    test_song &operator=(const test_song &) = delete;
+    test_song(const test_song&) = delete;
+    test_song& operator=(const test_song&) = delete;
 
-    module_cell &cell(i32 pattern, i32 row, i32 column);
-    module_cell &global(i32 pattern, i32 row);  // the global column
+    module_cell& cell(i32 pattern, i32 row, i32 column);
+    module_cell& global(i32 pattern, i32 row);  // the global column
     // Writes a note (and instrument, volume column) into a cell.
-    module_cell &note(i32 pattern, i32 row, i32 column, u8 packed_note, u32 instrument = 0, u8 volume = 255);
+    module_cell& note(i32 pattern, i32 row, i32 column, u8 packed_note, u32 instrument = 0, u8 volume = 255);
     // Writes an effect into slot 0 (or `slot`) of a cell.
-    module_cell &effect(i32 pattern, i32 row, i32 column, u16 code, u8 param, i32 slot = 0);
+    module_cell& effect(i32 pattern, i32 row, i32 column, u16 code, u8 param, i32 slot = 0);
 
-    module_sample &sample(i32 index) { return context->samples[index]; }
-    module_instrument &instrument(i32 number) { return context->instruments[number - 1]; }
-    module_channel &channel(i32 index) { return context->channels[index]; }
-    effect_slot &slot(i32 channel_index, i32 slot_index = 0) { return context->channels[channel_index].slots[slot_index]; }
+    module_sample& sample(i32 index) { return context->samples[index]; }
+    module_instrument& instrument(i32 number) { return context->instruments[number - 1]; }
+    module_channel& channel(i32 index) { return context->channels[index]; }
+    effect_slot& slot(i32 channel_index, i32 slot_index = 0) {
+        return context->channels[channel_index].slots[slot_index];
+    }
 
     // Master volume 64, start, output format: as the module input does it.
     void start();
@@ -48,10 +50,10 @@ struct test_song {
     void next_row();
 
     // Enables an envelope whose points live in this fixture.
-    void set_envelope(module_envelope &envelope, std::vector<module_envelope_point> points, u8 sustain = 255,
+    void set_envelope(module_envelope& envelope, std::vector<module_envelope_point> points, u8 sustain = 255,
                       u8 loop_start = 255, u8 loop_end = 255);
 
-    module_context *context;
+    module_context* context;
     std::vector<std::vector<module_envelope_point>> envelope_points;
 };
 

@@ -15,7 +15,7 @@ constexpr u8 d4 = packed(4, 2);
 constexpr u8 e4 = packed(4, 4);
 
 // Rows in the order the sequencer reads them, starting from a fresh start.
-std::vector<i32> rows_read(test_song &song, i32 count) {
+std::vector<i32> rows_read(test_song& song, i32 count) {
     std::vector<i32> rows;
     for (i32 i = 0; i < count; ++i) {
         rows.push_back(song.context->row);
@@ -61,7 +61,7 @@ TEST(PlayerRender, Writes1024FramesPer4096BytesWhateverTheTickLength) {
 }
 
 TEST(PlayerRender, TickSplitAcrossCallsReadsItsRowOnce) {
-    auto build = [](test_song &song) {
+    auto build = [](test_song& song) {
         song.note(0, 0, 0, c4, 1);
         song.effect(0, 1, 0, fx_fine_volume_down, 4);
         song.start();
@@ -95,7 +95,7 @@ TEST(PlayerRender, HookSeesTheChannelsThatStartedNotesDuringTheCall) {
     song.start();
     static std::vector<u32> masks;
     masks.clear();
-    song.context->render_hook = [](module_context *context) { masks.push_back(context->new_note_mask); };
+    song.context->render_hook = [](module_context* context) { masks.push_back(context->new_note_mask); };
     for (i32 i = 0; i < 11; ++i) song.render_bytes(4096);
     // Row 0 is read at frame 5292, inside the sixth call (frames 5120 to 6143);
     // row 1, whose note has no instrument to play, inside the eleventh.
@@ -273,7 +273,7 @@ TEST(PlayerSong, JumpAndBreakSuppressOnlyTheirOwnRowAdvance) {
 
 TEST(PlayerSong, JumpAndBreakInTheLastSlotHasNoRowParameter) {
     test_song song(1, {4, 4}, {0, 1});
-    module_cell &cell = song.effect(0, 0, 1, fx_jump_and_break, 1, 1);
+    module_cell& cell = song.effect(0, 0, 1, fx_jump_and_break, 1, 1);
     cell.params[0] = 3;
     song.start();
     song.enter_first_row();

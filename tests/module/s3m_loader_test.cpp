@@ -10,7 +10,7 @@
 namespace {
 
 // S3M blocks start filled with 0xff: "nothing" in every field.
-void expect_untouched(const module_cell &cell) {
+void expect_untouched(const module_cell& cell) {
     EXPECT_EQ(cell.instrument, 0xffffffffu);
     EXPECT_EQ(cell.note, 255);
     EXPECT_EQ(cell.volume, 255);
@@ -59,14 +59,14 @@ TEST(S3mLoader, ProbeAndRefusals) {
 TEST(S3mLoader, ReadsHeaderFieldsAndFlags) {
     s3m_song song;
     song.title = "ABCDEFGHIJKLMNOPQRSTUVWXYZ01";  // all 28 bytes, no terminator
-    song.tracker_version = 0x1320;              // stored 0x20, 0x13
+    song.tracker_version = 0x1320;                // stored 0x20, 0x13
     song.global_volume = 48;
     song.initial_speed = 3;
     song.initial_tempo = 150;
     song.orders = {0, 254, 0, 255};
     loaded_song loaded(write_s3m(song));
     ASSERT_EQ(loaded.result, 0);
-    const module_context &context = loaded.context;
+    const module_context& context = loaded.context;
     EXPECT_EQ(context.format_id, module_format_s3m);
     EXPECT_EQ(std::memcmp(context.title, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01", 28), 0);
     EXPECT_EQ(context.tracker_version, 0x2013);
@@ -88,16 +88,20 @@ TEST(S3mLoader, ReadsHeaderFieldsAndFlags) {
         int bit;
         i32 module_context::*field;
     } fields[] = {
-        {1, &module_context::st2_tempo},            {2, &module_context::amiga_slides},
-        {3, &module_context::zero_volume_optimise}, {4, &module_context::amiga_limits},
-        {5, &module_context::sfx_filter},           {6, &module_context::fast_volume_slides},
+        {1, &module_context::st2_tempo},
+        {2, &module_context::amiga_slides},
+        {3, &module_context::zero_volume_optimise},
+        {4, &module_context::amiga_limits},
+        {5, &module_context::sfx_filter},
+        {6, &module_context::fast_volume_slides},
     };
-    for (const auto &tested : fields) {
+    for (const auto& tested : fields) {
         s3m_song flagged;
         flagged.flags = static_cast<uint8_t>((1 << tested.bit) | 0x81);  // bits 0 and 7 mean nothing here
         loaded_song with_flag(write_s3m(flagged));
-        for (const auto &field : fields)
-            EXPECT_EQ(with_flag.context.*field.field, field.bit == tested.bit ? 1 : 0) << tested.bit << " " << field.bit;
+        for (const auto& field : fields)
+            EXPECT_EQ(with_flag.context.*field.field, field.bit == tested.bit ? 1 : 0)
+                << tested.bit << " " << field.bit;
     }
 }
 
@@ -114,7 +118,7 @@ TEST(S3mLoader, MapsEnabledChannelsToConsecutiveColumns) {
                               {.channel = 1, .note = s3m_note(5, 11), .instrument = 2}}};
     loaded_song loaded(write_s3m(song));
     ASSERT_EQ(loaded.result, 0);
-    const module_context &context = loaded.context;
+    const module_context& context = loaded.context;
     ASSERT_EQ(context.channel_count, 5);
     const u8 pans[] = {86, 86, 167, 167};  // settings 0..7 left, 8..15 right
     for (int c = 0; c < 4; ++c) EXPECT_EQ(context.channels[c].default_pan, pans[c]) << c;
@@ -167,38 +171,59 @@ TEST(S3mLoader, TranslatesEveryCommand) {
     // Row commands leave the channel's slot at code 0, parameter 0; Cxx is not
     // converted from decimal; letters without translation keep their parameter.
     const std::vector<effect_translation> table = {
-        {0, 0x12, fx_none, 0x12}, {letter('A'), 0x05, fx_s3m_speed, 0x05},
+        {0, 0x12, fx_none, 0x12},
+        {letter('A'), 0x05, fx_s3m_speed, 0x05},
         {letter('B'), 0x03, fx_none, 0, fx_position_jump, 0x03},
-        {letter('C'), 0x10, fx_none, 0, fx_pattern_break, 0x10}, {letter('D'), 0x0f, fx_s3m_volume_slide, 0x0f},
-        {letter('E'), 0xf2, fx_s3m_porta_down, 0xf2}, {letter('F'), 0xe3, fx_s3m_porta_up, 0xe3},
-        {letter('G'), 0x20, fx_tone_porta, 0x20}, {letter('H'), 0x46, fx_vibrato, 0x46},
-        {letter('I'), 0x11, fx_none, 0x11}, {letter('J'), 0x37, fx_arpeggio, 0x37},
+        {letter('C'), 0x10, fx_none, 0, fx_pattern_break, 0x10},
+        {letter('D'), 0x0f, fx_s3m_volume_slide, 0x0f},
+        {letter('E'), 0xf2, fx_s3m_porta_down, 0xf2},
+        {letter('F'), 0xe3, fx_s3m_porta_up, 0xe3},
+        {letter('G'), 0x20, fx_tone_porta, 0x20},
+        {letter('H'), 0x46, fx_vibrato, 0x46},
+        {letter('I'), 0x11, fx_none, 0x11},
+        {letter('J'), 0x37, fx_arpeggio, 0x37},
         {letter('K'), 0x01, fx_s3m_vibrato_volume_slide, 0x01},
-        {letter('L'), 0x10, fx_s3m_tone_porta_volume_slide, 0x10}, {letter('M'), 0x22, fx_none, 0x22},
-        {letter('N'), 0x23, fx_none, 0x23}, {letter('O'), 0x80, fx_sample_offset, 0x80},
-        {letter('P'), 0x24, fx_none, 0x24}, {letter('Q'), 0x83, fx_s3m_retrigger, 0x83},
-        {letter('R'), 0x44, fx_s3m_tremolo, 0x44}, {letter('S'), 0x07, fx_none, 0x07},
-        {letter('S'), 0x1f, fx_none, 0x1f}, {letter('S'), 0x2a, fx_set_finetune, 0x0a},
-        {letter('S'), 0x31, fx_vibrato_waveform, 0x01}, {letter('S'), 0x42, fx_tremolo_waveform, 0x02},
-        {letter('S'), 0x5a, fx_none, 0x5a}, {letter('S'), 0x61, fx_none, 0x61}, {letter('S'), 0x73, fx_none, 0x73},
-        {letter('S'), 0x8c, fx_coarse_pan, 0x0c}, {letter('S'), 0x91, fx_none, 0x91},
-        {letter('S'), 0xa4, fx_none, 0xa4}, {letter('S'), 0xb3, fx_none, 0, fx_pattern_loop, 0x03},
-        {letter('S'), 0xc5, fx_note_cut, 0x05}, {letter('S'), 0xd2, fx_note_delay, 0x02},
-        {letter('S'), 0xe4, fx_none, 0, fx_pattern_delay, 0x04}, {letter('S'), 0xf1, fx_none, 0xf1},
-        {letter('T'), 0x7d, fx_s3m_tempo, 0x7d}, {letter('U'), 0x25, fx_none, 0x25},
-        {letter('V'), 0x30, fx_set_global_volume, 0x30}, {letter('W'), 0x26, fx_none, 0x26},
-        {letter('Z'), 0x27, fx_none, 0x27}, {200, 0x28, fx_none, 0x28}, {255, 0x29, fx_none, 0x29},
+        {letter('L'), 0x10, fx_s3m_tone_porta_volume_slide, 0x10},
+        {letter('M'), 0x22, fx_none, 0x22},
+        {letter('N'), 0x23, fx_none, 0x23},
+        {letter('O'), 0x80, fx_sample_offset, 0x80},
+        {letter('P'), 0x24, fx_none, 0x24},
+        {letter('Q'), 0x83, fx_s3m_retrigger, 0x83},
+        {letter('R'), 0x44, fx_s3m_tremolo, 0x44},
+        {letter('S'), 0x07, fx_none, 0x07},
+        {letter('S'), 0x1f, fx_none, 0x1f},
+        {letter('S'), 0x2a, fx_set_finetune, 0x0a},
+        {letter('S'), 0x31, fx_vibrato_waveform, 0x01},
+        {letter('S'), 0x42, fx_tremolo_waveform, 0x02},
+        {letter('S'), 0x5a, fx_none, 0x5a},
+        {letter('S'), 0x61, fx_none, 0x61},
+        {letter('S'), 0x73, fx_none, 0x73},
+        {letter('S'), 0x8c, fx_coarse_pan, 0x0c},
+        {letter('S'), 0x91, fx_none, 0x91},
+        {letter('S'), 0xa4, fx_none, 0xa4},
+        {letter('S'), 0xb3, fx_none, 0, fx_pattern_loop, 0x03},
+        {letter('S'), 0xc5, fx_note_cut, 0x05},
+        {letter('S'), 0xd2, fx_note_delay, 0x02},
+        {letter('S'), 0xe4, fx_none, 0, fx_pattern_delay, 0x04},
+        {letter('S'), 0xf1, fx_none, 0xf1},
+        {letter('T'), 0x7d, fx_s3m_tempo, 0x7d},
+        {letter('U'), 0x25, fx_none, 0x25},
+        {letter('V'), 0x30, fx_set_global_volume, 0x30},
+        {letter('W'), 0x26, fx_none, 0x26},
+        {letter('Z'), 0x27, fx_none, 0x27},
+        {200, 0x28, fx_none, 0x28},
+        {255, 0x29, fx_none, 0x29},
     };
     s3m_song song;
-    for (const effect_translation &entry : table)
+    for (const effect_translation& entry : table)
         song.patterns[0].rows.push_back({{.channel = 1, .command = entry.command, .param = entry.param}});
     loaded_song loaded(write_s3m(song));
     ASSERT_EQ(loaded.result, 0);
     expect_translations(loaded, table, 1, 0, 65535);
 
     // Two row commands in one row: stream order decides, not the channel number.
-    song.patterns[0].rows = {{{.channel = 3, .command = letter('C'), .param = 0x20},
-                              {.channel = 0, .command = letter('B'), .param = 0x02}}};
+    song.patterns[0].rows = {
+        {{.channel = 3, .command = letter('C'), .param = 0x20}, {.channel = 0, .command = letter('B'), .param = 0x02}}};
     loaded_song both(write_s3m(song));
     ASSERT_EQ(both.result, 0);
     EXPECT_EQ(both.global(0, 0).effects[0], fx_position_jump);
@@ -218,23 +243,23 @@ TEST(S3mLoader, SampleHeaderFillsSampleAndInstrument) {
                     sample_of(bytes_counting(50), 1, 30, 30), sample_of(bytes_counting(50), 1, 0, 50)};
     loaded_song loaded(write_s3m(song));
     ASSERT_EQ(loaded.result, 0);
-    const module_context &context = loaded.context;
+    const module_context& context = loaded.context;
     ASSERT_EQ(context.instrument_count, 5);
     ASSERT_EQ(context.sample_count, 5);
-    const module_sample &first = context.samples[0];
+    const module_sample& first = context.samples[0];
     expect_sample(first, 100, 1, 10, 90);
     EXPECT_EQ(first.volume, 40);
     EXPECT_EQ(first.default_c_rate, 22050u);
     EXPECT_EQ(first.c_rate, 22050u);
     EXPECT_EQ(first.panning, 255);
-    EXPECT_EQ(first.name[0], 0);  // S3M names belong to the instrument
+    EXPECT_EQ(first.name[0], 0);                                // S3M names belong to the instrument
     EXPECT_EQ(loaded.frames<uint8_t>(0), bytes_counting(100));  // signed file: bytes as stored
     expect_unlooped(context.samples[1], 20);
     expect_sample(context.samples[2], 50, 1, 20, 50);
     expect_unlooped(context.samples[3], 50);
     expect_sample(context.samples[4], 50, 1, 0, 50);
 
-    const module_instrument &instrument = context.instruments[0];
+    const module_instrument& instrument = context.instruments[0];
     EXPECT_EQ(std::memcmp(instrument.name, "0123456789abcdefghijklmnopqr", 28), 0);
     EXPECT_EQ(instrument.fadeout, 32767);
     EXPECT_EQ(instrument.volume_envelope.enabled, 0);
@@ -269,7 +294,7 @@ TEST(S3mLoader, SampleDataBecomesSignedLeftChannelFrames) {
             EXPECT_EQ(loaded.sample(stereo + 1).is_16bit, 1);
             EXPECT_EQ(loaded.sample(stereo).is_stereo, stereo ? 1 : 0);
         }
-        const int8_t *block = static_cast<const int8_t *>(loaded.sample(2).data);
+        const int8_t* block = static_cast<const int8_t*>(loaded.sample(2).data);
         for (size_t i = 5; i < 10; ++i) EXPECT_EQ(block[i], 0) << i;  // in bounds under ASan
     }
 }
@@ -294,8 +319,8 @@ TEST(S3mLoader, SlotsWithoutSampleAndBrokenHeaders) {
     ASSERT_EQ(loaded.context.instrument_count, 4);
     for (int slot : {0, 1, 3}) {
         SCOPED_TRACE(slot);
-        const module_instrument &instrument = loaded.context.instruments[slot];
-        for (const module_sample *entry : instrument.note_samples) EXPECT_EQ(entry, nullptr);
+        const module_instrument& instrument = loaded.context.instruments[slot];
+        for (const module_sample* entry : instrument.note_samples) EXPECT_EQ(entry, nullptr);
         EXPECT_EQ(instrument.fadeout, 32767);
         EXPECT_EQ(instrument.name[0], 0);
         EXPECT_EQ(instrument.note_map[0x4b], 0x4b);
@@ -313,7 +338,7 @@ TEST(S3mLoader, SlotsWithoutSampleAndBrokenHeaders) {
     broken.push_back(file);
     broken.back()[layout.sample_pointers + 3] = 0xf0;
     broken.push_back(std::vector<uint8_t>(file.begin(), file.begin() + layout.sample_headers[1] + 60));
-    for (const std::vector<uint8_t> &bad : broken) expect_refused(bad);
+    for (const std::vector<uint8_t>& bad : broken) expect_refused(bad);
 }
 
 // A sample's data may end early or lie past the end; what is there is kept,
@@ -323,7 +348,7 @@ TEST(S3mLoader, SampleDataAndLoopsAreFittedToTheData) {
     const s3m_sample words = sample_of(s3m_pcm16({1, 2, 3, 4}, false), 4);
     const s3m_sample stereo = sample_of(bytes_counting(200), 2);
     const struct {
-        const s3m_sample &sample;  // the last in the file
+        const s3m_sample& sample;  // the last in the file
         size_t bytes_present;
         u32 length;
         i32 looped;
@@ -336,7 +361,7 @@ TEST(S3mLoader, SampleDataAndLoopsAreFittedToTheData) {
         {words, 5, 2, 0, 1, 1},                       // an odd byte count keeps the whole words
         {stereo, 150, 100, 0, 99, 99},                // cut inside the right channel: the left is whole
     };
-    for (const auto &cut : cuts) {
+    for (const auto& cut : cuts) {
         SCOPED_TRACE(testing::Message() << int(cut.sample.flags) << ": " << cut.bytes_present);
         s3m_song song;
         song.sample_format = 1;
@@ -383,7 +408,7 @@ TEST(S3mLoader, SlotsSharingOneDataAreaReadNoMoreThanTheFile) {
     EXPECT_EQ(loaded.sample(0).length, 3000u);
     EXPECT_EQ(loaded.sample(1).length, rest);
     expect_unlooped(loaded.sample(2), 0);
-    EXPECT_EQ(static_cast<const u8 *>(loaded.sample(1).data)[rest - 1], 7 ^ 0x80);
+    EXPECT_EQ(static_cast<const u8*>(loaded.sample(1).data)[rest - 1], 7 ^ 0x80);
 }
 
 // Orders and cells name patterns and instruments with bytes: larger counts are
@@ -441,12 +466,12 @@ TEST(S3mLoader, PatternParapointersAndStreams) {
     broken[0][layout.pattern_pointers + 3] = 0xff;
     std::vector<uint8_t> cut_entry(63, 0);
     cut_entry.insert(cut_entry.end(), {0xe0, 0x40, 0x01, 0x20});
-    for (const std::vector<uint8_t> &stream : {std::vector<uint8_t>(63, 0), cut_entry}) {
+    for (const std::vector<uint8_t>& stream : {std::vector<uint8_t>(63, 0), cut_entry}) {
         s3m_song short_song;
         short_song.patterns[0].raw = stream;
         broken.push_back(write_s3m(short_song));
     }
-    for (const std::vector<uint8_t> &bad : broken) expect_refused(bad);
+    for (const std::vector<uint8_t>& bad : broken) expect_refused(bad);
 }
 
 s3m_song song_for_damage() {
@@ -468,7 +493,7 @@ TEST(S3mLoader, EveryTruncationIsClean) {
     const size_t last_pattern = layout.pattern_data.back();
     const size_t patterns_end = last_pattern + (full[last_pattern] | full[last_pattern + 1] << 8);
     ASSERT_LT(patterns_end, layout.sample_data[0]);
-    load_every_prefix(full, module_load, [&](size_t size, const loaded_song &loaded) {
+    load_every_prefix(full, module_load, [&](size_t size, const loaded_song& loaded) {
         EXPECT_EQ(loaded.result, size >= patterns_end ? 0 : -1) << size;
         if (!loaded.result) expect_samples_well_formed(loaded.context);
     });
@@ -486,8 +511,10 @@ TEST(S3mLoader, CorruptedHeaderBytesLoadCleanly) {
             file[offset] = value;
             loaded_song loaded(file);
             EXPECT_TRUE(loaded.result == 0 || loaded.result == -1) << offset;
-            if (loaded.result) expect_empty_record(loaded.context);
-            else expect_samples_well_formed(loaded.context);
+            if (loaded.result)
+                expect_empty_record(loaded.context);
+            else
+                expect_samples_well_formed(loaded.context);
         }
     }
 }

@@ -11,7 +11,7 @@
 namespace {
 
 // XM blocks start cleared: no instrument, no note or volume, both slots fx_none.
-void expect_empty_cell(const module_cell &cell) {
+void expect_empty_cell(const module_cell& cell) {
     EXPECT_EQ(cell.instrument, 0u);
     EXPECT_EQ(cell.volume, 255);
     EXPECT_EQ(cell.note, 255);
@@ -30,14 +30,14 @@ xm_song song_with_cells(uint16_t channels, uint16_t rows, std::vector<xm_cell> c
     return song;
 }
 
-xm_sample sample_8bit(const std::vector<int8_t> &pcm, uint8_t type = xm_loop_none) {
+xm_sample sample_8bit(const std::vector<int8_t>& pcm, uint8_t type = xm_loop_none) {
     xm_sample sample;
     sample.data = xm_delta_8(pcm);
     sample.type = type;
     return sample;
 }
 
-xm_sample sample_16bit(const std::vector<int16_t> &pcm, uint8_t loop_type = xm_loop_none) {
+xm_sample sample_16bit(const std::vector<int16_t>& pcm, uint8_t loop_type = xm_loop_none) {
     xm_sample sample;
     sample.data = xm_delta_16(pcm);
     sample.type = static_cast<uint8_t>(xm_sample_16bit | loop_type);
@@ -60,11 +60,9 @@ xm_instrument instrument_with(std::vector<xm_sample> samples) {
 // A song exercising patterns of both packings, several instruments, an empty
 // one, envelopes, 8- and 16-bit looped samples: the base of the damage tests.
 xm_song rich_song() {
-    xm_song song = song_with_cells(2, 4,
-                                   {{xm_note(4, 0), 1, 0x40, 0x0, 0x37},
-                                    {xm_key_off, 0, 0x65, 0xd, 0x12},
-                                    {},
-                                    {xm_note(2, 5), 2, 0, 0xe, 0x63}});
+    xm_song song = song_with_cells(
+        2, 4,
+        {{xm_note(4, 0), 1, 0x40, 0x0, 0x37}, {xm_key_off, 0, 0x65, 0xd, 0x12}, {}, {xm_note(2, 5), 2, 0, 0xe, 0x63}});
     xm_pattern unpacked;
     unpacked.rows = 2;
     unpacked.packing = xm_packing::unpacked;
@@ -116,7 +114,7 @@ TEST(XmLoader, ReadsSongHeader) {
     song.patterns.resize(4);
     loaded_song loaded(write_xm(song));
     ASSERT_EQ(loaded.result, 0);
-    const module_context &context = loaded.context;
+    const module_context& context = loaded.context;
     EXPECT_EQ(context.format_id, module_format_xm);
     EXPECT_EQ(std::string(context.title, 20), "twenty-byte title ok");
     EXPECT_EQ(context.title[20], 0);
@@ -153,22 +151,30 @@ TEST(XmPatterns, NotesAndVolumeColumn) {
         u16 code;
         uint8_t param;
     } cases[] = {
-        {1, 0x00, 0x00, 255, fx_none, 0},          {96, 0x05, 0x7b, 255, fx_none, 0},
-        {97, 0x10, module_note_off, 0, fx_none, 0}, {98, 0x35, 255, 0x25, fx_none, 0},
-        {0, 0x50, 255, 64, fx_none, 0},            {xm_note(4, 7), 0x51, 0x47, 255, fx_none, 0},
-        {0, 0x5f, 255, 255, fx_none, 0},           {0, 0x63, 255, 255, fx_xm_volume_slide, 3},
-        {0, 0x7a, 255, 255, fx_xm_volume_slide, 0xa0}, {0, 0x84, 255, 255, fx_fine_volume_down, 4},
-        {0, 0x9f, 255, 255, fx_fine_volume_up, 15}, {0, 0xa5, 255, 255, fx_none, 0},
-        {0, 0xb5, 255, 255, fx_none, 0},           {0, 0xc8, 255, 255, fx_set_pan, 0x80},
-        {0, 0xd2, 255, 255, fx_pan_slide, 2},      {0, 0xe3, 255, 255, fx_pan_slide, 0x30},
+        {1, 0x00, 0x00, 255, fx_none, 0},
+        {96, 0x05, 0x7b, 255, fx_none, 0},
+        {97, 0x10, module_note_off, 0, fx_none, 0},
+        {98, 0x35, 255, 0x25, fx_none, 0},
+        {0, 0x50, 255, 64, fx_none, 0},
+        {xm_note(4, 7), 0x51, 0x47, 255, fx_none, 0},
+        {0, 0x5f, 255, 255, fx_none, 0},
+        {0, 0x63, 255, 255, fx_xm_volume_slide, 3},
+        {0, 0x7a, 255, 255, fx_xm_volume_slide, 0xa0},
+        {0, 0x84, 255, 255, fx_fine_volume_down, 4},
+        {0, 0x9f, 255, 255, fx_fine_volume_up, 15},
+        {0, 0xa5, 255, 255, fx_none, 0},
+        {0, 0xb5, 255, 255, fx_none, 0},
+        {0, 0xc8, 255, 255, fx_set_pan, 0x80},
+        {0, 0xd2, 255, 255, fx_pan_slide, 2},
+        {0, 0xe3, 255, 255, fx_pan_slide, 0x30},
         {0, 0xf7, 255, 255, fx_none, 0},
     };
     std::vector<xm_cell> cells;
-    for (const auto &c : cases) cells.push_back({c.note, static_cast<uint8_t>(cells.size() + 1), c.column, 0, 0});
+    for (const auto& c : cases) cells.push_back({c.note, static_cast<uint8_t>(cells.size() + 1), c.column, 0, 0});
     loaded_song loaded(write_xm(song_with_cells(1, static_cast<uint16_t>(cells.size()), cells)));
     ASSERT_EQ(loaded.result, 0);
     for (size_t i = 0; i < cells.size(); ++i) {
-        const module_cell &cell = loaded.cell(0, static_cast<int>(i), 0);
+        const module_cell& cell = loaded.cell(0, static_cast<int>(i), 0);
         SCOPED_TRACE(testing::Message() << "note " << int(cases[i].note) << " volume column 0x" << std::hex
                                         << int(cases[i].column));
         EXPECT_EQ(cell.note, cases[i].packed_note);
@@ -218,7 +224,7 @@ TEST(XmPatterns, PackedAndUnpackedCellsDecodeAlike) {
     EXPECT_EQ(a.cell(0, 2, 0).effects[1], fx_arpeggio);  // a parameter alone, with effect 0
     EXPECT_EQ(a.cell(0, 3, 0).instrument, 6u);
     EXPECT_EQ(a.cell(0, 3, 0).effects[0], fx_xm_volume_slide);
-    for (const loaded_song *song : {&a, &b}) {
+    for (const loaded_song* song : {&a, &b}) {
         EXPECT_EQ(song->cell(1, 0, 0).note, 0x09);
         EXPECT_EQ(song->cell(1, 0, 0).instrument, 9u);
     }
@@ -282,35 +288,65 @@ TEST(XmPatterns, EffectTranslation) {
     // Dxx is decimal and not capped; the jump keeps its parameter in its own
     // slot, loop and delay leave theirs empty.
     const std::vector<effect_translation> table = {
-        {0x0, 0x00, fx_none, 0x00}, {0x0, 0x37, fx_arpeggio, 0x37}, {0x1, 0x12, fx_xm_porta_up, 0x12},
-        {0x2, 0x13, fx_xm_porta_down, 0x13}, {0x3, 0x14, fx_tone_porta, 0x14}, {0x4, 0x15, fx_vibrato, 0x15},
-        {0x5, 0x16, fx_tone_porta_volume_slide, 0x16}, {0x6, 0x17, fx_vibrato_volume_slide, 0x17},
-        {0x7, 0x18, fx_tremolo, 0x18}, {0x8, 0x19, fx_set_pan, 0x19}, {0x9, 0x1a, fx_sample_offset, 0x1a},
-        {0xa, 0x1b, fx_xm_volume_slide, 0x1b}, {0xb, 0x05, fx_none, 0x05, fx_position_jump, 5},
-        {0xc, 0x50, fx_set_volume, 64}, {0xc, 0x20, fx_set_volume, 0x20},
-        {0xd, 0x25, fx_none, 0x25, fx_pattern_break, 25}, {0xd, 0xff, fx_none, 0xff, fx_pattern_break, 165},
-        {0xe, 0x05, fx_none, 0x05}, {0xe, 0x13, fx_fine_porta_up, 3}, {0xe, 0x2a, fx_fine_porta_down, 0xa},
-        {0xe, 0x31, fx_none, 0x31}, {0xe, 0x41, fx_vibrato_waveform, 1}, {0xe, 0x5f, fx_set_finetune, 15},
-        {0xe, 0x63, fx_none, 0, fx_pattern_loop, 3}, {0xe, 0x72, fx_tremolo_waveform, 2},
-        {0xe, 0x84, fx_coarse_pan, 4}, {0xe, 0x93, fx_retrigger, 3}, {0xe, 0xa1, fx_fine_volume_up, 1},
-        {0xe, 0xb2, fx_fine_volume_down, 2}, {0xe, 0xc3, fx_note_cut, 3}, {0xe, 0xd4, fx_note_delay, 4},
-        {0xe, 0xe5, fx_none, 0, fx_pattern_delay, 5}, {0xe, 0xf2, fx_none, 0xf2}, {0xf, 0x06, fx_speed_tempo, 0x06},
-        {0x10, 0x40, fx_set_global_volume, 0x40}, {0x11, 0x21, fx_global_volume_slide, 0x21},
-        {0x12, 0x44, fx_none, 0x44}, {0x18, 0x01, fx_none, 0x01}, {0x19, 0x0f, fx_pan_slide, 0x0f},
-        {0x1a, 0x02, fx_none, 0x02}, {0x21, 0x03, fx_none, 0x03},
+        {0x0, 0x00, fx_none, 0x00},
+        {0x0, 0x37, fx_arpeggio, 0x37},
+        {0x1, 0x12, fx_xm_porta_up, 0x12},
+        {0x2, 0x13, fx_xm_porta_down, 0x13},
+        {0x3, 0x14, fx_tone_porta, 0x14},
+        {0x4, 0x15, fx_vibrato, 0x15},
+        {0x5, 0x16, fx_tone_porta_volume_slide, 0x16},
+        {0x6, 0x17, fx_vibrato_volume_slide, 0x17},
+        {0x7, 0x18, fx_tremolo, 0x18},
+        {0x8, 0x19, fx_set_pan, 0x19},
+        {0x9, 0x1a, fx_sample_offset, 0x1a},
+        {0xa, 0x1b, fx_xm_volume_slide, 0x1b},
+        {0xb, 0x05, fx_none, 0x05, fx_position_jump, 5},
+        {0xc, 0x50, fx_set_volume, 64},
+        {0xc, 0x20, fx_set_volume, 0x20},
+        {0xd, 0x25, fx_none, 0x25, fx_pattern_break, 25},
+        {0xd, 0xff, fx_none, 0xff, fx_pattern_break, 165},
+        {0xe, 0x05, fx_none, 0x05},
+        {0xe, 0x13, fx_fine_porta_up, 3},
+        {0xe, 0x2a, fx_fine_porta_down, 0xa},
+        {0xe, 0x31, fx_none, 0x31},
+        {0xe, 0x41, fx_vibrato_waveform, 1},
+        {0xe, 0x5f, fx_set_finetune, 15},
+        {0xe, 0x63, fx_none, 0, fx_pattern_loop, 3},
+        {0xe, 0x72, fx_tremolo_waveform, 2},
+        {0xe, 0x84, fx_coarse_pan, 4},
+        {0xe, 0x93, fx_retrigger, 3},
+        {0xe, 0xa1, fx_fine_volume_up, 1},
+        {0xe, 0xb2, fx_fine_volume_down, 2},
+        {0xe, 0xc3, fx_note_cut, 3},
+        {0xe, 0xd4, fx_note_delay, 4},
+        {0xe, 0xe5, fx_none, 0, fx_pattern_delay, 5},
+        {0xe, 0xf2, fx_none, 0xf2},
+        {0xf, 0x06, fx_speed_tempo, 0x06},
+        {0x10, 0x40, fx_set_global_volume, 0x40},
+        {0x11, 0x21, fx_global_volume_slide, 0x21},
+        {0x12, 0x44, fx_none, 0x44},
+        {0x18, 0x01, fx_none, 0x01},
+        {0x19, 0x0f, fx_pan_slide, 0x0f},
+        {0x1a, 0x02, fx_none, 0x02},
+        {0x21, 0x03, fx_none, 0x03},
     };
     std::vector<xm_cell> cells;
-    for (const effect_translation &c : table)
-        cells.push_back({0, 0, 0, static_cast<uint8_t>(c.command), c.param});
+    for (const effect_translation& c : table) cells.push_back({0, 0, 0, static_cast<uint8_t>(c.command), c.param});
     loaded_song loaded(write_xm(song_with_cells(1, static_cast<uint16_t>(cells.size()), cells)));
     ASSERT_EQ(loaded.result, 0);
     expect_translations(loaded, table, 0, 1, fx_none);
 
     // Several row commands in one row: the channel further right wins.
     xm_song song = song_with_cells(3, 3,
-                                   {{0, 0, 0, 0xb, 4}, {0, 0, 0, 0xd, 0x10}, {},
-                                    {0, 0, 0, 0xe, 0x62}, {}, {0, 0, 0, 0xe, 0xe3},
-                                    {0, 0, 0, 0xd, 0x01}, {0, 0, 0, 0xb, 7}, {0, 0, 0, 0xa, 0x10}});
+                                   {{0, 0, 0, 0xb, 4},
+                                    {0, 0, 0, 0xd, 0x10},
+                                    {},
+                                    {0, 0, 0, 0xe, 0x62},
+                                    {},
+                                    {0, 0, 0, 0xe, 0xe3},
+                                    {0, 0, 0, 0xd, 0x01},
+                                    {0, 0, 0, 0xb, 7},
+                                    {0, 0, 0, 0xa, 0x10}});
     loaded_song rows(write_xm(song));
     ASSERT_EQ(rows.result, 0);
     const struct {
@@ -369,7 +405,7 @@ TEST(XmSamples, HeaderFieldsAndFinetuneRates) {
     ASSERT_EQ(loaded.context.sample_count, 4);
     EXPECT_STREQ(loaded.context.instruments[0].name, "instrument of 22 bytes");
     for (int s = 0; s < 4; ++s) {
-        const module_sample &sample = loaded.sample(s);
+        const module_sample& sample = loaded.sample(s);
         EXPECT_EQ(sample.default_c_rate, rates[s]) << s;
         EXPECT_EQ(sample.c_rate, rates[s]);
         EXPECT_EQ(sample.finetune, finetunes[s]);
@@ -423,11 +459,11 @@ TEST(XmSamples, LoopTypesAndLoopsInsideTheSample) {
         {with_loop(sample_16bit(words, xm_loop_forward), 100, 0), 500, 0, 0, 499, 499},  // zero length
         {with_loop(sample_8bit(bytes, xm_loop_ping_pong), 10, 70), 100, 1, 1, 10, 80},
         {with_loop(sample_8bit(bytes, xm_loop_forward), 60, 0xffffffff), 100, 1, 0, 60, 100},  // end past 32 bits
-        {with_loop(sample_8bit(bytes, xm_loop_ping_pong), 100, 10), 100, 0, 0, 99, 99},  // starts at the end
+        {with_loop(sample_8bit(bytes, xm_loop_ping_pong), 100, 10), 100, 0, 0, 99, 99},        // starts at the end
         {with_loop(sample_8bit({}, xm_loop_forward), 0, 4), 0, 0, 0, 0xffffffff, 0xffffffff},
     };
     xm_instrument instrument;
-    for (const auto &c : cases) instrument.samples.push_back(c.sample);
+    for (const auto& c : cases) instrument.samples.push_back(c.sample);
     xm_song song;
     song.instruments = {instrument};
     loaded_song loaded(write_xm(song));
@@ -444,7 +480,8 @@ TEST(XmSamples, TruncatedLastSampleKeepsTheFramesPresent) {
     std::vector<int16_t> pcm(300);
     for (int i = 0; i < 300; ++i) pcm[i] = static_cast<int16_t>(i * 100);
     xm_song song;
-    song.instruments = {instrument_with({sample_8bit({1, 2, 3}), with_loop(sample_16bit(pcm, xm_loop_forward), 200, 300)})};
+    song.instruments = {
+        instrument_with({sample_8bit({1, 2, 3}), with_loop(sample_16bit(pcm, xm_loop_forward), 200, 300)})};
     song.minimum_size = 0;
     song.header_size = 976;  // keeps every cut point above the 1024 bytes the probe wants
     xm_layout layout;
@@ -457,10 +494,10 @@ TEST(XmSamples, TruncatedLastSampleKeepsTheFramesPresent) {
         i32 looped;
         u32 loop_end;
     } cases[] = {
-        {600, 300, 1, 250}, {401, 200, 1, 200}, {300, 150, 1, 150}, {203, 101, 1, 101},
+        {600, 300, 1, 250}, {401, 200, 1, 200},    {300, 150, 1, 150},    {203, 101, 1, 101},
         {200, 100, 0, 99},  {1, 0, 0, 0xffffffff}, {0, 0, 0, 0xffffffff},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes_kept);
         loaded_song loaded(std::vector<uint8_t>(file.begin(), file.begin() + data + c.bytes_kept));
         ASSERT_EQ(loaded.result, 0);
@@ -494,7 +531,7 @@ TEST(XmInstruments, KeymapsEmptyInstrumentsAndHeaderSizes) {
     song.instruments = {first, empty, second, padded_empty, padded, instrument_with({sample_8bit({7})})};
     loaded_song loaded(write_xm(song));
     ASSERT_EQ(loaded.result, 0);
-    const module_context &context = loaded.context;
+    const module_context& context = loaded.context;
     ASSERT_EQ(context.instrument_count, 6);
     ASSERT_EQ(context.sample_count, 7);
     const module_instrument &a = context.instruments[0], &b = context.instruments[2];
@@ -511,7 +548,7 @@ TEST(XmInstruments, KeymapsEmptyInstrumentsAndHeaderSizes) {
         }
     }
     for (int i : {1, 3}) {
-        const module_instrument &instrument = context.instruments[i];
+        const module_instrument& instrument = context.instruments[i];
         for (int n = 0; n < 256; ++n) ASSERT_EQ(instrument.note_samples[n], nullptr);
         EXPECT_EQ(instrument.fadeout, 0);
         EXPECT_EQ(instrument.volume_envelope.enabled, 0);
@@ -524,7 +561,7 @@ TEST(XmInstruments, KeymapsEmptyInstrumentsAndHeaderSizes) {
     EXPECT_EQ(loaded.frames<int8_t>(6), (std::vector<int8_t>{7}));
 }
 
-void expect_envelope(const module_envelope &envelope, const std::vector<uint16_t> &ticks, u8 sustain, u8 loop_start,
+void expect_envelope(const module_envelope& envelope, const std::vector<uint16_t>& ticks, u8 sustain, u8 loop_start,
                      u8 loop_end) {
     EXPECT_EQ(envelope.enabled, 1);
     ASSERT_EQ(envelope.point_count, ticks.size());
@@ -560,11 +597,11 @@ TEST(XmInstruments, EnvelopesAreReadAndRepaired) {
     song.instruments = {plain, off, damaged, stuck};
     loaded_song loaded(write_xm(song));
     ASSERT_EQ(loaded.result, 0);
-    const module_instrument *instruments = loaded.context.instruments;
+    const module_instrument* instruments = loaded.context.instruments;
     expect_envelope(instruments[0].volume_envelope, {0, 8, 16, 32}, 255, 1, 2);
     EXPECT_EQ(instruments[0].volume_envelope.points[2].value, 20);
     expect_envelope(instruments[0].panning_envelope, {0, 4}, 1, 255, 255);
-    for (const module_envelope *disabled : {&instruments[1].volume_envelope, &instruments[1].panning_envelope}) {
+    for (const module_envelope* disabled : {&instruments[1].volume_envelope, &instruments[1].panning_envelope}) {
         EXPECT_EQ(disabled->enabled, 0);
         EXPECT_EQ(disabled->points, nullptr);
     }
@@ -577,7 +614,7 @@ TEST(XmInstruments, EnvelopesAreReadAndRepaired) {
 TEST(XmMalformed, HugeCountsAndOffsetsPastTheEnd) {
     enum part { song_header, first_pattern, first_instrument, first_sample_header };
     const struct {
-        const char *what;
+        const char* what;
         part where;
         size_t field;  // offset within the part
         int width;     // bytes
@@ -600,7 +637,7 @@ TEST(XmMalformed, HugeCountsAndOffsetsPastTheEnd) {
     ASSERT_GT(file.size(), 1024u);  // no padding that a damaged count could read as more instruments
     const size_t part_offsets[] = {0, layout.pattern_offsets[0], layout.instrument_offsets[0],
                                    layout.sample_headers[0]};
-    for (const auto &d : cases) {
+    for (const auto& d : cases) {
         std::vector<uint8_t> damaged = file;
         for (int i = 0; i < d.width; ++i)
             damaged.at(part_offsets[d.where] + d.field + i) = static_cast<uint8_t>(d.value >> (8 * i));
@@ -619,7 +656,7 @@ TEST(XmMalformed, EveryTruncationLoadsOrFailsCleanly) {
     xm_layout layout;
     const std::vector<uint8_t> file = write_xm(song, &layout);
     const size_t loads_from = layout.sample_data[1];
-    load_every_prefix(file, module_load, [&](size_t size, const loaded_song &loaded) {
+    load_every_prefix(file, module_load, [&](size_t size, const loaded_song& loaded) {
         EXPECT_EQ(loaded.result, size >= loads_from ? 0 : -1) << size;
         if (loaded.result) return;
         expect_samples_well_formed(loaded.context);

@@ -23,9 +23,9 @@ constexpr double peer_disagreement_allowance = 0.05;
 // Modules whose envelope differs from both peers by the way our player is
 // defined, each with the floor it still has to reach.
 struct design_difference {
-    const char *name;
+    const char* name;
     double minimum_correlation;
-    const char *reason;
+    const char* reason;
 };
 
 const design_difference design_differences[] = {
@@ -52,7 +52,7 @@ const design_difference design_differences[] = {
 };
 
 TEST_P(DebianModuleLoudness, EnvelopeCorrelatesWithLibopenmpt) {
-    const corpus_module &module = GetParam();
+    const corpus_module& module = GetParam();
     if (module.path.empty()) GTEST_SKIP() << "Debian package " << module.package << " is not installed";
     std::vector<u8> image = read_module(module);
     peer_pass peer = play_openmpt_first_pass(image);
@@ -75,7 +75,7 @@ TEST_P(DebianModuleLoudness, EnvelopeCorrelatesWithLibopenmpt) {
                 module.name.c_str(), ours_to_openmpt, peers, openmpt_envelope.size());
 
     double required = std::min(minimum_correlation, peers - peer_disagreement_allowance);
-    for (const design_difference &difference : design_differences)
+    for (const design_difference& difference : design_differences)
         if (module.name == difference.name) {
             required = difference.minimum_correlation;
             std::printf("[ figures  ] %s is held to %.2f: %s\n", module.name.c_str(), required, difference.reason);
@@ -84,6 +84,6 @@ TEST_P(DebianModuleLoudness, EnvelopeCorrelatesWithLibopenmpt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Debian, DebianModuleLoudness, testing::ValuesIn(debian_modules()),
-                         [](const testing::TestParamInfo<corpus_module> &info) { return info.param.name; });
+                         [](const testing::TestParamInfo<corpus_module>& info) { return info.param.name; });
 
 }  // namespace

@@ -13,9 +13,9 @@
 namespace {
 
 struct debian_package {
-    const char *package;
-    const char *directory;
-    const char *extension;
+    const char* package;
+    const char* directory;
+    const char* extension;
     u32 format_id;
 };
 
@@ -25,41 +25,44 @@ const debian_package debian_packages[] = {
     {"freedroid-data", "/usr/share/games/freedroid/sound", ".mod", module_format_mod},
 };
 
-std::string test_name(const std::string &file_name) {
+std::string test_name(const std::string& file_name) {
     std::string name = file_name;
-    for (char &c : name)
+    for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;
 }
 
 }  // namespace
 
-void PrintTo(const corpus_module &module, std::ostream *out) { *out << (module.path.empty() ? module.name : module.path); }
+void PrintTo(const corpus_module& module, std::ostream* out) {
+    *out << (module.path.empty() ? module.name : module.path);
+}
 
 std::vector<corpus_module> debian_modules() {
     std::vector<corpus_module> modules;
-    for (const debian_package &package : debian_packages) {
+    for (const debian_package& package : debian_packages) {
         std::vector<std::filesystem::path> files;
         std::error_code error;
-        for (const auto &entry : std::filesystem::directory_iterator(package.directory, error))
+        for (const auto& entry : std::filesystem::directory_iterator(package.directory, error))
             if (entry.path().extension() == package.extension) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
         if (files.empty())
-            modules.push_back({"", package.package, package.format_id, test_name(std::string("missing_") + package.package)});
-        for (const std::filesystem::path &file : files)
+            modules.push_back(
+                {"", package.package, package.format_id, test_name(std::string("missing_") + package.package)});
+        for (const std::filesystem::path& file : files)
             modules.push_back({file.string(), package.package, package.format_id, test_name(file.filename().string())});
     }
     return modules;
 }
 
-std::vector<u8> read_module(const corpus_module &module) {
+std::vector<u8> read_module(const corpus_module& module) {
     std::ifstream file(module.path, std::ios::binary);
     std::vector<u8> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_FALSE(image.empty()) << module.path << " could not be read";
     return image;
 }
 
-peer_pass play_openmpt_first_pass(const std::vector<u8> &image) {
+peer_pass play_openmpt_first_pass(const std::vector<u8>& image) {
     peer_pass pass;
     openmpt_player player;
     if (!player.open(image.data(), image.size(), false)) return pass;
@@ -71,7 +74,7 @@ peer_pass play_openmpt_first_pass(const std::vector<u8> &image) {
         size_t got = player.render(block, peer_block_frames);
         if (got == 0) break;
         pass.pcm.insert(pass.pcm.end(), block, block + got * 2);
-        const peer_row &last = pass.rows.back();
+        const peer_row& last = pass.rows.back();
         if (player.order() != last.order || player.row() != last.row)
             pass.rows.push_back({frame, player.order(), player.row()});
         frame += got;
@@ -83,7 +86,7 @@ peer_pass play_openmpt_first_pass(const std::vector<u8> &image) {
     return pass;
 }
 
-std::vector<int16_t> render_xmp(const std::vector<u8> &image, uint64_t frames) {
+std::vector<int16_t> render_xmp(const std::vector<u8>& image, uint64_t frames) {
     std::vector<int16_t> pcm;
     xmp_player player;
     if (!player.open(image.data(), image.size())) return pcm;
@@ -94,7 +97,7 @@ std::vector<int16_t> render_xmp(const std::vector<u8> &image, uint64_t frames) {
 
 namespace {
 
-void start_session(module_session &session, const std::vector<u8> &image) {
+void start_session(module_session& session, const std::vector<u8>& image) {
     i32 result = session.load(image.data(), image.size());
     EXPECT_EQ(result, 0) << "module_load refused the module";
     if (result == 0) session.start();
@@ -102,22 +105,23 @@ void start_session(module_session &session, const std::vector<u8> &image) {
 
 }  // namespace
 
-std::vector<traced_row> trace_ours(const std::vector<u8> &image, uint64_t frames) {
+std::vector<traced_row> trace_ours(const std::vector<u8>& image, uint64_t frames) {
     std::vector<traced_row> rows;
     module_session session;
     start_session(session, image);
     if (!session.context().loaded) return rows;
-    bool advanced = trace_song(session, frames, [&](const traced_row &row) { rows.push_back(row); });
+    bool advanced = trace_song(session, frames, [&](const traced_row& row) { rows.push_back(row); });
     EXPECT_TRUE(advanced) << "playback stopped advancing";
     return rows;
 }
 
-std::vector<int16_t> render_ours(const std::vector<u8> &image, uint64_t frames) {
+std::vector<int16_t> render_ours(const std::vector<u8>& image, uint64_t frames) {
     std::vector<int16_t> pcm;
     module_session session;
     start_session(session, image);
     if (!session.context().loaded) return pcm;
     pcm.reserve(frames * 2);
-    render_song(session, frames, [&](const i16 *stereo, size_t count) { pcm.insert(pcm.end(), stereo, stereo + count * 2); });
+    render_song(session, frames,
+                [&](const i16* stereo, size_t count) { pcm.insert(pcm.end(), stereo, stereo + count * 2); });
     return pcm;
 }

@@ -17,7 +17,7 @@ struct corpus_module {
 };
 
 // Test parameters print as their file name.
-void PrintTo(const corpus_module &module, std::ostream *out);
+void PrintTo(const corpus_module& module, std::ostream* out);
 
 // Every module of heroes-sound-tracks (XM), gl-117-data (S3M) and
 // freedroid-data (MOD), in a stable order. A package that is missing appears
@@ -25,7 +25,7 @@ void PrintTo(const corpus_module &module, std::ostream *out);
 std::vector<corpus_module> debian_modules();
 
 // Reads the module, or fails the current test.
-std::vector<u8> read_module(const corpus_module &module);
+std::vector<u8> read_module(const corpus_module& module);
 
 // Granularity of the peer's row timeline: the peer is asked for this many
 // frames at a time and a row counts from the block in which it appears.
@@ -45,12 +45,12 @@ struct peer_pass {
     uint64_t frames() const { return pcm.size() / 2; }
 };
 
-peer_pass play_openmpt_first_pass(const std::vector<u8> &image);
+peer_pass play_openmpt_first_pass(const std::vector<u8>& image);
 
 // The first `frames` frames as libxmp plays them (nearest neighbour); empty when it refuses the module.
-std::vector<int16_t> render_xmp(const std::vector<u8> &image, uint64_t frames);
+std::vector<int16_t> render_xmp(const std::vector<u8>& image, uint64_t frames);
 
 // Our side: a started session on the image, or a failed test (load result in the message).
 // The trace and render run over `frames` output frames.
-std::vector<traced_row> trace_ours(const std::vector<u8> &image, uint64_t frames);
-std::vector<int16_t> render_ours(const std::vector<u8> &image, uint64_t frames);
+std::vector<traced_row> trace_ours(const std::vector<u8>& image, uint64_t frames);
+std::vector<int16_t> render_ours(const std::vector<u8>& image, uint64_t frames);

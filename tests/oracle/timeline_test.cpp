@@ -15,7 +15,7 @@ class DebianModuleTimeline : public testing::TestWithParam<corpus_module> {};
 constexpr uint64_t start_delay_margin_frames = 31 * 3445;
 
 TEST_P(DebianModuleTimeline, RowsMatchLibopenmptWithinOneTick) {
-    const corpus_module &module = GetParam();
+    const corpus_module& module = GetParam();
     if (module.path.empty()) GTEST_SKIP() << "Debian package " << module.package << " is not installed";
     std::vector<u8> image = read_module(module);
     peer_pass peer = play_openmpt_first_pass(image);
@@ -29,8 +29,8 @@ TEST_P(DebianModuleTimeline, RowsMatchLibopenmptWithinOneTick) {
     size_t matched = 0;
     double worst_ticks = 0;
     for (size_t i = 0; i < peer.rows.size(); ++i) {
-        const traced_row &mine = ours[i];
-        const peer_row &theirs = peer.rows[i];
+        const traced_row& mine = ours[i];
+        const peer_row& theirs = peer.rows[i];
         ASSERT_TRUE(mine.order == theirs.order && mine.row == theirs.row)
             << "row " << i << ": we read order " << mine.order << " row " << mine.row << ", libopenmpt plays order "
             << theirs.order << " row " << theirs.row << " (" << matched << " rows matched before)";
@@ -48,6 +48,6 @@ TEST_P(DebianModuleTimeline, RowsMatchLibopenmptWithinOneTick) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Debian, DebianModuleTimeline, testing::ValuesIn(debian_modules()),
-                         [](const testing::TestParamInfo<corpus_module> &info) { return info.param.name; });
+                         [](const testing::TestParamInfo<corpus_module>& info) { return info.param.name; });
 
 }  // namespace

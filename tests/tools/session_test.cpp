@@ -34,7 +34,7 @@ std::vector<u8> timed_song() {
 
 struct started_session {
     module_session session;
-    explicit started_session(const std::vector<u8> &image) {
+    explicit started_session(const std::vector<u8>& image) {
         EXPECT_EQ(session.load(image.data(), image.size()), 0);
         session.start();
     }
@@ -43,16 +43,15 @@ struct started_session {
 TEST(TraceSong, ReportsEachRowAtTheFrameItsFirstTickBegins) {
     started_session song(timed_song());
     std::vector<traced_row> rows;
-    ASSERT_TRUE(trace_song(song.session, 30000, [&](const traced_row &row) { rows.push_back(row); }));
+    ASSERT_TRUE(trace_song(song.session, 30000, [&](const traced_row& row) { rows.push_back(row); }));
     const int tick = 882;
     // Six silent ticks before row 0; three-tick rows after the F03 of row 2;
     // the break on row 4 leads to order 1, row 0.
     const struct {
         uint64_t frame;
         i32 order, row;
-    } expected[] = {{6 * tick, 0, 0},  {12 * tick, 0, 1}, {18 * tick, 0, 2},
-                    {21 * tick, 0, 3}, {24 * tick, 0, 4}, {27 * tick, 1, 0},
-                    {30 * tick, 1, 1}, {33 * tick, 1, 2}};
+    } expected[] = {{6 * tick, 0, 0},  {12 * tick, 0, 1}, {18 * tick, 0, 2}, {21 * tick, 0, 3},
+                    {24 * tick, 0, 4}, {27 * tick, 1, 0}, {30 * tick, 1, 1}, {33 * tick, 1, 2}};
     ASSERT_GE(rows.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(rows[i].frame, expected[i].frame) << "row event " << i;
@@ -68,13 +67,14 @@ TEST(TraceSong, TracedFrameIsWhereTheRowIsHeardInTheModuleInputRender) {
     std::vector<u8> image = timed_song();
     started_session traced(image);
     std::vector<traced_row> rows;
-    trace_song(traced.session, 20000, [&](const traced_row &row) { rows.push_back(row); });
+    trace_song(traced.session, 20000, [&](const traced_row& row) { rows.push_back(row); });
     ASSERT_GE(rows.size(), 2u);
     ASSERT_EQ(rows[1].row, 1);  // the row with the only note
 
     started_session rendered(image);
     std::vector<i16> pcm;
-    render_song(rendered.session, 20000, [&](const i16 *stereo, size_t frames) { pcm.insert(pcm.end(), stereo, stereo + 2 * frames); });
+    render_song(rendered.session, 20000,
+                [&](const i16* stereo, size_t frames) { pcm.insert(pcm.end(), stereo, stereo + 2 * frames); });
     size_t first_sound = 0;
     while (first_sound < pcm.size() / 2 && pcm[2 * first_sound] == 0 && pcm[2 * first_sound + 1] == 0) ++first_sound;
     EXPECT_EQ(first_sound, rows[1].frame);
@@ -83,10 +83,10 @@ TEST(TraceSong, TracedFrameIsWhereTheRowIsHeardInTheModuleInputRender) {
 TEST(RenderSong, DeliversExactlyTheFramesAskedInModuleInputCalls) {
     started_session song(timed_song());
     std::vector<size_t> calls;
-    render_song(song.session, 2500, [&](const i16 *, size_t frames) { calls.push_back(frames); });
+    render_song(song.session, 2500, [&](const i16*, size_t frames) { calls.push_back(frames); });
     EXPECT_EQ(calls, (std::vector<size_t>{1024, 1024, 452}));
     // The surplus of the last call was rendered all the same: 3 calls of 1024 frames.
-    const module_context &context = song.session.context();
+    const module_context& context = song.session.context();
     uint64_t rendered = static_cast<uint64_t>(context.tick) * context.samples_per_tick + context.tick_position;
     EXPECT_EQ(rendered, 3 * 1024u);
 }

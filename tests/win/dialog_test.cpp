@@ -103,7 +103,8 @@ void drag_slider(HWND dialog, int position) {
 }
 
 void press(HWND dialog, int button) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
 class DspDialog : public ::testing::Test {
@@ -121,9 +122,9 @@ TEST_F(DspDialog, OpensAtTheRoundedGainAndShowsThePresetsOwn) {
         const char* label;
     };
     // 7.6 as a float is 7.59999990463..., which seven decimals cut to 7.5999999.
-    for (const opening& o : {opening{7.6f, 28, "7.5999999 dB"}, opening{-25, 0, "-25.0000000 dB"},
-                             opening{-5, 15, "-5.0000000 dB"}, opening{0, 20, "0.0000000 dB"},
-                             opening{20.49f, 40, "20.4899998 dB"}, opening{-0.5f, 20, "-0.5000000 dB"}}) {
+    for (const opening& o :
+         {opening{7.6f, 28, "7.5999999 dB"}, opening{-25, 0, "-25.0000000 dB"}, opening{-5, 15, "-5.0000000 dB"},
+          opening{0, 20, "0.0000000 dB"}, opening{20.49f, 40, "20.4899998 dB"}, opening{-0.5f, 20, "-0.5000000 dB"}}) {
         int position = -1, lowest = -1, highest = -1;
         std::string label, title;
         const bool shown = with_dsp_dialog([&] { entry->edit_preset_live(gain_preset(o.gain_db), nullptr, callback); },
@@ -169,24 +170,25 @@ TEST_F(DspDialog, TemplateGivesTheStatedControls) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
         return rect;
     };
-    ASSERT_TRUE(with_dsp_dialog([&] { entry->edit_preset_live(gain_preset(0), nullptr, callback); },
-                                [&](HWND dialog) {
-                                    wchar_t name[64] = {};
-                                    GetClassNameW(GetDlgItem(dialog, slider_id), name, 64);
-                                    slider_class = std::string(name, name + wcslen(name));
-                                    ok_text = control_text(dialog, IDOK);
-                                    cancel_text = control_text(dialog, IDCANCEL);
-                                    GetClientRect(dialog, &client);
-                                    ok = client_rect_of(dialog, IDOK);
-                                    cancel = client_rect_of(dialog, IDCANCEL);
-                                    slider = client_rect_of(dialog, slider_id);
-                                    for (RECT* rect : {&expected_client, &expected_ok, &expected_cancel, &expected_slider}) {
-                                        MapDialogRect(dialog, rect);
-                                        rect->right += rect->left;
-                                        rect->bottom += rect->top;
-                                    }
-                                    press(dialog, IDCANCEL);
-                                }));
+    ASSERT_TRUE(
+        with_dsp_dialog([&] { entry->edit_preset_live(gain_preset(0), nullptr, callback); },
+                        [&](HWND dialog) {
+                            wchar_t name[64] = {};
+                            GetClassNameW(GetDlgItem(dialog, slider_id), name, 64);
+                            slider_class = std::string(name, name + wcslen(name));
+                            ok_text = control_text(dialog, IDOK);
+                            cancel_text = control_text(dialog, IDCANCEL);
+                            GetClientRect(dialog, &client);
+                            ok = client_rect_of(dialog, IDOK);
+                            cancel = client_rect_of(dialog, IDCANCEL);
+                            slider = client_rect_of(dialog, slider_id);
+                            for (RECT* rect : {&expected_client, &expected_ok, &expected_cancel, &expected_slider}) {
+                                MapDialogRect(dialog, rect);
+                                rect->right += rect->left;
+                                rect->bottom += rect->top;
+                            }
+                            press(dialog, IDCANCEL);
+                        }));
     EXPECT_EQ(slider_class, "msctls_trackbar32");
     EXPECT_EQ(ok_text, "OK");
     EXPECT_EQ(cancel_text, "Cancel");
@@ -341,10 +343,12 @@ protected:
     bool enabled(int id) { return IsWindowEnabled(static_cast<HWND>(window->button(id))) != FALSE; }
     void click(int id) {
         HWND window_handle = static_cast<HWND>(window->window());
-        SendMessageW(window_handle, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window->button(id)));
+        SendMessageW(window_handle, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(window->button(id)));
     }
 
-    scratch_folder folder{std::string("preferences-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    scratch_folder folder{std::string("preferences-") +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name()};
     std::string config = folder.file("config.bin");
     std::unique_ptr<component_run> run;  // outlives the window: the page lives in the component
     std::unique_ptr<minihost::CPreferencesWindow> window;
@@ -470,7 +474,8 @@ TEST(MinihostCommands, PlayThroughTheGainDspGivesATenthOfTheAmplitude) {
     scratch_folder folder("play-dsp");
     const std::string song = AMBREL_SOURCE_DIR "/assets/demo.xm";
     const std::string config = " --config " + folder.file("minihost.cfg") + " ";
-    const std::string plain = folder.file("plain.wav"), quiet = folder.file("quiet.wav"), kept = folder.file("kept.wav");
+    const std::string plain = folder.file("plain.wav"), quiet = folder.file("quiet.wav"),
+                      kept = folder.file("kept.wav");
     run_minihost(config + "play " + song + " --seconds 3 --out " + plain);
     run_minihost(config + "play " + song + " --seconds 3 --out " + quiet + " --dsp \"Sample DSP\" --gain -20");
     // The chain kept in the configuration: the dialog closed at once keeps the gain it started at.

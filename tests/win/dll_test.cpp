@@ -38,7 +38,8 @@ TEST(ComponentDll, LifecycleLinesAndIdentity) {
     EXPECT_EQ(run.lines(), lines_t{"kiv_ambrel component: on_init()"});
     std::ostringstream about;
     minihost::print_about(run.host, about);
-    EXPECT_NE(about.str().find("file name: kiv_ambrel.dll\nname: Ambrel Component\nversion: 0.66\n"), std::string::npos);
+    EXPECT_NE(about.str().find("file name: kiv_ambrel.dll\nname: Ambrel Component\nversion: 0.66\n"),
+              std::string::npos);
     EXPECT_NE(about.str().find("installation check: passed"), std::string::npos);
     run.host.stop();
     EXPECT_EQ(run.lines(), (lines_t{"kiv_ambrel component: on_init()", "kiv_ambrel component: on_quit()"}));

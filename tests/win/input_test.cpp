@@ -22,7 +22,6 @@ using test_support::demo_song;
 using test_support::failure_text;
 using test_support::run_minihost;
 
-
 // The Debian game music that the tests decode besides the demo songs (drive Z: is the Unix root).
 const char* const debian_module_folders[] = {"Z:/usr/share/games/heroes/mod", "Z:/usr/share/games/gl-117/music",
                                              "Z:/usr/share/games/freedroid/sound"};
@@ -79,10 +78,18 @@ TEST_F(InputDll, AcceptsItsExtensionsInAnyCaseAndLooksAtNothingElse) {
         bool accepted;
     };
     const path_case cases[] = {
-        {"C:\\music\\SONG.MOD", true},   {"tune.s3m", true},           {"C:\\x\\tune.Xm", true},
-        {"file:///C:/a/b.xM", true},     {"archive.zip|inner.S3m", true}, {"song.mo3", false},
-        {"song.it", false},              {"C:\\music\\noextension", false}, {"C:\\songs.xm\\readme", false},
-        {"C:\\songs.mod\\notes.txt", false}, {"song.mod.bak", false},  {"song.", false},
+        {"C:\\music\\SONG.MOD", true},
+        {"tune.s3m", true},
+        {"C:\\x\\tune.Xm", true},
+        {"file:///C:/a/b.xM", true},
+        {"archive.zip|inner.S3m", true},
+        {"song.mo3", false},
+        {"song.it", false},
+        {"C:\\music\\noextension", false},
+        {"C:\\songs.xm\\readme", false},
+        {"C:\\songs.mod\\notes.txt", false},
+        {"song.mod.bak", false},
+        {"song.", false},
     };
     minihost::input_registry inputs(host);
     for (const path_case& c : cases) {
@@ -152,9 +159,9 @@ TEST_F(InputDll, InstancesAnswerQueriesForTheirOwnInterfacesOnly) {
     auto answers = [](const service_ptr& instance) {
         std::vector<std::string> names;
         const std::pair<const char*, GUID> interfaces[] = {
-            {"service_base", service_base::class_guid},         {"input_info_reader", input_info_reader::class_guid},
-            {"input_decoder", input_decoder::class_guid},       {"input_decoder_v2", input_decoder_v2::class_guid},
-            {"input_decoder_v3", input_decoder_v3::class_guid}, {"input_decoder_v4", input_decoder_v4::class_guid},
+            {"service_base", service_base::class_guid},           {"input_info_reader", input_info_reader::class_guid},
+            {"input_decoder", input_decoder::class_guid},         {"input_decoder_v2", input_decoder_v2::class_guid},
+            {"input_decoder_v3", input_decoder_v3::class_guid},   {"input_decoder_v4", input_decoder_v4::class_guid},
             {"input_info_writer", input_info_writer::class_guid}, {"input_entry", input_entry::class_guid},
         };
         for (const auto& [name, guid] : interfaces) {
@@ -319,9 +326,12 @@ TEST(MinihostInput, InfoNamesTheInputOrTheFailure) {
     test_support::write_bytes(text, std::vector<uint8_t>(2000, 'n'));
     const std::string output = run_minihost("info " + song + " " + text + " " + folder.file("other.wav") + " 2>&1");
     const std::string size = std::to_string(std::filesystem::file_size(test_support::native_path(song)));
-    EXPECT_NE(output.find(song + ": kiv_ambrel MOD input\n  samplerate: 44100\n  channels: 2\n  bitspersample: 16\n"
-                                 "  encoding: lossless\n  bitrate: 1411\n  file size: " + size + " bytes\n"
-                                 "  file time: 20"),
+    EXPECT_NE(output.find(song +
+                          ": kiv_ambrel MOD input\n  samplerate: 44100\n  channels: 2\n  bitspersample: 16\n"
+                          "  encoding: lossless\n  bitrate: 1411\n  file size: " +
+                          size +
+                          " bytes\n"
+                          "  file time: 20"),
               std::string::npos)
         << output;
     EXPECT_NE(output.find(text + ": Unsupported file format\n"), std::string::npos) << output;

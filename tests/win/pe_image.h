@@ -8,9 +8,9 @@
 namespace test_support {
 
 struct pe_names {
-    bool valid = false;               // a PE32 image whose tables could all be read
-    uint32_t exported_functions = 0;  // entries in the export address table
-    std::vector<std::string> exports; // exported names
+    bool valid = false;                // a PE32 image whose tables could all be read
+    uint32_t exported_functions = 0;   // entries in the export address table
+    std::vector<std::string> exports;  // exported names
     std::vector<std::string> imported_dlls;
 };
 

@@ -18,9 +18,9 @@ const uint16_t amiga_periods[9][12] = {
     {26, 25, 23, 22, 21, 20, 18, 17, 16, 15, 15, 14},
 };
 
-size_t padded_size(const mod_sample &sample) { return (sample.data.size() + 1) & ~static_cast<size_t>(1); }
+size_t padded_size(const mod_sample& sample) { return (sample.data.size() + 1) & ~static_cast<size_t>(1); }
 
-void write_sample_header(byte_writer &out, const mod_sample &sample) {
+void write_sample_header(byte_writer& out, const mod_sample& sample) {
     if (padded_size(sample) / 2 > 0xffff) throw std::invalid_argument("MOD sample longer than 65535 words");
     out.text(sample.name, 22);
     out.u16be(static_cast<unsigned>(padded_size(sample) / 2));
@@ -36,9 +36,11 @@ size_t mod_pattern_data_offset(int header_count) { return header_count == 15 ? 6
 
 uint16_t mod_period(int octave, int semitone) { return amiga_periods[octave][semitone]; }
 
-std::vector<uint8_t> write_mod(const mod_file &file) {
-    if (file.header_count != 15 && file.header_count != 31) throw std::invalid_argument("MOD has 15 or 31 sample headers");
-    if (file.samples.size() > static_cast<size_t>(file.header_count)) throw std::invalid_argument("too many MOD samples");
+std::vector<uint8_t> write_mod(const mod_file& file) {
+    if (file.header_count != 15 && file.header_count != 31)
+        throw std::invalid_argument("MOD has 15 or 31 sample headers");
+    if (file.samples.size() > static_cast<size_t>(file.header_count))
+        throw std::invalid_argument("too many MOD samples");
     if (file.orders.size() > 128) throw std::invalid_argument("MOD order list holds 128 entries");
 
     byte_writer out;
@@ -55,7 +57,7 @@ std::vector<uint8_t> write_mod(const mod_file &file) {
     for (size_t i = 0; i < 128; ++i) out.u8(i < file.orders.size() ? file.orders[i] : 0);
     if (file.header_count == 31) out.text(file.signature, 4);
 
-    for (const mod_pattern &pattern : file.patterns) {
+    for (const mod_pattern& pattern : file.patterns) {
         for (int row = 0; row < 64; ++row) {
             for (int channel = 0; channel < file.channels; ++channel) {
                 mod_cell cell = channel < pattern.channels ? pattern.at(row, channel) : mod_cell{};
@@ -66,7 +68,7 @@ std::vector<uint8_t> write_mod(const mod_file &file) {
             }
         }
     }
-    for (const mod_sample &sample : file.samples) {
+    for (const mod_sample& sample : file.samples) {
         out.raw(sample.data.data(), sample.data.size());
         if (sample.data.size() % 2) out.u8(0);
     }

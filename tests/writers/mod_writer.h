@@ -22,22 +22,22 @@ struct mod_cell {
 
 // 64 rows of `channels` cells, row by row.
 struct mod_pattern {
-    int channels;                // cells per row, 1..32
-    std::vector<mod_cell> cells; // 64 x channels
+    int channels;                 // cells per row, 1..32
+    std::vector<mod_cell> cells;  // 64 x channels
 
     explicit mod_pattern(int channel_count = 4)
         : channels(channel_count), cells(64 * static_cast<size_t>(channel_count)) {}
-    mod_cell &at(int row, int channel) { return cells.at(static_cast<size_t>(row) * channels + channel); }
-    const mod_cell &at(int row, int channel) const { return cells.at(static_cast<size_t>(row) * channels + channel); }
+    mod_cell& at(int row, int channel) { return cells.at(static_cast<size_t>(row) * channels + channel); }
+    const mod_cell& at(int row, int channel) const { return cells.at(static_cast<size_t>(row) * channels + channel); }
 };
 
 struct mod_sample {
-    std::string name;           // up to 22 bytes
-    uint8_t finetune = 0;       // header byte: 0..7 up, 8..15 down (-8..-1)
-    uint8_t volume = 64;        // 0..64
-    uint16_t loop_start = 0;    // in 16-bit words
-    uint16_t loop_length = 1;   // in 16-bit words; 1 or 0 = no loop
-    std::vector<int8_t> data;   // signed 8-bit; an odd count is padded with one zero byte
+    std::string name;          // up to 22 bytes
+    uint8_t finetune = 0;      // header byte: 0..7 up, 8..15 down (-8..-1)
+    uint8_t volume = 64;       // 0..64
+    uint16_t loop_start = 0;   // in 16-bit words
+    uint16_t loop_length = 1;  // in 16-bit words; 1 or 0 = no loop
+    std::vector<int8_t> data;  // signed 8-bit; an odd count is padded with one zero byte
 };
 
 struct mod_file {
@@ -53,7 +53,7 @@ struct mod_file {
 };
 
 // Offsets in a written file, for tests that patch bytes.
-size_t mod_sample_header_offset(int index);          // 30-byte header of sample `index` (0-based)
+size_t mod_sample_header_offset(int index);  // 30-byte header of sample `index` (0-based)
 size_t mod_song_length_offset(int header_count);
 size_t mod_pattern_data_offset(int header_count);
 
@@ -61,4 +61,4 @@ size_t mod_pattern_data_offset(int header_count);
 // period table without finetune; 428 is octave 4 semitone 0 (0x40).
 uint16_t mod_period(int octave, int semitone);
 
-std::vector<uint8_t> write_mod(const mod_file &file);
+std::vector<uint8_t> write_mod(const mod_file& file);

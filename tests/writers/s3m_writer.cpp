@@ -11,12 +11,12 @@ constexpr size_t sample_header_size = 80;
 constexpr size_t rows_per_pattern = 64;
 constexpr uint8_t panning_table_present = 252;
 
-std::vector<uint8_t> pack_rows(const s3m_pattern &pattern) {
+std::vector<uint8_t> pack_rows(const s3m_pattern& pattern) {
     if (!pattern.raw.empty()) return pattern.raw;
     byte_writer stream;
     for (size_t row = 0; row < rows_per_pattern; ++row) {
         if (row < pattern.rows.size()) {
-            for (const s3m_entry &entry : pattern.rows[row]) {
+            for (const s3m_entry& entry : pattern.rows[row]) {
                 unsigned what = entry.channel & 31;
                 if (entry.note >= 0) what |= 32;
                 if (entry.volume >= 0) what |= 64;
@@ -32,7 +32,7 @@ std::vector<uint8_t> pack_rows(const s3m_pattern &pattern) {
     return stream.bytes;
 }
 
-uint32_t stored_length(const s3m_sample &sample) {
+uint32_t stored_length(const s3m_sample& sample) {
     if (sample.length) return *sample.length;
     size_t frames = sample.data.size();
     if (sample.flags & 4) frames /= 2;
@@ -40,7 +40,7 @@ uint32_t stored_length(const s3m_sample &sample) {
     return static_cast<uint32_t>(frames);
 }
 
-void write_sample_header(byte_writer &file, const s3m_sample &sample, size_t data_offset) {
+void write_sample_header(byte_writer& file, const s3m_sample& sample, size_t data_offset) {
     size_t paragraph = data_offset / 16;
     file.u8(sample.type).text(sample.file_name, 12);
     file.u8((paragraph >> 16) & 0xff).u16(paragraph & 0xffff);
@@ -52,7 +52,7 @@ void write_sample_header(byte_writer &file, const s3m_sample &sample, size_t dat
 
 }  // namespace
 
-std::vector<uint8_t> write_s3m(const s3m_song &song, s3m_layout *layout) {
+std::vector<uint8_t> write_s3m(const s3m_song& song, s3m_layout* layout) {
     s3m_layout where;
     byte_writer file;
     file.text(song.title, 28).u8(song.end_of_file_mark).u8(song.type).u16(0);
@@ -87,7 +87,7 @@ std::vector<uint8_t> write_s3m(const s3m_song &song, s3m_layout *layout) {
         file.u16(stream.size() + 2).raw(stream.data(), stream.size());
     }
     for (size_t i = 0; i < song.samples.size(); ++i) {
-        const s3m_sample &sample = song.samples[i];
+        const s3m_sample& sample = song.samples[i];
         size_t data_offset = 0;
         if (!sample.data.empty()) {
             file.align(16);
@@ -103,13 +103,13 @@ std::vector<uint8_t> write_s3m(const s3m_song &song, s3m_layout *layout) {
     return file.bytes;
 }
 
-std::vector<uint8_t> s3m_pcm8(const std::vector<int8_t> &values, bool unsigned_storage) {
+std::vector<uint8_t> s3m_pcm8(const std::vector<int8_t>& values, bool unsigned_storage) {
     std::vector<uint8_t> stored;
     for (int8_t value : values) stored.push_back(static_cast<uint8_t>(value) ^ (unsigned_storage ? 0x80 : 0));
     return stored;
 }
 
-std::vector<uint8_t> s3m_pcm16(const std::vector<int16_t> &values, bool unsigned_storage) {
+std::vector<uint8_t> s3m_pcm16(const std::vector<int16_t>& values, bool unsigned_storage) {
     byte_writer stored;
     for (int16_t value : values) stored.u16(static_cast<uint16_t>(value) ^ (unsigned_storage ? 0x8000 : 0));
     return stored.bytes;

@@ -53,7 +53,7 @@ struct s3m_sample {
 };
 
 struct s3m_song {
-    std::string title;                  // 28 bytes, not terminated when full
+    std::string title;  // 28 bytes, not terminated when full
     uint8_t end_of_file_mark = 0x1a;
     uint8_t type = 16;                  // 16 = Scream Tracker 3 module
     uint8_t flags = 0;                  // bit 1 ST2 tempo .. bit 6 fast volume slides
@@ -65,7 +65,7 @@ struct s3m_song {
     uint8_t master_volume = 0xb0;       // bit 7 stereo, bits 0-6 volume
     uint8_t ultra_click_removal = 16;
     // Setting per file channel: 0..7 left, 8..15 right PCM channels, 255 unused.
-    std::array<uint8_t, 32> channel_settings = {0, 8, 1, 9, 255, 255, 255, 255, 255, 255, 255,
+    std::array<uint8_t, 32> channel_settings = {0,   8,   1,   9,   255, 255, 255, 255, 255, 255, 255,
                                                 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
                                                 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
     std::vector<uint8_t> orders = {0, 255};  // pattern numbers; 254 skip marker, 255 end marker
@@ -78,16 +78,16 @@ struct s3m_song {
 
 // Where the writer put each part, for tests that patch the result.
 struct s3m_layout {
-    size_t orders = 0;                     // offset of the order list
-    size_t sample_pointers = 0;            // offset of the instrument parapointer table
-    size_t pattern_pointers = 0;           // offset of the pattern parapointer table
-    std::vector<size_t> sample_headers;    // per slot
-    std::vector<size_t> sample_data;       // per slot; 0 for a slot without data
-    std::vector<size_t> pattern_data;      // per pattern: the packed-length word
+    size_t orders = 0;                   // offset of the order list
+    size_t sample_pointers = 0;          // offset of the instrument parapointer table
+    size_t pattern_pointers = 0;         // offset of the pattern parapointer table
+    std::vector<size_t> sample_headers;  // per slot
+    std::vector<size_t> sample_data;     // per slot; 0 for a slot without data
+    std::vector<size_t> pattern_data;    // per pattern: the packed-length word
 };
 
-std::vector<uint8_t> write_s3m(const s3m_song &song, s3m_layout *layout = nullptr);
+std::vector<uint8_t> write_s3m(const s3m_song& song, s3m_layout* layout = nullptr);
 
 // Stored forms of signed PCM in the song's signedness (sample_format 2 = unsigned).
-std::vector<uint8_t> s3m_pcm8(const std::vector<int8_t> &values, bool unsigned_storage);
-std::vector<uint8_t> s3m_pcm16(const std::vector<int16_t> &values, bool unsigned_storage);
+std::vector<uint8_t> s3m_pcm8(const std::vector<int8_t>& values, bool unsigned_storage);
+std::vector<uint8_t> s3m_pcm16(const std::vector<int16_t>& values, bool unsigned_storage);

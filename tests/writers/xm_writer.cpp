@@ -14,13 +14,13 @@ constexpr uint32_t empty_instrument_header_size = 29;
 
 // Pads or cuts everything written since `start` to exactly `size` bytes, so a
 // block is as long as its stored size field claims.
-void fit_block(byte_writer &out, size_t start, size_t size) { out.bytes.resize(start + size, 0); }
+void fit_block(byte_writer& out, size_t start, size_t size) { out.bytes.resize(start + size, 0); }
 
-bool is_empty(const xm_cell &cell) {
+bool is_empty(const xm_cell& cell) {
     return !cell.note && !cell.instrument && !cell.volume && !cell.effect && !cell.param;
 }
 
-void write_cell(byte_writer &out, const xm_cell &cell, xm_packing packing) {
+void write_cell(byte_writer& out, const xm_cell& cell, xm_packing packing) {
     const uint8_t fields[5] = {cell.note, cell.instrument, cell.volume, cell.effect, cell.param};
     uint8_t flags = 0x80;
     for (int bit = 0; bit < 5; ++bit)
@@ -35,11 +35,11 @@ void write_cell(byte_writer &out, const xm_cell &cell, xm_packing packing) {
         if (fields[bit]) out.u8(fields[bit]);
 }
 
-void write_pattern(byte_writer &out, const xm_pattern &pattern, uint16_t channels) {
+void write_pattern(byte_writer& out, const xm_pattern& pattern, uint16_t channels) {
     size_t cell_count = static_cast<size_t>(pattern.rows) * channels;
     if (pattern.cells.size() > cell_count) throw std::invalid_argument("more cells than rows x channels");
     bool all_empty = true;
-    for (const xm_cell &cell : pattern.cells) all_empty = all_empty && is_empty(cell);
+    for (const xm_cell& cell : pattern.cells) all_empty = all_empty && is_empty(cell);
 
     byte_writer data;
     if (!(all_empty && pattern.omit_empty_data)) {
@@ -54,7 +54,7 @@ void write_pattern(byte_writer &out, const xm_pattern &pattern, uint16_t channel
     out.raw(data.bytes.data(), data.size());
 }
 
-void write_envelope_points(byte_writer &out, const xm_envelope &envelope) {
+void write_envelope_points(byte_writer& out, const xm_envelope& envelope) {
     if (envelope.points.size() > envelope_points_stored) throw std::invalid_argument("an envelope holds 12 points");
     for (size_t i = 0; i < envelope_points_stored; ++i) {
         xm_envelope_point point = i < envelope.points.size() ? envelope.points[i] : xm_envelope_point{};
@@ -62,13 +62,13 @@ void write_envelope_points(byte_writer &out, const xm_envelope &envelope) {
     }
 }
 
-uint8_t stored_point_count(const xm_envelope &envelope) {
+uint8_t stored_point_count(const xm_envelope& envelope) {
     return envelope.stored_count ? *envelope.stored_count : static_cast<uint8_t>(envelope.points.size());
 }
 
-void write_instrument(byte_writer &out, const xm_instrument &instrument, xm_layout *layout) {
-    uint16_t sample_count =
-        instrument.stored_sample_count ? *instrument.stored_sample_count : static_cast<uint16_t>(instrument.samples.size());
+void write_instrument(byte_writer& out, const xm_instrument& instrument, xm_layout* layout) {
+    uint16_t sample_count = instrument.stored_sample_count ? *instrument.stored_sample_count
+                                                           : static_cast<uint16_t>(instrument.samples.size());
     bool full_header = sample_count > 0 || !instrument.samples.empty();
     uint32_t header_size = instrument.header_size
                                ? *instrument.header_size
@@ -82,8 +82,8 @@ void write_instrument(byte_writer &out, const xm_instrument &instrument, xm_layo
         out.raw(instrument.keymap.data(), instrument.keymap.size());
         write_envelope_points(out, instrument.volume_envelope);
         write_envelope_points(out, instrument.panning_envelope);
-        const xm_envelope &volume = instrument.volume_envelope;
-        const xm_envelope &panning = instrument.panning_envelope;
+        const xm_envelope& volume = instrument.volume_envelope;
+        const xm_envelope& panning = instrument.panning_envelope;
         out.u8(stored_point_count(volume)).u8(stored_point_count(panning));
         out.u8(volume.sustain_point).u8(volume.loop_start).u8(volume.loop_end);
         out.u8(panning.sustain_point).u8(panning.loop_start).u8(panning.loop_end);
@@ -93,7 +93,7 @@ void write_instrument(byte_writer &out, const xm_instrument &instrument, xm_layo
     }
     fit_block(out, start, header_size);
 
-    for (const xm_sample &sample : instrument.samples) {
+    for (const xm_sample& sample : instrument.samples) {
         size_t header_start = out.size();
         if (layout) layout->sample_headers.push_back(header_start);
         uint32_t length = sample.stored_length ? *sample.stored_length : static_cast<uint32_t>(sample.data.size());
@@ -102,7 +102,7 @@ void write_instrument(byte_writer &out, const xm_instrument &instrument, xm_layo
         out.u8(static_cast<uint8_t>(sample.relative_note)).u8(0).text(sample.name, 22);
         fit_block(out, header_start, instrument.sample_header_size);
     }
-    for (const xm_sample &sample : instrument.samples) {
+    for (const xm_sample& sample : instrument.samples) {
         if (layout) layout->sample_data.push_back(out.size());
         out.raw(sample.data.data(), sample.data.size());
     }
@@ -112,7 +112,7 @@ void write_instrument(byte_writer &out, const xm_instrument &instrument, xm_layo
 
 uint8_t xm_note(int octave, int semitone) { return static_cast<uint8_t>(octave * 12 + semitone + 1); }
 
-std::vector<uint8_t> write_xm(const xm_song &song, xm_layout *layout) {
+std::vector<uint8_t> write_xm(const xm_song& song, xm_layout* layout) {
     if (song.orders.size() > 256) throw std::invalid_argument("the order table holds 256 entries");
     byte_writer out;
     out.text("Extended Module: ", 17).text(song.title, 20).u8(0x1a).text(song.tracker, 20).u16(song.version);
@@ -126,16 +126,16 @@ std::vector<uint8_t> write_xm(const xm_song &song, xm_layout *layout) {
     out.raw(song.orders.data(), song.orders.size()).fill(0, 256 - song.orders.size());
     fit_block(out, 0, header_fields_start + song.header_size);
 
-    for (const xm_pattern &pattern : song.patterns) {
+    for (const xm_pattern& pattern : song.patterns) {
         if (layout) layout->pattern_offsets.push_back(out.size());
         write_pattern(out, pattern, song.channels);
     }
-    for (const xm_instrument &instrument : song.instruments) write_instrument(out, instrument, layout);
+    for (const xm_instrument& instrument : song.instruments) write_instrument(out, instrument, layout);
     if (out.size() < song.minimum_size) out.fill(0, song.minimum_size - out.size());
     return out.bytes;
 }
 
-std::vector<uint8_t> xm_delta_8(const std::vector<int8_t> &pcm) {
+std::vector<uint8_t> xm_delta_8(const std::vector<int8_t>& pcm) {
     std::vector<uint8_t> stored;
     uint8_t previous = 0;
     for (int8_t value : pcm) {
@@ -146,7 +146,7 @@ std::vector<uint8_t> xm_delta_8(const std::vector<int8_t> &pcm) {
     return stored;
 }
 
-std::vector<uint8_t> xm_delta_16(const std::vector<int16_t> &pcm) {
+std::vector<uint8_t> xm_delta_16(const std::vector<int16_t>& pcm) {
     std::vector<uint8_t> stored;
     uint16_t previous = 0;
     for (int16_t value : pcm) {

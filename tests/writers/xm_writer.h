@@ -36,8 +36,8 @@ enum class xm_packing {
 };
 
 struct xm_pattern {
-    uint16_t rows = 64;           // 1..256 in FastTracker II
-    std::vector<xm_cell> cells;   // row by row, `channels` per row; missing trailing cells are empty
+    uint16_t rows = 64;          // 1..256 in FastTracker II
+    std::vector<xm_cell> cells;  // row by row, `channels` per row; missing trailing cells are empty
     xm_packing packing = xm_packing::packed;
     bool omit_empty_data = true;  // an all-empty pattern is stored with packed size 0
     uint32_t header_length = 9;   // bytes of the pattern header, padded with zeros past 9
@@ -72,49 +72,49 @@ enum : uint8_t {
 };
 
 struct xm_sample {
-    std::vector<uint8_t> data;             // stored bytes (delta-coded, see xm_delta_8/16)
+    std::vector<uint8_t> data;              // stored bytes (delta-coded, see xm_delta_8/16)
     std::optional<uint32_t> stored_length;  // length field in bytes; default data.size()
-    uint32_t loop_start = 0;               // bytes (twice the frame for 16-bit data)
-    uint32_t loop_length = 0;              // bytes
-    uint8_t volume = 64;                   // 0..64
-    int8_t finetune = 0;                   // -128..127
-    uint8_t type = 0;                      // bits 0-1 loop type, bit 4 16-bit
-    uint8_t panning = 128;                 // 0..255
-    int8_t relative_note = 0;              // semitones
-    std::string name;                      // up to 22 bytes
+    uint32_t loop_start = 0;                // bytes (twice the frame for 16-bit data)
+    uint32_t loop_length = 0;               // bytes
+    uint8_t volume = 64;                    // 0..64
+    int8_t finetune = 0;                    // -128..127
+    uint8_t type = 0;                       // bits 0-1 loop type, bit 4 16-bit
+    uint8_t panning = 128;                  // 0..255
+    int8_t relative_note = 0;               // semitones
+    std::string name;                       // up to 22 bytes
 };
 
 struct xm_instrument {
-    std::string name;                        // up to 22 bytes
-    uint8_t type = 0;                        // as stored, unused by players
-    std::optional<uint32_t> header_size;     // default 263 with samples, 29 without
-    uint32_t sample_header_size = 40;        // distance between sample headers
-    std::array<uint8_t, 96> keymap{};        // sample index (within this instrument) per note
+    std::string name;                     // up to 22 bytes
+    uint8_t type = 0;                     // as stored, unused by players
+    std::optional<uint32_t> header_size;  // default 263 with samples, 29 without
+    uint32_t sample_header_size = 40;     // distance between sample headers
+    std::array<uint8_t, 96> keymap{};     // sample index (within this instrument) per note
     xm_envelope volume_envelope;
     xm_envelope panning_envelope;
     uint8_t vibrato_type = 0, vibrato_sweep = 0, vibrato_depth = 0, vibrato_rate = 0;
-    uint16_t fadeout = 0;                    // 0..4095 in FastTracker II
+    uint16_t fadeout = 0;                         // 0..4095 in FastTracker II
     std::optional<uint16_t> stored_sample_count;  // default samples.size()
     std::vector<xm_sample> samples;
 };
 
 struct xm_song {
-    std::string title;                    // up to 20 bytes
-    std::string tracker = "kiv_ambrel";   // up to 20 bytes
+    std::string title;                   // up to 20 bytes
+    std::string tracker = "kiv_ambrel";  // up to 20 bytes
     uint16_t version = 0x0104;
     uint32_t header_size = 276;           // from offset 60; pattern data follows at 60 + this
     std::vector<uint8_t> orders = {0};    // up to 256 pattern numbers
     std::optional<uint16_t> song_length;  // default orders.size()
     uint16_t restart_position = 0;
-    uint16_t channels = 4;                // file channels
-    uint16_t flags = 1;                   // bit 0 linear frequency table
-    uint16_t tempo = 6;                   // ticks per row
+    uint16_t channels = 4;  // file channels
+    uint16_t flags = 1;     // bit 0 linear frequency table
+    uint16_t tempo = 6;     // ticks per row
     uint16_t bpm = 125;
     std::vector<xm_pattern> patterns = {xm_pattern{}};
-    std::optional<uint16_t> stored_pattern_count;     // default patterns.size()
+    std::optional<uint16_t> stored_pattern_count;  // default patterns.size()
     std::vector<xm_instrument> instruments;
     std::optional<uint16_t> stored_instrument_count;  // default instruments.size()
-    size_t minimum_size = 1024;           // zero bytes appended after the last sample up to this size
+    size_t minimum_size = 1024;                       // zero bytes appended after the last sample up to this size
 };
 
 // Where the writer put things, for tests that patch the result.
@@ -125,9 +125,9 @@ struct xm_layout {
     std::vector<size_t> sample_data;         // every sample's data, in file order
 };
 
-std::vector<uint8_t> write_xm(const xm_song &song, xm_layout *layout = nullptr);
+std::vector<uint8_t> write_xm(const xm_song& song, xm_layout* layout = nullptr);
 
 // Delta coding as the file stores sample data: each stored value is the
 // difference to the previous one (16-bit values little-endian).
-std::vector<uint8_t> xm_delta_8(const std::vector<int8_t> &pcm);
-std::vector<uint8_t> xm_delta_16(const std::vector<int16_t> &pcm);
+std::vector<uint8_t> xm_delta_8(const std::vector<int8_t>& pcm);
+std::vector<uint8_t> xm_delta_16(const std::vector<int16_t>& pcm);

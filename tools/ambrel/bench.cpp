@@ -8,7 +8,7 @@
 
 namespace {
 
-const char *const bench_usage = "bench [--seconds N] [--rounds N] FILE...";
+const char* const bench_usage = "bench [--seconds N] [--rounds N] FILE...";
 constexpr double default_bench_seconds = 300;
 constexpr int default_bench_rounds = 3;
 
@@ -16,7 +16,7 @@ typedef std::chrono::steady_clock bench_clock;
 
 // Seconds spent rendering `frames` frames through one player, loading excluded;
 // negative when the player refuses the file.
-typedef std::function<double(const std::vector<u8> &image, uint64_t frames)> timed_render;
+typedef std::function<double(const std::vector<u8>& image, uint64_t frames)> timed_render;
 
 // Pulls `frames` frames from `render` in 1024-frame blocks, the size the module input asks for.
 template <typename render_block>
@@ -28,30 +28,30 @@ double time_blocks(uint64_t frames, render_block render) {
     return std::chrono::duration<double>(bench_clock::now() - begin).count();
 }
 
-double time_ambrel(const std::vector<u8> &image, uint64_t frames) {
+double time_ambrel(const std::vector<u8>& image, uint64_t frames) {
     module_session session;
     if (session.load(image.data(), image.size()) != 0) return -1;
     session.start();
-    return time_blocks(frames, [&](i16 *block) {
+    return time_blocks(frames, [&](i16* block) {
         session.render_chunk(block);
         return module_session::chunk_frames;
     });
 }
 
-double time_openmpt(const std::vector<u8> &image, uint64_t frames) {
+double time_openmpt(const std::vector<u8>& image, uint64_t frames) {
     openmpt_player player;
     if (!player.open(image.data(), image.size(), true)) return -1;
-    return time_blocks(frames, [&](i16 *block) { return player.render(block, module_session::chunk_frames); });
+    return time_blocks(frames, [&](i16* block) { return player.render(block, module_session::chunk_frames); });
 }
 
-double time_xmp(const std::vector<u8> &image, uint64_t frames) {
+double time_xmp(const std::vector<u8>& image, uint64_t frames) {
     xmp_player player;
     if (!player.open(image.data(), image.size())) return -1;
-    return time_blocks(frames, [&](i16 *block) { return player.render(block, module_session::chunk_frames); });
+    return time_blocks(frames, [&](i16* block) { return player.render(block, module_session::chunk_frames); });
 }
 
 struct bench_player {
-    const char *name;
+    const char* name;
     timed_render render;
     std::vector<double> speeds;  // times faster than real time, one per file it played
 };
@@ -65,7 +65,7 @@ double median(std::vector<double> values) {
 
 }  // namespace
 
-int command_bench(const argument_list &arguments) {
+int command_bench(const argument_list& arguments) {
     command_options options;
     options.seconds = default_bench_seconds;
     options.rounds = default_bench_rounds;
@@ -73,7 +73,7 @@ int command_bench(const argument_list &arguments) {
     uint64_t frames = seconds_to_frames(options.seconds);
     bench_player players[] = {{"ambrel", time_ambrel, {}}, {"openmpt", time_openmpt, {}}, {"xmp", time_xmp, {}}};
     int status = 0;
-    for (const std::string &path : options.files) {
+    for (const std::string& path : options.files) {
         std::vector<u8> image;
         if (!read_whole_file(path, image)) {
             status = 1;
@@ -103,7 +103,7 @@ int command_bench(const argument_list &arguments) {
     }
     double ours = median(players[0].speeds);
     std::printf("median");
-    for (const bench_player &player : players) std::printf(" %s_x=%.1f", player.name, median(player.speeds));
+    for (const bench_player& player : players) std::printf(" %s_x=%.1f", player.name, median(player.speeds));
     for (size_t p = 1; p < std::size(players); ++p) {
         double theirs = median(players[p].speeds);
         if (theirs > 0) std::printf(" ambrel/%s=%.2f", players[p].name, ours / theirs);

@@ -10,22 +10,22 @@
 
 typedef std::vector<std::string> argument_list;
 
-int command_info(const argument_list &arguments);
-int command_render(const argument_list &arguments);
-int command_trace(const argument_list &arguments);
-int command_bench(const argument_list &arguments);
+int command_info(const argument_list& arguments);
+int command_render(const argument_list& arguments);
+int command_trace(const argument_list& arguments);
+int command_bench(const argument_list& arguments);
 
 // Reads a whole file. On failure prints "FILE: reason" to standard error and
 // returns false.
-bool read_whole_file(const std::string &path, std::vector<u8> &contents);
+bool read_whole_file(const std::string& path, std::vector<u8>& contents);
 
 // Reads and loads a module into a fresh session; on failure prints
 // "FILE: Unsupported file format" (or why the file could not be read) and
 // returns the exit status (2 unreadable, 1 not loadable); 0 on success.
-int load_module_file(const std::string &path, module_session &session);
+int load_module_file(const std::string& path, module_session& session);
 
 // "MOD", "S3M", "XM" or "unknown".
-const char *format_name(u32 format_id);
+const char* format_name(u32 format_id);
 
 // Options shared by the rendering commands: FILE... [-o OUT] [--seconds N] [--rounds N].
 struct command_options {
@@ -44,8 +44,8 @@ enum option_flags : unsigned {
 
 // Parses the arguments into `options` (whose fields hold the defaults). On a
 // problem prints it and the usage to standard error and returns false.
-bool parse_command_options(const argument_list &arguments, unsigned accepted, const char *usage,
-                           command_options &options);
+bool parse_command_options(const argument_list& arguments, unsigned accepted, const char* usage,
+                           command_options& options);
 
 // Output frames in `seconds` at the module output rate, rounded to the nearest frame.
 uint64_t seconds_to_frames(double seconds);

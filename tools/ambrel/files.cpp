@@ -4,8 +4,8 @@
 
 #include "commands.h"
 
-bool read_whole_file(const std::string &path, std::vector<u8> &contents) {
-    FILE *file = std::fopen(path.c_str(), "rb");
+bool read_whole_file(const std::string& path, std::vector<u8>& contents) {
+    FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
         return false;
@@ -23,7 +23,7 @@ bool read_whole_file(const std::string &path, std::vector<u8> &contents) {
     return true;
 }
 
-int load_module_file(const std::string &path, module_session &session) {
+int load_module_file(const std::string& path, module_session& session) {
     std::vector<u8> image;
     if (!read_whole_file(path, image)) return 2;
     i32 result = session.load(image.data(), image.size());
@@ -38,11 +38,15 @@ int load_module_file(const std::string &path, module_session &session) {
     return 0;
 }
 
-const char *format_name(u32 format_id) {
+const char* format_name(u32 format_id) {
     switch (format_id) {
-    case module_format_mod: return "MOD";
-    case module_format_s3m: return "S3M";
-    case module_format_xm: return "XM";
-    default: return "unknown";
+        case module_format_mod:
+            return "MOD";
+        case module_format_s3m:
+            return "S3M";
+        case module_format_xm:
+            return "XM";
+        default:
+            return "unknown";
     }
 }

@@ -6,13 +6,13 @@
 namespace {
 
 // Names may fill their field without a terminator.
-std::string field_text(const char *field, size_t width) {
+std::string field_text(const char* field, size_t width) {
     size_t length = 0;
     while (length < width && field[length]) ++length;
     return std::string(field, length);
 }
 
-void print_sample(int number, const module_sample &sample) {
+void print_sample(int number, const module_sample& sample) {
     std::printf("sample %d: name=\"%s\" length=%u", number, field_text(sample.name, sizeof sample.name).c_str(),
                 sample.length);
     if (sample.looped)
@@ -24,14 +24,14 @@ void print_sample(int number, const module_sample &sample) {
 
 }  // namespace
 
-int command_info(const argument_list &arguments) {
+int command_info(const argument_list& arguments) {
     if (arguments.size() != 1) {
         std::fprintf(stderr, "usage: ambrel info FILE\n");
         return 2;
     }
     module_session session;
     if (int status = load_module_file(arguments[0], session)) return status;
-    const module_context &context = session.context();
+    const module_context& context = session.context();
     std::printf("format: %s\n", format_name(context.format_id));
     std::printf("title: %s\n", field_text(context.title, sizeof context.title).c_str());
     std::printf("channels: %d\n", context.channel_count - 1);

@@ -7,9 +7,9 @@
 namespace {
 
 struct command_entry {
-    const char *name;
-    int (*run)(const argument_list &);
-    const char *usage;
+    const char* name;
+    int (*run)(const argument_list&);
+    const char* usage;
 };
 
 const command_entry commands[] = {
@@ -24,16 +24,16 @@ const command_entry commands[] = {
 
 int usage() {
     std::fprintf(stderr, "usage: ambrel COMMAND ARGS...\n");
-    for (const command_entry &command : commands) std::fprintf(stderr, "  ambrel %s\n", command.usage);
+    for (const command_entry& command : commands) std::fprintf(stderr, "  ambrel %s\n", command.usage);
     return 2;
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 2) return usage();
     argument_list arguments(argv + 2, argv + argc);
-    for (const command_entry &command : commands)
+    for (const command_entry& command : commands)
         if (std::strcmp(argv[1], command.name) == 0) return command.run(arguments);
     std::fprintf(stderr, "ambrel: unknown command '%s'\n", argv[1]);
     return usage();

@@ -7,15 +7,15 @@
 
 namespace {
 
-bool parse_positive(const std::string &text, double &value) {
-    char *end = nullptr;
+bool parse_positive(const std::string& text, double& value) {
+    char* end = nullptr;
     double parsed = std::strtod(text.c_str(), &end);
     if (text.empty() || *end || !(parsed > 0) || !std::isfinite(parsed)) return false;
     value = parsed;
     return true;
 }
 
-bool refuse(const char *usage, const char *problem, const std::string &what) {
+bool refuse(const char* usage, const char* problem, const std::string& what) {
     if (what.empty())
         std::fprintf(stderr, "ambrel: %s\nusage: ambrel %s\n", problem, usage);
     else
@@ -25,11 +25,11 @@ bool refuse(const char *usage, const char *problem, const std::string &what) {
 
 }  // namespace
 
-bool parse_command_options(const argument_list &arguments, unsigned accepted, const char *usage,
-                           command_options &options) {
+bool parse_command_options(const argument_list& arguments, unsigned accepted, const char* usage,
+                           command_options& options) {
     options.files.clear();
     for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string &argument = arguments[i];
+        const std::string& argument = arguments[i];
         bool takes_value = argument == "-o" || argument == "--seconds" || argument == "--rounds";
         if (!takes_value) {
             // "-" alone is a file name only where -o does not take it.
@@ -38,7 +38,7 @@ bool parse_command_options(const argument_list &arguments, unsigned accepted, co
             continue;
         }
         if (i + 1 == arguments.size()) return refuse(usage, "missing value after", argument);
-        const std::string &value = arguments[++i];
+        const std::string& value = arguments[++i];
         double number = 0;
         if (argument == "-o" && (accepted & option_output)) {
             options.output = value;

@@ -11,17 +11,17 @@ namespace {
 
 constexpr uint32_t wav_header_bytes = 44;
 
-void put_u16(std::vector<uint8_t> &out, unsigned value) {
+void put_u16(std::vector<uint8_t>& out, unsigned value) {
     out.push_back(value & 0xff);
     out.push_back((value >> 8) & 0xff);
 }
 
-void put_u32(std::vector<uint8_t> &out, uint32_t value) {
+void put_u32(std::vector<uint8_t>& out, uint32_t value) {
     put_u16(out, value & 0xffff);
     put_u16(out, value >> 16);
 }
 
-void put_tag(std::vector<uint8_t> &out, const char *tag) { out.insert(out.end(), tag, tag + 4); }
+void put_tag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
 std::vector<uint8_t> wav_header(uint32_t data_bytes) {
     const unsigned channels = 2, bits = 16;
@@ -51,7 +51,7 @@ pcm_output::~pcm_output() {
     if (file_ && file_ != stdout) std::fclose(file_);
 }
 
-bool pcm_output::open(const std::string &path, uint64_t frames) {
+bool pcm_output::open(const std::string& path, uint64_t frames) {
     path_ = path;
     if (path == "-") {
         file_ = stdout;
@@ -72,7 +72,7 @@ bool pcm_output::open(const std::string &path, uint64_t frames) {
     return true;
 }
 
-bool pcm_output::write(const int16_t *stereo, size_t frames) {
+bool pcm_output::write(const int16_t* stereo, size_t frames) {
     if (failed_) return false;
     size_t values = frames * 2;
     if constexpr (std::endian::native == std::endian::little) {

@@ -10,19 +10,19 @@ class pcm_output {
 public:
     pcm_output() = default;
     ~pcm_output();
-    pcm_output(const pcm_output &) = delete;
-    pcm_output &operator=(const pcm_output &) = delete;
+    pcm_output(const pcm_output&) = delete;
+    pcm_output& operator=(const pcm_output&) = delete;
 
     // "-" is standard output (raw PCM); any other path gets a WAV file of
     // exactly `frames` frames. Prints the reason and returns false on failure.
-    bool open(const std::string &path, uint64_t frames);
-    bool write(const int16_t *stereo, size_t frames);
+    bool open(const std::string& path, uint64_t frames);
+    bool write(const int16_t* stereo, size_t frames);
     // Flushes and closes; false (with a message) when anything failed to write.
     bool close();
 
 private:
     std::string path_;
-    FILE *file_ = nullptr;
+    FILE* file_ = nullptr;
     bool failed_ = false;
 };
 

@@ -8,7 +8,7 @@ namespace {
 constexpr int bar_width = 40;
 }
 
-progress_bar::progress_bar(const std::string &label, uint64_t total)
+progress_bar::progress_bar(const std::string& label, uint64_t total)
     : label_(label), total_(total), visible_(isatty(STDERR_FILENO)) {
     update(0);
 }

@@ -9,16 +9,16 @@
 
 namespace {
 
-const char *const render_usage = "render FILE [-o OUT.wav|-] [--seconds N]";
+const char* const render_usage = "render FILE [-o OUT.wav|-] [--seconds N]";
 constexpr double default_render_seconds = 60;
 
 // out/NAME.wav beside the build tree, NAME being the module's file name
 // (demo.xm gives out/demo.xm.wav), so renders of different formats never collide.
-std::string default_output_path(const std::string &module_path) {
+std::string default_output_path(const std::string& module_path) {
     return (std::filesystem::path("out") / std::filesystem::path(module_path).filename()).string() + ".wav";
 }
 
-bool make_parent_directory(const std::string &path) {
+bool make_parent_directory(const std::string& path) {
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (parent.empty()) return true;
     std::error_code error;
@@ -29,7 +29,7 @@ bool make_parent_directory(const std::string &path) {
 
 }  // namespace
 
-int command_render(const argument_list &arguments) {
+int command_render(const argument_list& arguments) {
     command_options options;
     options.seconds = default_render_seconds;
     if (!parse_command_options(arguments, option_output | option_seconds, render_usage, options)) return 2;
@@ -37,7 +37,7 @@ int command_render(const argument_list &arguments) {
         std::fprintf(stderr, "usage: ambrel %s\n", render_usage);
         return 2;
     }
-    const std::string &module_path = options.files[0];
+    const std::string& module_path = options.files[0];
     module_session session;
     if (int status = load_module_file(module_path, session)) return status;
     session.start();
@@ -53,7 +53,7 @@ int command_render(const argument_list &arguments) {
     uint64_t written = 0;
     {
         progress_bar progress(std::filesystem::path(module_path).filename().string(), frames);
-        render_song(session, frames, [&](const i16 *stereo, size_t count) {
+        render_song(session, frames, [&](const i16* stereo, size_t count) {
             output.write(stereo, count);
             levels.add(stereo, count);
             written += count;
@@ -63,7 +63,7 @@ int command_render(const argument_list &arguments) {
     if (!output.close()) return 1;
 
     // With PCM on standard output the summary must not mix into it.
-    const module_context &context = session.context();
+    const module_context& context = session.context();
     std::fprintf(to_stdout ? stderr : stdout, "%s: %s, %d channels, %.1f s rendered, peak %.1f dBFS, RMS %.1f dBFS\n",
                  to_stdout ? module_path.c_str() : output_path.c_str(), format_name(context.format_id),
                  context.channel_count - 1, static_cast<double>(frames) / module_session::output_rate,

@@ -11,11 +11,11 @@ openmpt_player::~openmpt_player() {
     if (module_) openmpt_module_destroy(module_);
 }
 
-bool openmpt_player::open(const uint8_t *data, size_t size, bool loop_forever) {
+bool openmpt_player::open(const uint8_t* data, size_t size, bool loop_forever) {
     if (module_) return false;
     int error = 0;
-    module_ = openmpt_module_create_from_memory2(data, size, nullptr, nullptr, nullptr, nullptr, &error, nullptr,
-                                                 nullptr);
+    module_ =
+        openmpt_module_create_from_memory2(data, size, nullptr, nullptr, nullptr, nullptr, &error, nullptr, nullptr);
     if (!module_) return false;
     openmpt_module_set_render_param(module_, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 1);
     openmpt_module_set_render_param(module_, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, 0);
@@ -23,7 +23,7 @@ bool openmpt_player::open(const uint8_t *data, size_t size, bool loop_forever) {
     return true;
 }
 
-size_t openmpt_player::render(int16_t *stereo, size_t frames) {
+size_t openmpt_player::render(int16_t* stereo, size_t frames) {
     return module_ ? openmpt_module_read_interleaved_stereo(module_, peer_rate, frames, stereo) : 0;
 }
 
@@ -44,7 +44,7 @@ xmp_player::~xmp_player() {
     xmp_free_context(context);
 }
 
-bool xmp_player::open(const uint8_t *data, size_t size) {
+bool xmp_player::open(const uint8_t* data, size_t size) {
     if (context_) return false;
     xmp_context context = xmp_create_context();
     if (!context) return false;
@@ -58,7 +58,7 @@ bool xmp_player::open(const uint8_t *data, size_t size) {
     return true;
 }
 
-size_t xmp_player::render(int16_t *stereo, size_t frames) {
+size_t xmp_player::render(int16_t* stereo, size_t frames) {
     if (!playing_) return 0;
     // A loop count of 0 keeps the song playing for ever.
     if (xmp_play_buffer(static_cast<xmp_context>(context_), stereo, static_cast<int>(frames * 4), 0) != 0) return 0;

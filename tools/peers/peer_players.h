@@ -13,16 +13,16 @@ class openmpt_player {
 public:
     openmpt_player() = default;
     ~openmpt_player();
-    openmpt_player(const openmpt_player &) = delete;
-    openmpt_player &operator=(const openmpt_player &) = delete;
+    openmpt_player(const openmpt_player&) = delete;
+    openmpt_player& operator=(const openmpt_player&) = delete;
 
     // `loop_forever` false plays the song's first pass and then ends.
-    bool open(const uint8_t *data, size_t size, bool loop_forever);
+    bool open(const uint8_t* data, size_t size, bool loop_forever);
     // Frames rendered; fewer than asked only at the end of the song.
-    size_t render(int16_t *stereo, size_t frames);
+    size_t render(int16_t* stereo, size_t frames);
 
-    int32_t order() const;  // order index now playing
-    int32_t row() const;    // row now playing
+    int32_t order() const;            // order index now playing
+    int32_t row() const;              // row now playing
     double duration_seconds() const;  // length of the first pass
     int32_t channels() const;
     int32_t orders() const;
@@ -31,22 +31,22 @@ public:
     int32_t samples() const;
 
 private:
-    openmpt_module *module_ = nullptr;
+    openmpt_module* module_ = nullptr;
 };
 
 class xmp_player {
 public:
     xmp_player() = default;
     ~xmp_player();
-    xmp_player(const xmp_player &) = delete;
-    xmp_player &operator=(const xmp_player &) = delete;
+    xmp_player(const xmp_player&) = delete;
+    xmp_player& operator=(const xmp_player&) = delete;
 
     // Plays on for ever (libxmp loops the song).
-    bool open(const uint8_t *data, size_t size);
-    size_t render(int16_t *stereo, size_t frames);
+    bool open(const uint8_t* data, size_t size);
+    size_t render(int16_t* stereo, size_t frames);
 
 private:
-    void *context_ = nullptr;  // xmp_context
+    void* context_ = nullptr;  // xmp_context
     bool loaded_ = false;
     bool playing_ = false;
 };

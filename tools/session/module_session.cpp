@@ -8,7 +8,7 @@ module_session::module_session() : context_(new module_context) { std::memset(co
 
 module_session::~module_session() { module_free(context_.get()); }
 
-i32 module_session::load(const u8 *data, size_t size) {
+i32 module_session::load(const u8* data, size_t size) {
     if (size > static_cast<size_t>(std::numeric_limits<i32>::max())) return -1;
     return module_load(data, static_cast<i32>(size), context_.get());
 }
@@ -19,15 +19,15 @@ void module_session::start() {
     module_set_output_format(context_.get());
 }
 
-void module_session::render_chunk(i16 *stereo) { render_frames(stereo, chunk_frames); }
+void module_session::render_chunk(i16* stereo) { render_frames(stereo, chunk_frames); }
 
-void module_session::render_frames(i16 *stereo, i32 frames) {
+void module_session::render_frames(i16* stereo, i32 frames) {
     context_->output_buffer = stereo;
     context_->output_size = frames * frame_bytes;
     module_render(context_.get());
 }
 
-void render_song(module_session &session, uint64_t frames, const pcm_sink &sink) {
+void render_song(module_session& session, uint64_t frames, const pcm_sink& sink) {
     i16 chunk[module_session::chunk_frames * 2];
     for (uint64_t done = 0; done < frames; done += module_session::chunk_frames) {
         session.render_chunk(chunk);
@@ -36,8 +36,8 @@ void render_song(module_session &session, uint64_t frames, const pcm_sink &sink)
     }
 }
 
-bool trace_song(module_session &session, uint64_t frames, const std::function<void(const traced_row &)> &sink) {
-    const module_context &context = session.context();
+bool trace_song(module_session& session, uint64_t frames, const std::function<void(const traced_row&)>& sink) {
+    const module_context& context = session.context();
     std::vector<i16> tick_audio;
     uint64_t done = 0;
     while (done < frames) {

@@ -20,38 +20,38 @@ public:
 
     module_session();
     ~module_session();
-    module_session(const module_session &) = delete;
-    module_session &operator=(const module_session &) = delete;
+    module_session(const module_session&) = delete;
+    module_session& operator=(const module_session&) = delete;
 
     // module_load's result (0, -1, -2); -1 also for an image above 2 GiB.
     // A session loads once.
-    i32 load(const u8 *data, size_t size);
+    i32 load(const u8* data, size_t size);
     // master_volume 64, module_start, module_set_output_format.
     void start();
-    const module_context &context() const { return *context_; }
+    const module_context& context() const { return *context_; }
 
     // One 4096-byte module_render call: chunk_frames interleaved stereo frames.
-    void render_chunk(i16 *stereo);
+    void render_chunk(i16* stereo);
     // One module_render call of exactly `frames` frames. The song does not
     // depend on how its time is cut into calls, so the tracer uses this to
     // stop at tick boundaries.
-    void render_frames(i16 *stereo, i32 frames);
+    void render_frames(i16* stereo, i32 frames);
 
 private:
     std::unique_ptr<module_context> context_;
 };
 
-typedef std::function<void(const i16 *stereo, size_t frames)> pcm_sink;
+typedef std::function<void(const i16* stereo, size_t frames)> pcm_sink;
 
 // Renders `frames` frames of a started session in 4096-byte calls and hands
 // them to `sink` in order; the surplus of the last call is dropped.
-void render_song(module_session &session, uint64_t frames, const pcm_sink &sink);
+void render_song(module_session& session, uint64_t frames, const pcm_sink& sink);
 
 struct traced_row {
-    uint64_t frame;  // output frame at which the row's first tick begins to sound
-    i32 order;       // index into orders
-    i32 row;         // row of that order's pattern
-    i32 tick_frames; // samples_per_tick when the row was read, frames
+    uint64_t frame;   // output frame at which the row's first tick begins to sound
+    i32 order;        // index into orders
+    i32 row;          // row of that order's pattern
+    i32 tick_frames;  // samples_per_tick when the row was read, frames
 };
 
 // Follows a started session tick by tick for `frames` output frames and hands
@@ -59,4 +59,4 @@ struct traced_row {
 // row as they stand before the call that completes the previous row's last
 // tick, so rendering up to each tick boundary is enough to see it. Returns
 // false when the song stops advancing (no tick length), true otherwise.
-bool trace_song(module_session &session, uint64_t frames, const std::function<void(const traced_row &)> &sink);
+bool trace_song(module_session& session, uint64_t frames, const std::function<void(const traced_row&)>& sink);

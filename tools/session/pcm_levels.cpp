@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-std::vector<double> loudness_envelope(const int16_t *stereo, size_t frames, size_t window_frames) {
+std::vector<double> loudness_envelope(const int16_t* stereo, size_t frames, size_t window_frames) {
     std::vector<double> envelope;
     if (window_frames == 0) return envelope;
     for (size_t start = 0; start + window_frames <= frames; start += window_frames) {
@@ -18,7 +18,7 @@ std::vector<double> loudness_envelope(const int16_t *stereo, size_t frames, size
     return envelope;
 }
 
-double correlation(const std::vector<double> &a, const std::vector<double> &b) {
+double correlation(const std::vector<double>& a, const std::vector<double>& b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     if (n == 0) return 0;
     double mean_a = 0, mean_b = 0;
@@ -38,7 +38,7 @@ double correlation(const std::vector<double> &a, const std::vector<double> &b) {
     return cross / std::sqrt(var_a * var_b);
 }
 
-void level_meter::add(const int16_t *stereo, size_t frames) {
+void level_meter::add(const int16_t* stereo, size_t frames) {
     for (size_t i = 0; i < frames * 2; ++i) {
         double value = stereo[i] / 32768.0;
         if (std::fabs(value) > peak_) peak_ = std::fabs(value);

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "component/advconfig_impl.h"
-#include "component/client.h"
+#include "helpers/advconfig_impl.h"
+#include "helpers/client.h"
 
 namespace ambrel {
 

@@ -14,7 +14,7 @@
 
 #include "host/identity.h"
 #include "host/memory_stream.h"
-#include "minihost/host.h"
+#include "minihost/host/host.h"
 
 namespace test_support {
 

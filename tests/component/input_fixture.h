@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/input.h"
-#include "minihost/host_records.h"
+#include "minihost/host/host_records.h"
 
 namespace test_support {
 

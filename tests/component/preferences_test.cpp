@@ -4,12 +4,12 @@
 
 #include <sstream>
 
-#include "component/advconfig_impl.h"
+#include "helpers/advconfig_impl.h"
 #include "host/advconfig.h"
 #include "host/memory_stream.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
-#include "minihost/advconfig.h"
+#include "minihost/host/advconfig.h"
 #include "sample/preferences/preferences.h"
 #include "tests/component/host_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "minihost/component_library.h"
+#include "minihost/host/component_library.h"
 #include "tests/component/host_fixture.h"
 
 namespace test_support {

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "host/service_lookup.h"
-#include "minihost/commands.h"
-#include "minihost/component_library.h"
+#include "minihost/app/component_commands.h"
+#include "minihost/host/component_library.h"
 #include "tests/component/host_fixture.h"
 #include "tests/win/component_run.h"
 #include "tests/win/pe_image.h"

@@ -1,0 +1,212 @@
+#include "minihost/app/input_commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "minihost/app/dsp_commands.h"
+#include "minihost/host/host_records.h"
+#include "minihost/host/input_registry.h"
+#include "tools/progress/progress_bar.h"
+#include "tools/writers/wav_writer.h"
+#include "zorb/files.h"
+
+namespace minihost {
+namespace {
+
+constexpr int64_t file_time_units_per_second = 10000000;
+constexpr int64_t seconds_from_1601_to_1970 = 11644473600;
+
+// Peak and RMS of 16-bit samples, summed in integers: exact, and cheap enough per sample.
+class sample_levels {
+public:
+    void add(const int16_t* samples, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            const int32_t value = samples[i];
+            const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
+            peak_ = std::max(peak_, magnitude);
+            sum_of_squares_ += static_cast<uint64_t>(magnitude) * magnitude;
+        }
+        count_ += count;
+    }
+    double peak() const { return peak_ / 32768.0; }
+    double rms() const { return count_ ? std::sqrt(static_cast<double>(sum_of_squares_) / count_) / 32768.0 : 0; }
+
+private:
+    uint32_t peak_ = 0;
+    uint64_t sum_of_squares_ = 0;
+    uint64_t count_ = 0;
+};
+
+// A WAV file for what play decodes, with its folder made first.
+std::unique_ptr<wav_writer> create_wav(const std::string& path, unsigned rate, unsigned channels) {
+    const std::filesystem::path local = zorb::native_path(path);
+    if (local.has_parent_path()) std::filesystem::create_directories(local.parent_path());
+    auto wav = std::make_unique<wav_writer>();
+    if (!wav->open(path, rate, channels)) throw velmora_io::exception_io(wav->error());
+    return wav;
+}
+
+std::string decibels(double level) {
+    if (level <= 0) return "-inf";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", 20 * std::log10(level));
+    return text;
+}
+
+}  // namespace
+
+std::string format_file_time(uint64_t timestamp) {
+    if (timestamp == filetimestamp_invalid) return "unknown";
+    using namespace std::chrono;
+    const sys_seconds time{seconds(int64_t(timestamp / file_time_units_per_second) - seconds_from_1601_to_1970)};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss clock{time - day};
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", int(date.year()), unsigned(date.month()),
+                  unsigned(date.day()), int(clock.hours().count()), int(clock.minutes().count()),
+                  int(clock.seconds().count()));
+    return text;
+}
+
+int16_t sample_to_int16(float sample) {
+    const float scaled = sample * 32768.0f;
+    // Out of range (and NaN) is settled before rounding; lrint rounds to nearest, ties to even, as
+    // nearbyint does, but without the rounding-mode dance that makes nearbyint slow on 32-bit x86.
+    if (!(scaled > -32768.5f)) return std::isnan(scaled) ? 0 : -32768;
+    if (scaled >= 32767.5f) return 32767;
+    return static_cast<int16_t>(std::lrint(scaled));
+}
+
+int print_info(host& running, const std::vector<std::string>& files, std::ostream& out) {
+    input_registry inputs(running);
+    abort_callback_dummy abort;
+    int status = 0;
+    for (const std::string& path : files) {
+        try {
+            service_ptr_t<input_entry> input = inputs.find(path);
+            service_ptr_t<input_info_reader> reader;
+            input->open_for_info_read(reader, {}, path.c_str(), abort);
+            file_info_impl info;
+            reader->read_info(reader->subsong_at(0), info, abort);
+            const file_stats stats = reader->query_file_stats(abort);
+            out << path << ": " << input_name(input) << '\n';
+            for (const auto& [name, value] : info.info()) out << "  " << name << ": " << value << '\n';
+            out << "  file size: " << stats.size << " bytes\n"
+                << "  file time: " << format_file_time(stats.timestamp) << '\n';
+        } catch (const std::exception& failure) {
+            out << path << ": " << failure.what() << '\n';
+            status = 1;
+        }
+    }
+    out.flush();
+    return status;
+}
+
+bool parse_play_arguments(const std::vector<std::string>& arguments, play_options& options, std::string& error) {
+    options = {};
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--seconds" || argument == "--out") {
+            if (i + 1 == arguments.size()) {
+                error = argument + " needs a value";
+                return false;
+            }
+            const std::string& value = arguments[++i];
+            if (argument == "--out") {
+                options.output = value;
+                continue;
+            }
+            char* end = nullptr;
+            const double seconds = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(seconds > 0 && seconds <= max_play_seconds)) {
+                error = "--seconds needs a number above 0 and at most 3600, not " + value;
+                return false;
+            }
+            options.seconds = seconds;
+        } else if (argument.starts_with("--") || !options.file.empty()) {
+            error = "unexpected argument " + argument;
+            return false;
+        } else {
+            options.file = argument;
+        }
+    }
+    if (options.file.empty()) {
+        error = "play needs a file";
+        return false;
+    }
+    if (options.output.empty()) options.output = "out/" + file_name_of(options.file) + ".wav";
+    return true;
+}
+
+int play(host& running, const play_options& options, std::ostream& out, dsp_chain* chain) {
+    try {
+        input_registry inputs(running);
+        abort_callback_dummy abort;
+        service_ptr_t<input_decoder> decoder = inputs.open_for_decoding(options.file, abort);
+        decoder->initialize(decoder->subsong_at(0), 0, abort);
+
+        audio_chunk_impl chunk;
+        std::unique_ptr<wav_writer> wav;
+        std::unique_ptr<progress_bar> progress;
+        std::vector<int16_t> pcm;
+        sample_levels levels;
+        unsigned rate = 0, channels = 0;
+        uint64_t wanted = 0, written = 0;
+        while ((wav == nullptr || written < wanted) && decoder->run(chunk, abort)) {
+            if (chain && !run_dsp_chain_on(*chain, chunk, 0, abort)) continue;
+            if (wav == nullptr) {
+                rate = chunk.get_sample_rate();
+                channels = chunk.get_channels();
+                if (rate == 0 || channels == 0) throw velmora_io::exception_io_data("The decoder gave no audio format");
+                wanted = static_cast<uint64_t>(std::llround(options.seconds * rate));
+                wav = create_wav(options.output, rate, channels);
+                progress = std::make_unique<progress_bar>(file_name_of(options.file), wanted);
+            } else if (chunk.get_sample_rate() != rate || chunk.get_channels() != channels) {
+                throw velmora_io::exception_io_data("The audio format changed while decoding");
+            }
+            const uint64_t frames = std::min<uint64_t>(chunk.get_sample_count(), wanted - written);
+            pcm.resize(static_cast<size_t>(frames) * channels);
+            const audio_sample* samples = chunk.get_data();
+            for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = sample_to_int16(samples[i]);
+            levels.add(pcm.data(), pcm.size());
+            if (!wav->write(pcm.data(), pcm.size())) throw velmora_io::exception_io(wav->error());
+            written += frames;
+            progress->update(written);
+        }
+        if (wav == nullptr) throw velmora_io::exception_io_data("The decoder gave no audio");
+        if (chain) chain->end_playback(abort);
+        if (!wav->finish()) throw velmora_io::exception_io(wav->error());
+        progress.reset();
+        out << options.output << ": " << written << " frames decoded, peak " << decibels(levels.peak()) << " dBFS, RMS "
+            << decibels(levels.rms()) << " dBFS\n";
+        out.flush();
+        return 0;
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "minihost: %s: %s\n", options.file.c_str(), failure.what());
+        return 1;
+    }
+}
+
+int info_command(command_context& context, const arguments_t& arguments) {
+    if (arguments.empty()) throw usage_error("info needs a file");
+    return print_info(context.running, arguments, context.out);
+}
+
+int play_command(command_context& context, const arguments_t& arguments) {
+    arguments_t rest = arguments;
+    std::vector<dsp_choice> dsps;
+    play_options request;
+    std::string error;
+    if (!take_dsp_options(rest, dsps, error) || !parse_play_arguments(rest, request, error)) throw usage_error(error);
+    dsp_chain chain(context.running);
+    load_play_chain(context.running, dsps, context.config_path, chain);
+    return play(context.running, request, context.out, &chain);
+}
+
+}  // namespace minihost

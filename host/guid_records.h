@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "host/guid.h"
@@ -20,11 +21,10 @@ inline void record_header(const GUID& guid, uint32_t length, uint8_t out[record_
 
 // Appends a whole record to `out`.
 inline void append_record(std::vector<uint8_t>& out, const GUID& guid, const void* data, uint32_t length) {
-    uint8_t header[record_header_size];
-    record_header(guid, length, header);
-    out.insert(out.end(), header, header + record_header_size);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    if (length) out.insert(out.end(), bytes, bytes + length);
+    const size_t start = out.size();
+    out.resize(start + record_header_size + length);
+    record_header(guid, length, out.data() + start);
+    if (length) std::memcpy(out.data() + start + record_header_size, data, length);
 }
 
 // One record inside a block of bytes; `data` points into the block.

@@ -14,6 +14,7 @@
 #include "sample/dsp/dsp_popup.h"
 #include "sample/dsp/dsp_sample.h"
 #include "tests/component/host_fixture.h"
+#include "zorb/files.h"
 
 extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
 
@@ -211,7 +212,7 @@ TEST_F(GainDsp, ChainFileKeepsPresetsInOrderAndSurvivesDamage) {
     ASSERT_EQ(read.size(), 3u);
     for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(read[i].same_as(presets[i])) << i;
     // Cut inside the last record's data: the first two still count.
-    std::filesystem::resize_file(std::filesystem::path(std::u8string(path.begin(), path.end())), 20 + 4 + 20 + 20 + 2);
+    std::filesystem::resize_file(zorb::native_path(path), 20 + 4 + 20 + 20 + 2);
     read = minihost::read_dsp_chain_file(path);
     ASSERT_EQ(read.size(), 2u);
     EXPECT_TRUE(read[1].same_as(presets[1]));

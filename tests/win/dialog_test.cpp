@@ -22,6 +22,7 @@
 #include "minihost/host/preferences_window.h"
 #include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
+#include "zorb/files.h"
 
 namespace {
 
@@ -570,7 +571,7 @@ TEST(MinihostCommands, AdvancedSettingIsClampedAndKeptAcrossRuns) {
 
 // The samples of a 16-bit WAV file as minihost's play writes it (44-byte header).
 std::vector<int16_t> wav_samples(const std::string& path) {
-    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ifstream file(zorb::native_path(path), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples;
     for (size_t i = 44; i + 1 < bytes.size(); i += 2)

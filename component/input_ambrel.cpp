@@ -56,7 +56,7 @@ void input_ambrel::open(service_ptr_t<file> hint, const char* path, open_reason 
         const uint64_t size = source->get_size(abort);
         stats_ = {size, source->get_timestamp(abort)};
         if (size > input_largest_file) throw velmora_io::exception_io_unsupported_format();
-        image.resize(size_t(size));
+        image.resize(static_cast<size_t>(size));
         // A file that shrank since its size was taken yields fewer bytes: only those are loaded,
         // never the rest of the buffer.
         if (size) image.resize(source->read(image.data(), image.size(), abort));

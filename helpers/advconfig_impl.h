@@ -76,7 +76,7 @@ private:
         const uint64_t parsed = ambrel::parse_leading_unsigned(text);
         if (parsed < minimum_) return minimum_;
         if (parsed > maximum_) return maximum_;
-        return T(parsed);
+        return static_cast<T>(parsed);
     }
 
     config_value_t<T> state_;

@@ -72,7 +72,7 @@ public:
     float read_float_le() {
         if (size_ - position_ < 4) throw velmora_io::exception_io_data_truncation();
         uint32_t bits = 0;
-        for (int i = 0; i < 4; ++i) bits |= uint32_t(data_[position_ + i]) << (8 * i);
+        for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(data_[position_ + i]) << (8 * i);
         position_ += 4;
         float value;
         std::memcpy(&value, &bits, sizeof value);
@@ -91,7 +91,7 @@ public:
     void write_float_le(float value) {
         uint32_t bits;
         std::memcpy(&bits, &value, sizeof bits);
-        for (int i = 0; i < 4; ++i) bytes_.push_back(uint8_t(bits >> (8 * i)));
+        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(bits >> (8 * i)));
     }
     // Stores the data built so far and `owner` into `out`.
     void finish(const GUID& owner, dsp_preset& out) const {

@@ -63,14 +63,16 @@ std::string decibels(double level) {
 std::string format_file_time(uint64_t timestamp) {
     if (timestamp == filetimestamp_invalid) return "unknown";
     using namespace std::chrono;
-    const sys_seconds time{seconds(int64_t(timestamp / file_time_units_per_second) - seconds_from_1601_to_1970)};
+    const sys_seconds time{
+        seconds(static_cast<int64_t>(timestamp / file_time_units_per_second) - seconds_from_1601_to_1970)};
     const sys_days day = floor<days>(time);
     const year_month_day date{day};
     const hh_mm_ss clock{time - day};
     char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", int(date.year()), unsigned(date.month()),
-                  unsigned(date.day()), int(clock.hours().count()), int(clock.minutes().count()),
-                  int(clock.seconds().count()));
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d UTC", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
     return text;
 }
 

@@ -96,7 +96,7 @@ private:
 void print_advconfig_tree(host_api& api, std::ostream& out) {
     std::vector<advconfig_item> items = collect_items(api);
     tree_walk(items).walk([&](const advconfig_item& item, int depth) {
-        out << std::string(size_t(depth) * 2, ' ') << item_line(item) << '\n';
+        out << std::string(static_cast<size_t>(depth) * 2, ' ') << item_line(item) << '\n';
     });
     out.flush();
 }

@@ -20,7 +20,7 @@ public:
     size_t get_count() const override { return chunks_.size(); }
     audio_chunk* get_item(size_t index) override { return index < chunks_.size() ? chunks_[index].get() : nullptr; }
     void remove_by_idx(size_t index) override {
-        if (index < chunks_.size()) chunks_.erase(chunks_.begin() + std::ptrdiff_t(index));
+        if (index < chunks_.size()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
     }
     audio_chunk_impl& add() { return *chunks_.emplace_back(std::make_unique<audio_chunk_impl>()); }
 

@@ -26,7 +26,7 @@ public:
         const auto end = stream_.tellg();
         stream_.seekg(position);
         if (end < 0) throw velmora_io::exception_io("Cannot find the size of " + zorb::utf8_path(path_));
-        return uint64_t(end);
+        return static_cast<uint64_t>(end);
     }
     uint64_t get_timestamp(abort_callback& abort) override {
         abort.check();
@@ -37,8 +37,8 @@ public:
     size_t read(void* buffer, size_t byte_count, abort_callback& abort) override {
         abort.check();
         stream_.clear();
-        stream_.read(static_cast<char*>(buffer), std::streamsize(byte_count));
-        const auto count = size_t(stream_.gcount());
+        stream_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(byte_count));
+        const auto count = static_cast<size_t>(stream_.gcount());
         if (stream_.bad()) throw velmora_io::exception_io("Cannot read " + zorb::utf8_path(path_));
         stream_.clear();
         return count;
@@ -47,7 +47,7 @@ public:
         abort.check();
         if (!writable_) throw velmora_io::exception_io_denied();
         stream_.clear();
-        stream_.write(static_cast<const char*>(buffer), std::streamsize(byte_count));
+        stream_.write(static_cast<const char*>(buffer), static_cast<std::streamsize>(byte_count));
         if (!stream_.flush()) throw velmora_io::exception_io("Cannot write " + zorb::utf8_path(path_));
     }
 
@@ -107,7 +107,7 @@ uint64_t host_file_time(std::filesystem::file_time_type time) {
     const auto since_unix_epoch =
         std::chrono::duration_cast<hundred_nanoseconds>(std::chrono::file_clock::to_sys(time).time_since_epoch());
     const int64_t value = since_unix_epoch.count() + unix_epoch_in_file_time;
-    return value > 0 ? uint64_t(value) : filetimestamp_invalid;
+    return value > 0 ? static_cast<uint64_t>(value) : filetimestamp_invalid;
 }
 
 service_ptr make_local_filesystem() { return service_ptr(new service_impl_t<local_filesystem>()); }

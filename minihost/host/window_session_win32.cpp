@@ -22,7 +22,7 @@ void CALLBACK close_thread_windows(HWND, UINT, UINT_PTR timer, DWORD) {
 }  // namespace
 
 void close_windows_after(double seconds) {
-    if (seconds > 0) SetTimer(nullptr, 0, UINT(seconds * 1000), close_thread_windows);
+    if (seconds > 0) SetTimer(nullptr, 0, static_cast<UINT>(seconds * 1000), close_thread_windows);
 }
 
 int show_preferences_window(host_api& api, double close_after_seconds) {

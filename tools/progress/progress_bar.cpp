@@ -20,9 +20,8 @@ progress_bar::progress_bar(const std::string& label, uint64_t total)
 }
 
 progress_bar::~progress_bar() {
-    if (!visible_) return;
-    update(total_);
-    std::fputc('\n', stderr);
+    // The bar stays where the work stopped: full after success, short of it after a failure.
+    if (visible_) std::fputc('\n', stderr);
 }
 
 void progress_bar::update(uint64_t done) {

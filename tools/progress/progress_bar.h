@@ -8,7 +8,7 @@
 class progress_bar {
 public:
     progress_bar(const std::string& label, uint64_t total);
-    ~progress_bar();  // completes the line
+    ~progress_bar();  // ends the line
     progress_bar(const progress_bar&) = delete;
     progress_bar& operator=(const progress_bar&) = delete;
 

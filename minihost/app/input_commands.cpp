@@ -8,6 +8,11 @@
 #include <filesystem>
 #include <memory>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#define AMBREL_SSE2_CONVERSION 1
+#endif
+
 #include "minihost/app/dsp_commands.h"
 #include "minihost/host/host_records.h"
 #include "minihost/host/input_registry.h"
@@ -20,27 +25,6 @@ namespace {
 
 constexpr int64_t file_time_units_per_second = 10000000;
 constexpr int64_t seconds_from_1601_to_1970 = 11644473600;
-
-// Peak and RMS of 16-bit samples, summed in integers: exact, and cheap enough per sample.
-class sample_levels {
-public:
-    void add(const int16_t* samples, size_t count) {
-        for (size_t i = 0; i < count; ++i) {
-            const int32_t value = samples[i];
-            const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
-            peak_ = std::max(peak_, magnitude);
-            sum_of_squares_ += static_cast<uint64_t>(magnitude) * magnitude;
-        }
-        count_ += count;
-    }
-    double peak() const { return peak_ / 32768.0; }
-    double rms() const { return count_ ? std::sqrt(static_cast<double>(sum_of_squares_) / count_) / 32768.0 : 0; }
-
-private:
-    uint32_t peak_ = 0;
-    uint64_t sum_of_squares_ = 0;
-    uint64_t count_ = 0;
-};
 
 // A WAV file for what play decodes, with its folder made first.
 std::unique_ptr<wav_writer> create_wav(const std::string& path, unsigned rate, unsigned channels) {
@@ -84,6 +68,75 @@ int16_t sample_to_int16(float sample) {
     if (scaled >= 32767.5f) return 32767;
     return static_cast<int16_t>(std::lrint(scaled));
 }
+
+#ifdef AMBREL_SSE2_CONVERSION
+// Eight samples a step: squares summed in pairs and then in 64 bits, and the extremes kept as they
+// are, since the magnitude of -32768 has no 16-bit form.
+__attribute__((target("sse2"))) void sample_levels::add(const int16_t* samples, size_t count) {
+    __m128i sums = _mm_setzero_si128(), highest = _mm_set1_epi16(0), lowest = _mm_set1_epi16(0);
+    const __m128i zero = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
+        const __m128i pairs = _mm_madd_epi16(values, values);  // up to 2^31 each: unsigned
+        sums = _mm_add_epi64(sums, _mm_unpacklo_epi32(pairs, zero));
+        sums = _mm_add_epi64(sums, _mm_unpackhi_epi32(pairs, zero));
+        highest = _mm_max_epi16(highest, values);
+        lowest = _mm_min_epi16(lowest, values);
+    }
+    alignas(16) uint64_t sum_lanes[2];
+    alignas(16) int16_t high_lanes[8], low_lanes[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sum_lanes), sums);
+    _mm_store_si128(reinterpret_cast<__m128i*>(high_lanes), highest);
+    _mm_store_si128(reinterpret_cast<__m128i*>(low_lanes), lowest);
+    sum_of_squares_ += sum_lanes[0] + sum_lanes[1];
+    for (int lane = 0; lane < 8; ++lane) {
+        peak_ = std::max(peak_, static_cast<uint32_t>(high_lanes[lane]));
+        peak_ = std::max(peak_, static_cast<uint32_t>(-static_cast<int32_t>(low_lanes[lane])));
+    }
+    count_ += i;
+    add_each(samples + i, count - i);
+}
+#else
+void sample_levels::add(const int16_t* samples, size_t count) { add_each(samples, count); }
+#endif
+
+void sample_levels::add_each(const int16_t* samples, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t value = samples[i];
+        const auto magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
+        peak_ = std::max(peak_, magnitude);
+        sum_of_squares_ += static_cast<uint64_t>(magnitude) * magnitude;
+    }
+    count_ += count;
+}
+
+double sample_levels::rms() const {
+    return count_ ? std::sqrt(static_cast<double>(sum_of_squares_) / static_cast<double>(count_)) / 32768 : 0;
+}
+
+#ifdef AMBREL_SSE2_CONVERSION
+// Eight samples a step: NaN made 0, clamped, rounded as the processor rounds (to nearest, ties to
+// even, the state every thread starts in), packed to 16 bits. The 32-bit build may not assume SSE2
+// elsewhere, so only this function is built for it.
+__attribute__((target("sse2"))) void samples_to_int16(const float* samples, size_t count, int16_t* out) {
+    const __m128 scale = _mm_set1_ps(32768.0f), lowest = _mm_set1_ps(-32768.0f), highest = _mm_set1_ps(32767.0f);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128 low = _mm_mul_ps(_mm_loadu_ps(samples + i), scale);
+        __m128 high = _mm_mul_ps(_mm_loadu_ps(samples + i + 4), scale);
+        low = _mm_max_ps(_mm_min_ps(_mm_and_ps(low, _mm_cmpord_ps(low, low)), highest), lowest);
+        high = _mm_max_ps(_mm_min_ps(_mm_and_ps(high, _mm_cmpord_ps(high, high)), highest), lowest);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_packs_epi32(_mm_cvtps_epi32(low), _mm_cvtps_epi32(high)));
+    }
+    for (; i < count; ++i) out[i] = sample_to_int16(samples[i]);
+}
+#else
+void samples_to_int16(const float* samples, size_t count, int16_t* out) {
+    for (size_t i = 0; i < count; ++i) out[i] = sample_to_int16(samples[i]);
+}
+#endif
 
 int print_info(host& running, const std::vector<std::string>& files, std::ostream& out) {
     input_registry inputs(running);
@@ -174,8 +227,7 @@ int play(host& running, const play_options& options, std::ostream& out, dsp_chai
             }
             const uint64_t frames = std::min<uint64_t>(chunk.get_sample_count(), wanted - written);
             pcm.resize(static_cast<size_t>(frames) * channels);
-            const audio_sample* samples = chunk.get_data();
-            for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = sample_to_int16(samples[i]);
+            samples_to_int16(chunk.get_data(), pcm.size(), pcm.data());
             levels.add(pcm.data(), pcm.size());
             if (!wav->write(pcm.data(), pcm.size())) throw velmora_io::exception_io(wav->error());
             written += frames;

@@ -40,7 +40,25 @@ int play(host& running, const play_options& options, std::ostream& out, dsp_chai
 // "YYYY-MM-DD hh:mm:ss UTC" for a host file time; "unknown" for filetimestamp_invalid.
 std::string format_file_time(uint64_t timestamp);
 
-// The float sample as the 16-bit value it stands for (scale 32768, rounded, clamped; NaN is 0).
+// The float sample as the 16-bit value it stands for (scale 32768, rounded to nearest with ties to
+// even, clamped; NaN is 0).
 int16_t sample_to_int16(float sample);
+// The same for `count` samples into `out`, eight at a time where the processor has SSE2.
+void samples_to_int16(const float* samples, size_t count, int16_t* out);
+
+// Peak and RMS of 16-bit samples, full scale 1, summed in integers: exact, and cheap per sample.
+class sample_levels {
+public:
+    void add(const int16_t* samples, size_t count);
+    double peak() const { return peak_ / 32768.0; }
+    double rms() const;
+
+private:
+    void add_each(const int16_t* samples, size_t count);
+
+    uint32_t peak_ = 0;            // largest magnitude, 0..32768
+    uint64_t sum_of_squares_ = 0;  // of the values, each below 2^30 + 1
+    uint64_t count_ = 0;
+};
 
 }  // namespace minihost

@@ -86,6 +86,49 @@ TEST(SharedAudio, FloatBeyondFullScaleClampsAndNanIsSilence) {
     EXPECT_EQ(minihost::sample_to_int16(0.6f / 32768), 1);  // rounded, not cut
 }
 
+TEST(SharedAudio, BlocksConvertAndMeasureAsSampleBySample) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
+    // Every branch: NaN, beyond full scale either way, ties on both sides of zero, the extremes.
+    const std::vector<float> tricky = {nan,
+                                       infinity,
+                                       -infinity,
+                                       1.5f,
+                                       -2.0f,
+                                       1.0f,
+                                       -1.0f,
+                                       0.5f / 32768,
+                                       1.5f / 32768,
+                                       -0.5f / 32768,
+                                       -2.5f / 32768,
+                                       32767.5f / 32768,
+                                       -32768.5f / 32768,
+                                       0.3f,
+                                       -0.7f,
+                                       -32767.5f / 32768,
+                                       2.4f / 32768,
+                                       1e-9f,
+                                       -1e30f,
+                                       0.0f};
+    // From every start, so that each value meets both the eight-wide steps and the tail.
+    for (size_t start = 0; start < 8; ++start) {
+        const std::vector<float> samples(tricky.begin() + std::ptrdiff_t(start), tricky.end());
+        std::vector<int16_t> block(samples.size());
+        minihost::samples_to_int16(samples.data(), samples.size(), block.data());
+        double peak = 0, sum = 0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            ASSERT_EQ(block[i], minihost::sample_to_int16(samples[i])) << start << " " << samples[i];
+            peak = std::max(peak, std::abs(block[i] / 32768.0));
+            sum += (block[i] / 32768.0) * (block[i] / 32768.0);
+        }
+        minihost::sample_levels levels;
+        levels.add(block.data(), block.size());
+        EXPECT_EQ(levels.peak(), peak) << start;
+        EXPECT_NEAR(levels.rms(), std::sqrt(sum / double(block.size())), 1e-12) << start;
+    }
+    minihost::sample_levels silence;
+    EXPECT_EQ(silence.rms(), 0.0);
+}
+
 TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
     for (const char* path : {"C:\\music\\a.xm", "/home/a.xm", "relative/a.xm", "file:///C:/a.xm", "file://C:\\a.xm",
                              "C:\\odd://name.xm", "://x"})

@@ -28,7 +28,7 @@ public:
 // A singleton of the host; any thread.
 class hasher_md5 : public service_base {
 public:
-    static constexpr GUID class_guid = {0x4B897EC8, 0xA2F9, 0x478D, {0xA7, 0x8D, 0x1A, 0x21, 0x10, 0xA4, 0x00, 0x78}};
+    static constexpr GUID class_guid = {0x4B897EC8, 0xA2F9, 0x478D, {0xA9, 0x5E, 0x1A, 0x21, 0x10, 0xA4, 0x00, 0x78}};
     using parent_t = service_base;
 
     // A fresh state, with one reference owned by the caller. Raises zorb::exception when the

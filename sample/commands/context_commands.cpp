@@ -2,18 +2,12 @@
 
 #include "helpers/popup.h"
 #include "helpers/track_text.h"
-#include "host/shared.h"
+#include "sample/commands/command_rows.h"
 
 namespace ambrel {
 namespace {
 
-struct context_command_row {
-    const char* name;
-    GUID guid;
-    const char* description;
-};
-
-const context_command_row commands[] = {
+const command_row commands[] = {
     {"Test command",
      {0x4021C80D, 0x9340, 0x423B, {0xA3, 0xE2, 0x8E, 0x1E, 0xDA, 0x87, 0x13, 0x7F}},
      "This is a sample command."},
@@ -36,9 +30,8 @@ const context_command_row commands[] = {
 
 constexpr unsigned command_count = sizeof commands / sizeof commands[0];
 
-const context_command_row& command_at(unsigned index) {
-    if (index >= command_count) uBugCheck("kiv_ambrel: context command index out of range");
-    return commands[index];
+const command_row& command_at(unsigned index) {
+    return command_row_at(commands, index, "kiv_ambrel: context command index out of range");
 }
 
 }  // namespace

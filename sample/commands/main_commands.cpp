@@ -8,19 +8,13 @@
 #include "host/digest.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
-#include "host/shared.h"
 #include "sample/commands/capture_state.h"
+#include "sample/commands/command_rows.h"
 
 namespace ambrel {
 namespace {
 
-struct main_command_row {
-    const char* name;
-    GUID guid;
-    const char* description;
-};
-
-const main_command_row commands[] = {
+const command_row commands[] = {
     {"Test command",
      {0x7C4726DF, 0x3B2D, 0x4C7C, {0xAD, 0xE8, 0x43, 0xD8, 0x46, 0xBE, 0xCE, 0xA8}},
      "This is a sample menu command."},
@@ -32,7 +26,7 @@ const main_command_row commands[] = {
      {0x34664996, 0x54CD, 0x48EB, {0xA8, 0x20, 0x8F, 0x45, 0x7D, 0xCC, 0xFF, 0xBB}},
      "Runs Simple CListControl demo."},
     {"Owner-data CListControl demo",
-     {0xC6D23696, 0x4BE5, 0x4DAA, {0x8B, 0x2B, 0x35, 0x14, 0x0A, 0x47, 0xD2, 0xF9}},
+     {0xC6D23696, 0x4BE5, 0x4DAA, {0xAF, 0xB2, 0x35, 0x14, 0x0A, 0x47, 0xD2, 0xF9}},
      "Runs Owner Data CListControl demo."},
     {"Advanced CListControl demo",
      {0x27E29DB0, 0x3079, 0x4CE0, {0x8B, 0x4A, 0xA0, 0x78, 0xEB, 0x06, 0x56, 0x86}},
@@ -45,15 +39,13 @@ const main_command_row commands[] = {
 constexpr uint32_t command_count = sizeof commands / sizeof commands[0];
 constexpr uint32_t command_test = 0, command_io_test = 2, command_capture = 6;
 
-const main_command_row& command_at(uint32_t index) {
-    if (index >= command_count) uBugCheck("kiv_ambrel: main menu command index out of range");
-    return commands[index];
+const command_row& command_at(uint32_t index) {
+    return command_row_at(commands, index, "kiv_ambrel: main menu command index out of range");
 }
 
-const main_command_row dynamic_command = {
-    "Dynamic menu test",
-    {0xAB754B0B, 0x0204, 0x4471, {0xB5, 0x29, 0xFF, 0x73, 0xAE, 0x51, 0x5D, 0xE9}},
-    "This is a dynamic menu command test."};
+const command_row dynamic_command = {"Dynamic menu test",
+                                     {0xAB754B0B, 0x0204, 0x4471, {0xB5, 0x29, 0xFF, 0x73, 0xAE, 0x51, 0x5D, 0xE9}},
+                                     "This is a dynamic menu command test."};
 
 void check_dynamic_index(uint32_t index) {
     if (index != 0) uBugCheck("kiv_ambrel: dynamic menu command index out of range");

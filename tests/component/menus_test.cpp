@@ -89,6 +89,24 @@ TEST_F(ComponentMenus, TestCommandWritesOneTrackLinePerSelectedTrack) {
     EXPECT_EQ(ambrel::test_command_text({}), "This is a test command.\n");
 }
 
+TEST_F(ComponentMenus, ManagerNumbersTheCommandsOfItsMenuInMenuOrder) {
+    auto manager = service_lookup_one_t<contextmenu_manager>(host);
+    EXPECT_NE(manager.get(), service_lookup_one_t<contextmenu_manager>(host).get());  // one per request
+    manager->init_context(tracks({{"a.mod", 3}}), 0);
+    zorb::string8 description;
+    ASSERT_TRUE(manager->get_description_by_id(1, description));
+    EXPECT_EQ(description.str(),
+              "This is a sample command that decodes the selected tracks and reports the peak sample value.");
+    EXPECT_FALSE(manager->get_description_by_id(6, description));
+    EXPECT_FALSE(manager->execute_by_id(6));
+    EXPECT_TRUE(manager->execute_by_id(0));
+    EXPECT_EQ(recorder.popups(),
+              (std::vector<shown_popup>{
+                  {"Blah", "This is a test command.\nParameters:\n\"a.mod\" / index: 3\n", popup_icon_information}}));
+    manager->init_context({}, 0);
+    EXPECT_FALSE(manager->execute_by_id(0));
+}
+
 TEST_F(ComponentMenus, CommandsOfLaterFeaturesReportThatTheyAreNotImplemented) {
     const metadb_handle_list selection = tracks({{"a.mod", 0}});
     for (const char* item :

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/contextmenu.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
 #include "minihost/host/popup.h"
@@ -183,6 +184,31 @@ TEST_F(MenuCommands, ScriptRunsItsLinesInOneSessionAndStopsAtTheFirstFailure) {
     // The component was loaded once for the whole script.
     EXPECT_EQ(run.output.find("on_init()"), run.output.rfind("on_init()"));
     EXPECT_NE(run.output.find("on_quit()"), std::string::npos);
+}
+
+TEST(ContextMenuManager, BuildsAWin32MenuWithIdsFromTheBase) {
+    scratch_folder folder("manager-menu");
+    component_run run(component_path, folder.file("config.bin"));
+    auto manager = service_lookup_one_t<contextmenu_manager>(run.host);
+    manager->init_context({run.host.tracks().handle("a.mod", 0)}, 0);
+    struct build {
+        unsigned max_id;
+        int commands;
+    };
+    for (const build& b : {build{~0u, 6}, build{4, 3}}) {
+        HMENU menu = CreatePopupMenu();
+        manager->win32_build_menu(menu, 2, b.max_id);
+        ASSERT_EQ(GetMenuItemCount(menu), 1);
+        HMENU group = GetSubMenu(menu, 0);
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
+        EXPECT_EQ(zorb::utf8_from_wide(text), "Sample component");
+        ASSERT_EQ(GetMenuItemCount(group), b.commands) << b.max_id;
+        GetMenuStringW(group, 0, text, 64, MF_BYPOSITION);
+        EXPECT_EQ(zorb::utf8_from_wide(text), "Test command : 1 item selected");
+        for (int i = 0; i < b.commands; ++i) EXPECT_EQ(GetMenuItemID(group, i), UINT(2 + i));
+        DestroyMenu(menu);
+    }
 }
 
 TEST(WebClient, ReturnsTheBodyOrTheStatusLineOfAnError) {

@@ -60,10 +60,19 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     file_info_impl kept;
     ASSERT_TRUE(tracks.handle(song, 0)->get_info(kept));
     EXPECT_STREQ(kept.meta_get("title", 0), "Told later");
+    // Read anew, the track has the input's information again.
+    tracks.reload(added[0], abort);
+    ASSERT_TRUE(added[0]->get_info(kept));
+    EXPECT_EQ(kept.meta_get("title", 0), nullptr);
+    EXPECT_STREQ(kept.info_get("samplerate"), "44100");
     tracks.remove_observer(observer);
     changed.remove_all();
     tracks.update(added[0], info);
     EXPECT_TRUE(changed.empty());
+    // Components reach the same handles through the host's metadb service.
+    metadb_handle_ptr through_service;
+    service_lookup_one_t<metadb>(run.host)->handle_create(through_service, {song.c_str(), 0});
+    EXPECT_EQ(through_service.get(), added[0].get());
 
     const metadb_handle_list missing = tracks.add_file(song + ".gone", abort, failure);
     EXPECT_NE(failure, "");

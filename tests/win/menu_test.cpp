@@ -17,6 +17,7 @@
 #include "host/contextmenu.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
+#include "minihost/host/main_menu.h"
 #include "minihost/host/popup.h"
 #include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
@@ -28,8 +29,8 @@ using namespace test_support;
 
 const std::string component_path = beside_executable("kiv_ambrel.dll");
 
-// An HTTP server on a loopback port: answers every connection with `response` and keeps the first
-// line of each request.
+// An HTTP server on a loopback port: answers every connection with `response` and keeps the head of
+// each request (its lines without their final blank one).
 class loopback_server {
 public:
     explicit loopback_server(std::string response) : response_(std::move(response)) {
@@ -77,7 +78,7 @@ private:
             }
             {
                 std::lock_guard lock(mutex_);
-                requests_.push_back(request.substr(0, request.find("\r\n")));
+                requests_.push_back(request.substr(0, request.find("\r\n\r\n")));
             }
             send(client, response_.data(), static_cast<int>(response_.size()), 0);
             shutdown(client, SD_SEND);
@@ -146,7 +147,8 @@ TEST_F(MenuCommands, NetworkTestReachesTheMappedServerOrCarriesTheFailure) {
     const std::string test = profile + "menu run \"Sample component/I/O test\" --web-map ";
     EXPECT_NE(run_minihost(test + home_page + "=" + server.url()).find("[popup] Information: Network test OK\n"),
               std::string::npos);
-    EXPECT_EQ(server.requests(), lines_t{"GET / HTTP/1.1"});
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(server.requests()[0].starts_with("GET / HTTP/1.1\r\n")) << server.requests()[0];
 
     const std::string failed = run_minihost(test + "*=" + loopback_server::closed_url());
     const std::string prefix = "[popup] Information: Network test failure:\n";
@@ -209,6 +211,15 @@ TEST(ContextMenuManager, BuildsAWin32MenuWithIdsFromTheBase) {
         for (int i = 0; i < b.commands; ++i) EXPECT_EQ(GetMenuItemID(group, i), UINT(2 + i));
         DestroyMenu(menu);
     }
+    // The main menu's dynamic group keeps its separators between the items.
+    HMENU bar = CreateMenu();
+    minihost::build_win32_menu(bar, minihost::build_main_menu(run.host), 1, ~0u);
+    HMENU dynamic = GetSubMenu(GetSubMenu(GetSubMenu(bar, 0), 0), 7);
+    ASSERT_NE(dynamic, nullptr);
+    ASSERT_EQ(GetMenuItemCount(dynamic), 11);
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ((GetMenuState(dynamic, i, MF_BYPOSITION) & MF_SEPARATOR) != 0, i % 2 == 1) << i;
+    DestroyMenu(bar);
 }
 
 TEST(WebClient, ReturnsTheBodyOrTheStatusLineOfAnError) {
@@ -217,7 +228,12 @@ TEST(WebClient, ReturnsTheBodyOrTheStatusLineOfAnError) {
     auto client = service_lookup_one_t<http_client>(run.host);
     abort_callback_dummy abort;
     loopback_server server(ok_response);
-    service_ptr_t<file> body = client->create_request("GET")->run(server.url().c_str(), abort);
+    service_ptr_t<http_request> request = client->create_request("GET");
+    request->add_header("X-Asked-By", "kiv_ambrel");
+    service_ptr_t<file> body = request->run((server.url() + "page?x=1").c_str(), abort);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(server.requests()[0].starts_with("GET /page?x=1 HTTP/1.1\r\n")) << server.requests()[0];
+    EXPECT_NE(server.requests()[0].find("\r\nX-Asked-By: kiv_ambrel"), std::string::npos);
     char text[16] = {};
     EXPECT_EQ(body->get_size(abort), 5u);
     EXPECT_EQ(body->read(text, sizeof text, abort), 5u);

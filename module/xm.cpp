@@ -279,12 +279,16 @@ void translate_effect(u8 type, u8 param, module_cell& cell, module_cell& global)
 }
 
 // Decodes one pattern's packed cells into a cleared block of `rows` x `channel_count`.
+// Decoding stops where the packed data ends: the cells after it stay empty, as
+// they would read from zeros, and a header that declares far more rows and
+// channels than its data holds costs no more than that data.
 void decode_pattern(byte_reader& region, u32 rows, u32 file_channels, i32 channel_count, module_cell* cells) {
     u32 kept_channels = static_cast<u32>(channel_count) - 1;
     for (u32 row = 0; row < rows; ++row) {
         module_cell* row_cells = cells + static_cast<size_t>(row) * channel_count;
         module_cell& global = row_cells[channel_count - 1];
         for (u32 channel = 0; channel < file_channels; ++channel) {
+            if (region.remaining() == 0) return;
             raw_cell raw = read_cell(region);
             module_cell dropped;
             module_cell& cell = channel < kept_channels ? row_cells[channel] : dropped;

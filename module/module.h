@@ -270,7 +270,9 @@ extern const module_format module_formats[];
 // Loads a whole file image into a zeroed, empty context. The first format whose
 // probe accepts the data loads it; no other is tried after it.
 i32 module_load(const u8* data, i32 size, module_context* context);
-// Releases the song blocks of a loaded context; does nothing when nothing is loaded.
+// Releases the song blocks of a loaded context and resets the channel records,
+// which point into them; does nothing when nothing is loaded. The record may
+// then be loaded again.
 void module_free(module_context* context);
 
 u32 mod_probe(const u8* data, i32 size);

@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -654,8 +652,7 @@ TEST(XmMalformed, HugeCountsAndOffsetsPastTheEnd) {
 // decode. The loader now stops at the end of each pattern's data; the bound
 // here only guards against a hang, it is no speed goal.
 TEST(XmMalformed, HangGuardHugeDeclaredPatternsWithOneByteOfData) {
-    std::ifstream in(std::string(AMBREL_SOURCE_DIR) + "/fuzz/seeds/xm-65535-channels.xm", std::ios::binary);
-    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<uint8_t> file = source_file("fuzz/seeds/xm-65535-channels.xm");
     ASSERT_EQ(file.size(), 2896u);
     const auto start = std::chrono::steady_clock::now();
     loaded_song loaded(file);

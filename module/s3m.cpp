@@ -26,6 +26,12 @@ constexpr u32 max_orders = 256;       // the orders array
 constexpr u32 max_patterns = 256;     // order entries are bytes
 constexpr u32 max_instruments = 255;  // cell instrument bytes, 0 meaning none
 
+// A packed pattern is stored behind a 16-bit length, so no pattern's data is
+// longer. Its stream is read no further: a stream that has not completed its
+// rows by then is no pattern, and patterns that all point at one long stream
+// cost no more than this each.
+constexpr u32 max_packed_pattern = 65535;
+
 // What the song header holds beyond the fields it sets directly.
 struct s3m_header {
     u32 instrument_count;  // slots loaded, at most max_instruments
@@ -290,7 +296,8 @@ i32 load_patterns(const byte_reader& file, const s3m_header& header, module_cont
         if (header.pattern_pointers[p] == 0) continue;
         // The packed data follows its two-byte length.
         const uint64_t offset = uint64_t{header.pattern_pointers[p]} * parapointer_unit + 2;
-        if (decode_pattern(file.sub_reader(offset, file.size()), header.channel_map, context->channel_count, cells))
+        if (decode_pattern(file.sub_reader(offset, max_packed_pattern), header.channel_map, context->channel_count,
+                           cells))
             return -1;
     }
     return 0;

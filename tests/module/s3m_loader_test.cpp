@@ -474,6 +474,19 @@ TEST(S3mLoader, PatternParapointersAndStreams) {
     for (const std::vector<uint8_t>& bad : broken) expect_refused(bad);
 }
 
+// A packed pattern sits behind a 16-bit length: its 64 rows must be complete
+// within 65535 bytes, here after entries for the unmapped channel 4. So
+// patterns that all point at one endless stream cost no more than that each.
+TEST(S3mLoader, PackedPatternIsReadNoFurtherThanItsLengthCanSay) {
+    for (size_t stream_bytes : {size_t{65535}, size_t{65536}}) {
+        s3m_song long_song;
+        long_song.patterns[0].raw.assign(stream_bytes - 64, 0x04);
+        long_song.patterns[0].raw.resize(stream_bytes, 0);
+        loaded_song loaded(write_s3m(long_song));
+        EXPECT_EQ(loaded.result, stream_bytes <= 65535 ? 0 : -1) << stream_bytes;
+    }
+}
+
 s3m_song song_for_damage() {
     s3m_song song;
     song.orders = {0, 1};

@@ -1,6 +1,7 @@
 #include "loader.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -41,7 +42,11 @@ module_cell* allocate_pattern(module_context* context, i32 index, u32 rows, cons
     const size_t count = static_cast<size_t>(rows) * static_cast<size_t>(context->channel_count);
     module_cell* cells = static_cast<module_cell*>(std::malloc(count * sizeof(module_cell)));
     if (!cells) return nullptr;
-    for (size_t c = 0; c < count; ++c) cells[c] = empty;
+    // One cell, then what is filled copied onto the rest, doubling each time: a
+    // large block fills at the speed of memcpy.
+    if (count) cells[0] = empty;
+    for (size_t filled = 1; filled < count; filled *= 2)
+        std::memcpy(cells + filled, cells, (count - filled < filled ? count - filled : filled) * sizeof(module_cell));
     context->patterns[index] = cells;
     context->pattern_rows[index] = rows;
     return cells;

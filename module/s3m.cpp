@@ -27,9 +27,7 @@ constexpr u32 max_patterns = 256;     // order entries are bytes
 constexpr u32 max_instruments = 255;  // cell instrument bytes, 0 meaning none
 
 // A packed pattern is stored behind a 16-bit length, so no pattern's data is
-// longer. Its stream is read no further: a stream that has not completed its
-// rows by then is no pattern, and patterns that all point at one long stream
-// cost no more than this each.
+// longer: a stream that has not completed its rows by then is no pattern.
 constexpr u32 max_packed_pattern = 65535;
 
 // What the song header holds beyond the fields it sets directly.
@@ -258,7 +256,7 @@ i32 load_samples(const byte_reader& file, const s3m_header& header, module_conte
 
 // Decodes one packed pattern into a block already filled with "nothing".
 // Data that is missing or ends before row 63 is complete is malformed.
-i32 decode_pattern(byte_reader stream, const u8* channel_map, i32 channel_count, module_cell* cells) {
+i32 decode_pattern(byte_reader& stream, const u8* channel_map, i32 channel_count, module_cell* cells) {
     u32 row = 0;
     while (row < rows_per_pattern && !stream.failed()) {
         u8 what = stream.u8le();
@@ -287,8 +285,13 @@ i32 decode_pattern(byte_reader stream, const u8* channel_map, i32 channel_count,
     return stream.failed() ? -1 : 0;
 }
 
+// Trackers store every pattern once, so all patterns together read no more
+// bytes than the file has; `budget` holds what is left of that. Without it,
+// patterns whose parapointers all lead into one long stream would each read
+// it again. A stream cut by the budget ends early, as if the file did.
 i32 load_patterns(const byte_reader& file, const s3m_header& header, module_context* context) {
     if (allocate_pattern_arrays(context, static_cast<i32>(header.pattern_count))) return -2;
+    size_t budget = file.size();
     for (i32 p = 0; p < context->pattern_count; ++p) {
         module_cell* cells = allocate_pattern(context, p, rows_per_pattern, mod_s3m_empty_cell);
         if (!cells) return -2;
@@ -296,9 +299,9 @@ i32 load_patterns(const byte_reader& file, const s3m_header& header, module_cont
         if (header.pattern_pointers[p] == 0) continue;
         // The packed data follows its two-byte length.
         const uint64_t offset = uint64_t{header.pattern_pointers[p]} * parapointer_unit + 2;
-        if (decode_pattern(file.sub_reader(offset, max_packed_pattern), header.channel_map, context->channel_count,
-                           cells))
-            return -1;
+        byte_reader stream = file.sub_reader(offset, budget < max_packed_pattern ? budget : max_packed_pattern);
+        if (decode_pattern(stream, header.channel_map, context->channel_count, cells)) return -1;
+        budget -= stream.position();
     }
     return 0;
 }

@@ -151,32 +151,32 @@ void translate_volume_column(u8 volume, module_cell& cell) {
 // Effect types that translate to one code with the parameter unchanged;
 // fx_count marks the types handled on their own.
 constexpr u16 plain_effect_codes[26] = {
-    fx_count,
-    fx_xm_porta_up,
-    fx_xm_porta_down,
-    fx_tone_porta,
-    fx_vibrato,
-    fx_tone_porta_volume_slide,
-    fx_vibrato_volume_slide,
-    fx_tremolo,
-    fx_set_pan,
-    fx_sample_offset,
-    fx_xm_volume_slide,
-    fx_count,
-    fx_count,
-    fx_count,
-    fx_count,
-    fx_speed_tempo,
-    fx_set_global_volume,
-    fx_global_volume_slide,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_pan_slide,
+    fx_count,                    // 0 arpeggio, or nothing
+    fx_xm_porta_up,              // 1
+    fx_xm_porta_down,            // 2
+    fx_tone_porta,               // 3
+    fx_vibrato,                  // 4
+    fx_tone_porta_volume_slide,  // 5
+    fx_vibrato_volume_slide,     // 6
+    fx_tremolo,                  // 7
+    fx_set_pan,                  // 8
+    fx_sample_offset,            // 9
+    fx_xm_volume_slide,          // A
+    fx_count,                    // B position jump
+    fx_count,                    // C set volume
+    fx_count,                    // D pattern break
+    fx_count,                    // E extended
+    fx_speed_tempo,              // F
+    fx_set_global_volume,        // G
+    fx_global_volume_slide,      // H
+    fx_none,                     // I
+    fx_none,                     // J
+    fx_none,                     // K
+    fx_none,                     // L
+    fx_none,                     // M
+    fx_none,                     // N
+    fx_none,                     // O
+    fx_pan_slide,                // P
 };
 
 void translate_effect(u8 type, u8 param, module_cell& cell, module_cell& global) {

@@ -20,6 +20,11 @@ typedef int32_t i32;
 enum : u8 {
     module_note_off = 254,  // key off (XM) or note cut (S3M)
     module_note_none = 255,
+    module_no_volume = 255,  // a cell's volume column that sets nothing
+};
+
+enum : u32 {
+    module_no_instrument = 0,  // a cell's instrument number that names none
 };
 
 enum : u32 {
@@ -81,6 +86,10 @@ enum module_effect_code : u16 {
     fx_count = 46,
 };
 
+// A cell that the file leaves empty holds, in MOD and S3M patterns, the byte 255
+// throughout (instrument 0xFFFFFFFF, volume and note 255, both effects 65535, both
+// parameters 255); in XM patterns, instrument 0, volume and note 255, both effects
+// fx_none and both parameters 0. The player reads either as "nothing".
 struct module_cell {
     u32 instrument;  // 1-based into instruments; 0 none
     u8 volume;       // volume column 0..64; 255 none
@@ -270,7 +279,9 @@ extern const module_format module_formats[];
 // Loads a whole file image into a zeroed, empty context. The first format whose
 // probe accepts the data loads it; no other is tried after it.
 i32 module_load(const u8* data, i32 size, module_context* context);
-// Releases the song blocks of a loaded context; does nothing when nothing is loaded.
+// Releases the song blocks of a loaded context and resets the channel records,
+// which point into them; does nothing when nothing is loaded. The record may
+// then be loaded again.
 void module_free(module_context* context);
 
 u32 mod_probe(const u8* data, i32 size);

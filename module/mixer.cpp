@@ -274,6 +274,18 @@ bool is_audible(const module_channel& channel) {
            channel.voice_sample->data && channel.voice_sample->length > 0;
 }
 
+void keep_voice(module_channel& channel, const voice_state& voice) {
+    channel.position = voice.position;
+    channel.forward = voice.forward ? 1 : 0;
+    if (!voice.active) channel.active = 0;
+}
+
+// Columns that carry a voice: all but the last, the global one.
+i32 voiced_channel_count(const module_context& context) {
+    i32 columns = context.channel_count < module_max_channels ? context.channel_count : module_max_channels;
+    return columns - 1;
+}
+
 void mix_channel(module_channel& channel, u32 master, bool stereo, u32 frames, u32* accumulators,
                  mixer_kernels kernels) {
     voice_state voice = voice_for(channel);
@@ -289,9 +301,7 @@ void mix_channel(module_channel& channel, u32 master, bool stereo, u32 frames, u
         else
             mix_voice<i16, false>(voice, frames, accumulators, gains, kernels);
     }
-    channel.position = voice.position;
-    channel.forward = voice.forward ? 1 : 0;
-    if (!voice.active) channel.active = 0;
+    keep_voice(channel, voice);
 }
 
 inline i32 clamp_sample(i32 value, i32 low, i32 high) { return value < low ? low : value > high ? high : value; }
@@ -346,9 +356,7 @@ void mix_chunk(module_context& context, u32 flags, u8* output, u32 frames, mixer
     u32 values = frames * output_channels(flags);
     std::memset(context.mix_buffer, 0, values * sizeof(i32));
     u32* accumulators = reinterpret_cast<u32*>(context.mix_buffer);
-    i32 mixed_channels = context.channel_count < module_max_channels ? context.channel_count : module_max_channels;
-    // The last column is the global one, which carries no voice.
-    for (i32 index = 0; index < mixed_channels - 1; ++index) {
+    for (i32 index = 0; index < voiced_channel_count(context); ++index) {
         module_channel& channel = context.channels[index];
         if (!is_audible(channel)) continue;
         mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, kernels);
@@ -397,4 +405,17 @@ i32 mix_run_with(module_context* context, u32 flags, void* output, i32 frames, m
         done += chunk;
     }
     return frames;
+}
+
+void step_voices(module_context* context, i32 frames) {
+    // A run without its scratch buffer writes silence and leaves the voices where they are.
+    if (!context || frames <= 0 || !context->mix_buffer || mix_buffer_frames(context->output_rate) <= 0) return;
+    for (i32 index = 0; index < voiced_channel_count(*context); ++index) {
+        module_channel& channel = context->channels[index];
+        if (!is_audible(channel)) continue;
+        // Without gain the voice loop reads nothing and only steps, by the rules every run uses.
+        voice_state voice = voice_for(channel);
+        mix_voice<i8, true>(voice, static_cast<u32>(frames), nullptr, channel_gains{0, 0}, mixer_kernels::portable);
+        keep_voice(channel, voice);
+    }
 }

@@ -1,5 +1,6 @@
 // Effect table (row, tick and end actions of the 46 internal codes), the
-// vibrato/tremolo waveforms, the finetune rates, envelopes.
+// vibrato/tremolo waveforms, envelopes.
+#include "finetune.h"
 #include "player_internal.h"
 
 namespace {
@@ -26,10 +27,6 @@ constexpr i16 waveforms[4][64] = {
      66,  -160, 160,  -29, -91,  243, 175, -175, 149,  97,   3,    -113, 7,    249,  -241, -247,
      110, -180, -139, -20, 246,  -86, -80, -134, 219,  117,  -143, -226, -166, 120,  -47,  29},
 };
-
-// Middle-C rates of the finetunes -8..7, indexed by the parameter's low nibble.
-constexpr u32 finetune_rates[16] = {7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280,
-                                    8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
 
 i32 wave_value(i32 waveform, u32 position) { return waveforms[waveform & 3][position & 63]; }
 
@@ -205,7 +202,8 @@ u32 row_vibrato_waveform(module_context* context, i32 c, i32 s, const module_cel
 
 void apply_finetune(module_context* context, i32 c, i32 s) {
     module_sample* sample = channel_at(context, c)->sample;
-    if (sample) sample->c_rate = finetune_rates[low_nibble(slot_at(context, c, s)->param)];
+    // The parameter's low nibble counts from finetune -8: 8 is untuned.
+    if (sample) sample->c_rate = eighth_finetune_rate(low_nibble(slot_at(context, c, s)->param) - 8);
 }
 
 u32 row_set_finetune(module_context* context, i32 c, i32 s, const module_cell*) {

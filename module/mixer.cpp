@@ -22,7 +22,11 @@ constexpr u32 fraction_bits = 10;
 // Positions are 22.10 fixed point: frames beyond this one cannot be addressed.
 constexpr u32 last_addressable_frame = 0xFFFFFFFFu >> fraction_bits;
 
-enum class loop_kind { none, forward, ping_pong };
+// A ping-pong loop turns the voice in place at each end: the frame at the turn sounds
+// twice. That needs room for a step in the new direction after the turn, which three
+// steps between the loop points always leave; a shorter loop (a tiny loop played high)
+// would hold the voice turning on one frame, so such a loop folds every step instead.
+enum class loop_kind { none, forward, ping_pong, folded_ping_pong };
 
 // A channel's voice as one run sees it, its loop bounds fitted to the sample data so
 // that no read leaves it: a loop end past the data ends at the data, and a loop that
@@ -51,13 +55,23 @@ voice_state voice_for(const module_channel& channel) {
     voice.loop = loop_kind::none;
     if (sample.looped && sample.loop_start < end_frame) {
         voice.loop_start = sample.loop_start << fraction_bits;
-        voice.loop = sample.ping_pong ? loop_kind::ping_pong : loop_kind::forward;
+        voice.loop = !sample.ping_pong                                          ? loop_kind::forward
+                     : voice.loop_end - voice.loop_start <= 3ull * channel.step ? loop_kind::folded_ping_pong
+                                                                                : loop_kind::ping_pong;
     }
     voice.position = channel.position;
     voice.step = channel.step;
-    voice.forward = voice.loop != loop_kind::ping_pong || channel.forward;
+    bool ping_pong = voice.loop == loop_kind::ping_pong || voice.loop == loop_kind::folded_ping_pong;
+    voice.forward = !ping_pong || channel.forward;
     voice.active = true;
     return voice;
+}
+
+// Backwards, the lowest position a plain step may reach: a ping-pong voice that would come
+// within one step of the loop start turns before it; a folded one may go down to the start.
+uint64_t lowest_backward_position(const voice_state& voice) {
+    if (voice.loop == loop_kind::folded_ping_pong) return voice.loop_start;
+    return static_cast<uint64_t>(voice.loop_start) + voice.step + 1;
 }
 
 // Frames that can be read and stepped from the current position before a step reaches
@@ -71,17 +85,32 @@ u32 frames_before_boundary(const voice_state& voice, u32 limit) {
     }
     // Backwards the reads fall, so only the first one must lie inside the data.
     if ((voice.position >> fraction_bits) >= voice.length) return 0;
-    uint64_t turn_above = static_cast<uint64_t>(voice.loop_start) + voice.step;
-    if (voice.position <= turn_above) return 0;
+    uint64_t lowest = lowest_backward_position(voice);
+    if (voice.position < lowest) return 0;
     if (voice.step == 0) return limit;
-    uint64_t frames = (voice.position - turn_above - 1) / voice.step;
+    uint64_t frames = (voice.position - lowest) / voice.step;
     return frames < limit ? static_cast<u32>(frames) : limit;
+}
+
+// A folded ping-pong loop as one forward loop twice as long whose second half plays
+// mirrored: phase 0 .. 2L - 1 runs forwards from the loop start, then backwards from the
+// loop's last position down to its start. A step is a move of the phase, so the voice
+// reflects off both ends as often as the step requires and always lands in the loop.
+void fold_step(voice_state& voice) {
+    const int64_t start = voice.loop_start, length = static_cast<int64_t>(voice.loop_end) - start;
+    const int64_t offset = static_cast<int64_t>(voice.position) - start;
+    int64_t phase = (voice.forward ? offset : 2 * length - 1 - offset) + voice.step;
+    phase %= 2 * length;
+    if (phase < 0) phase += 2 * length;  // a backward voice below the loop start
+    voice.forward = phase < length;
+    voice.position = static_cast<u32>(start + (voice.forward ? phase : 2 * length - 1 - phase));
 }
 
 // One step with every boundary rule. The sum is taken in 64 bits so that a position
 // near the top of the fixed-point range cannot wrap back to the sample's start; a step
 // longer than a forward loop wraps as many times as it needs; a backward step that
-// comes within one step of the loop start or passes it turns, even below frame 0.
+// comes within one step of the loop start or passes it turns, even below frame 0; a
+// folded ping-pong loop reflects the step off its ends as often as it needs.
 // Returns false when the voice has ended.
 bool step_across_boundary(voice_state& voice) {
     if (voice.forward) {
@@ -98,6 +127,9 @@ bool step_across_boundary(voice_state& voice) {
             case loop_kind::ping_pong:
                 voice.forward = false;  // the position stays: that frame sounds once more
                 return true;
+            case loop_kind::folded_ping_pong:
+                fold_step(voice);
+                return true;
             case loop_kind::forward:
                 voice.position =
                     voice.loop_start + static_cast<u32>((next - voice.loop_end) % (voice.loop_end - voice.loop_start));
@@ -106,11 +138,14 @@ bool step_across_boundary(voice_state& voice) {
         return false;
     }
     int64_t next = static_cast<int64_t>(voice.position) - voice.step;
-    if (next > static_cast<int64_t>(voice.loop_start) + voice.step) {
+    if (next >= static_cast<int64_t>(lowest_backward_position(voice))) {
         voice.position = static_cast<u32>(next);
         return true;
     }
-    voice.forward = true;
+    if (voice.loop == loop_kind::folded_ping_pong)
+        fold_step(voice);
+    else
+        voice.forward = true;
     return true;
 }
 
@@ -239,6 +274,18 @@ bool is_audible(const module_channel& channel) {
            channel.voice_sample->data && channel.voice_sample->length > 0;
 }
 
+void keep_voice(module_channel& channel, const voice_state& voice) {
+    channel.position = voice.position;
+    channel.forward = voice.forward ? 1 : 0;
+    if (!voice.active) channel.active = 0;
+}
+
+// Columns that carry a voice: all but the last, the global one.
+i32 voiced_channel_count(const module_context& context) {
+    i32 columns = context.channel_count < module_max_channels ? context.channel_count : module_max_channels;
+    return columns - 1;
+}
+
 void mix_channel(module_channel& channel, u32 master, bool stereo, u32 frames, u32* accumulators,
                  mixer_kernels kernels) {
     voice_state voice = voice_for(channel);
@@ -254,9 +301,7 @@ void mix_channel(module_channel& channel, u32 master, bool stereo, u32 frames, u
         else
             mix_voice<i16, false>(voice, frames, accumulators, gains, kernels);
     }
-    channel.position = voice.position;
-    channel.forward = voice.forward ? 1 : 0;
-    if (!voice.active) channel.active = 0;
+    keep_voice(channel, voice);
 }
 
 inline i32 clamp_sample(i32 value, i32 low, i32 high) { return value < low ? low : value > high ? high : value; }
@@ -311,9 +356,7 @@ void mix_chunk(module_context& context, u32 flags, u8* output, u32 frames, mixer
     u32 values = frames * output_channels(flags);
     std::memset(context.mix_buffer, 0, values * sizeof(i32));
     u32* accumulators = reinterpret_cast<u32*>(context.mix_buffer);
-    i32 mixed_channels = context.channel_count < module_max_channels ? context.channel_count : module_max_channels;
-    // The last column is the global one, which carries no voice.
-    for (i32 index = 0; index < mixed_channels - 1; ++index) {
+    for (i32 index = 0; index < voiced_channel_count(context); ++index) {
         module_channel& channel = context.channels[index];
         if (!is_audible(channel)) continue;
         mix_channel(channel, master_factor(context, channel), stereo, frames, accumulators, kernels);
@@ -362,4 +405,17 @@ i32 mix_run_with(module_context* context, u32 flags, void* output, i32 frames, m
         done += chunk;
     }
     return frames;
+}
+
+void step_voices(module_context* context, i32 frames) {
+    // A run without its scratch buffer writes silence and leaves the voices where they are.
+    if (!context || frames <= 0 || !context->mix_buffer || mix_buffer_frames(context->output_rate) <= 0) return;
+    for (i32 index = 0; index < voiced_channel_count(*context); ++index) {
+        module_channel& channel = context->channels[index];
+        if (!is_audible(channel)) continue;
+        // Without gain the voice loop reads nothing and only steps, by the rules every run uses.
+        voice_state voice = voice_for(channel);
+        mix_voice<i8, true>(voice, static_cast<u32>(frames), nullptr, channel_gains{0, 0}, mixer_kernels::portable);
+        keep_voice(channel, voice);
+    }
 }

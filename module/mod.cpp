@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "finetune.h"
 #include "loader.h"
 #include "reader.h"
 
@@ -23,7 +24,8 @@ constexpr size_t short_header_pattern_start = 600;
 constexpr u32 rows_per_pattern = 64;
 constexpr i64 bytes_per_row_channel = 4;
 constexpr size_t order_list_size = 128;
-constexpr u8 no_volume = 255;
+constexpr size_t title_length = 20;
+constexpr size_t name_length = 22;
 constexpr u8 pan_left = 86;
 constexpr u8 pan_right = 167;
 constexpr u8 max_volume = 64;
@@ -37,11 +39,6 @@ const signature signatures[] = {
     {"M.K.", 4},  {"FLT4", 4},  {"2CHN", 2},  {"6CHN", 6},  {"8CHN", 8},  {"10CH", 10},
     {"12CH", 12}, {"14CH", 14}, {"16CH", 16}, {"18CH", 18}, {"20CH", 20}, {"22CH", 22},
     {"24CH", 24}, {"26CH", 26}, {"28CH", 28}, {"30CH", 30}, {"32CH", 32},
-};
-
-// Middle-C rate per finetune header nibble: 0..7 tune up, 8..15 are -8..-1.
-const u32 finetune_rates[16] = {
-    8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757, 7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280,
 };
 
 struct period_note {
@@ -88,188 +85,139 @@ constexpr std::array<u8, period_limit> build_note_by_period() {
 constexpr std::array<u8, period_limit> note_by_period = build_note_by_period();
 static_assert(note_by_period[428] == 0x40 && note_by_period[15] == 0x8A && note_by_period[75] == 0x66);
 
-u16 read_u16be(byte_reader& reader) {
-    u16 high = reader.u8le();
-    return static_cast<u16>((high << 8) | reader.u8le());
-}
-
-i32 fail(module_context* context, i32 result) {
-    module_release_song(context);
-    return result;
-}
-
 // Channel count of a known signature; 0 for anything else.
-i32 signature_channels(const byte_reader& reader) {
+i32 signature_channels(const byte_reader& file) {
     for (const signature& entry : signatures) {
-        if (reader.matches(signature_offset, entry.text, 4)) return entry.channels;
+        if (file.matches(signature_offset, entry.text, 4)) return entry.channels;
     }
     return 0;
 }
 
-// Without a loop both loop points sit on the last frame. A loop that begins
-// at or past the end of the data is dropped and one that runs past it is
-// cut short, so that the player never has to loop over frames that are not
-// there (headers that overshoot and files that end early both do this).
-void fit_loop_to_length(module_sample& sample) {
-    if (sample.looped && sample.loop_start >= sample.length) sample.looped = 0;
-    if (!sample.looped) {
-        sample.loop_start = sample.length - 1;
-        sample.loop_end = sample.length - 1;
-    } else if (sample.loop_end > sample.length) {
-        sample.loop_end = sample.length;
-    }
-}
+// Where the parts of the file lie, as the header and the file size tell.
+struct mod_layout {
+    i32 channels;       // file channels, 2..32
+    i32 header_count;   // sample headers: 31, or 15 without a signature
+    i64 sample_bytes;   // the lengths of all samples together
+    i64 pattern_bytes;  // one pattern: 64 rows of 4 bytes per channel
+    i32 pattern_count;  // patterns the file holds
+    i64 pattern_end;    // offset after the last pattern
+};
 
-void read_sample_header(byte_reader& reader, module_sample& sample, module_instrument& instrument) {
-    reader.bytes(sample.name, 22);
-    sample.name[22] = 0;
-    sample.length = static_cast<u32>(read_u16be(reader)) * 2;
+// A header finetune nibble holds 0..7 for the finetunes 0..7 and 8..15 for -8..-1.
+i32 header_finetune(u8 nibble) { return nibble < 8 ? nibble : nibble - 16; }
+
+void read_sample_header(byte_reader& file, module_sample& sample, module_instrument& instrument) {
+    file.bytes(sample.name, name_length);
+    sample.name[name_length] = 0;
+    sample.length = static_cast<u32>(file.u16be()) * 2;
     // Trackers keep finetune in the low nibble; the high bits carry nothing.
-    sample.default_c_rate = finetune_rates[reader.u8le() & 0x0f];
-    sample.volume = reader.u8le();
-    sample.loop_start = static_cast<u32>(read_u16be(reader)) * 2;
-    u32 loop_length = static_cast<u32>(read_u16be(reader)) * 2;
+    sample.default_c_rate = eighth_finetune_rate(header_finetune(file.u8le() & 0x0f));
+    sample.volume = file.u8le();
+    sample.loop_start = static_cast<u32>(file.u16be()) * 2;
+    u32 loop_length = static_cast<u32>(file.u16be()) * 2;
     sample.loop_end = sample.loop_start + loop_length;
     sample.looped = loop_length > 2 ? 1 : 0;
     sample.panning = 255;
-    fit_loop_to_length(sample);
+    fit_loop(sample);
 
     std::memcpy(instrument.name, sample.name, sizeof instrument.name);
-    for (module_sample*& entry : instrument.note_samples) entry = &sample;
-    for (int note = 0; note < 256; ++note) instrument.note_map[note] = static_cast<u8>(note);
-    instrument.fadeout = 32767;
+    play_on_every_note(instrument, sample);
+    set_identity_note_map(instrument);
+    instrument.fadeout = mod_s3m_fadeout;
 }
+
+// Title, sample headers and order list: everything before the patterns.
+i32 load_header(byte_reader& file, module_context* context, mod_layout& layout) {
+    layout.channels = signature_channels(file);
+    layout.header_count = layout.channels ? 31 : 15;
+    if (!layout.channels) layout.channels = 4;
+    context->channel_count = layout.channels + 1;
+
+    std::memset(context->title, 0, sizeof context->title);
+    file.bytes(context->title, title_length);
+    if (allocate_instruments(context, layout.header_count, layout.header_count)) return -2;
+    layout.sample_bytes = 0;
+    for (i32 i = 0; i < layout.header_count; ++i) {
+        read_sample_header(file, context->samples[i], context->instruments[i]);
+        layout.sample_bytes += context->samples[i].length;
+    }
+
+    // The list holds 128 entries; a longer song length would play entries the file never stored.
+    const u8 song_length = file.u8le();
+    context->order_count = song_length < order_list_size ? song_length : order_list_size;
+    file.skip(1);  // restart byte: old trackers stored 127 here, and nothing relies on it
+    file.bytes(context->orders, order_list_size);
+    return file.failed() ? -1 : 0;
+}
+
+// Command number -> internal code for the commands that take their parameter
+// unchanged; fx_count marks those translated on their own (0, B, C, D, E).
+constexpr u16 command_codes[16] = {
+    fx_count,                    // 0 arpeggio, or nothing
+    fx_porta_up,                 // 1
+    fx_porta_down,               // 2
+    fx_tone_porta,               // 3
+    fx_vibrato,                  // 4
+    fx_tone_porta_volume_slide,  // 5
+    fx_vibrato_volume_slide,     // 6
+    fx_tremolo,                  // 7
+    fx_none,                     // 8
+    fx_sample_offset,            // 9
+    fx_volume_slide,             // A
+    fx_count,                    // B position jump
+    fx_count,                    // C set volume
+    fx_count,                    // D pattern break
+    fx_count,                    // E extended
+    fx_speed_tempo,              // F
+};
 
 // Writes a row command into the global column. A pattern break that follows a
 // position jump in the same row joins it as one jump-and-break command.
 void translate_effect(u8 command, u8 param, module_cell& cell, module_cell& global) {
-    const u8 x = param >> 4;
-    const u8 y = param & 0x0f;
-    u16 code = fx_none;
-    u8 cell_param = param;
+    const u16 code = command_codes[command];
+    if (code != fx_count) {
+        set_slot(cell, 0, code, param);
+        return;
+    }
     switch (command) {
         case 0x0:
-            code = param ? fx_arpeggio : fx_none;
-            break;
-        case 0x1:
-            code = fx_porta_up;
-            break;
-        case 0x2:
-            code = fx_porta_down;
-            break;
-        case 0x3:
-            code = fx_tone_porta;
-            break;
-        case 0x4:
-            code = fx_vibrato;
-            break;
-        case 0x5:
-            code = fx_tone_porta_volume_slide;
-            break;
-        case 0x6:
-            code = fx_vibrato_volume_slide;
-            break;
-        case 0x7:
-            code = fx_tremolo;
-            break;
-        case 0x8:
-            break;
-        case 0x9:
-            code = fx_sample_offset;
-            break;
-        case 0xA:
-            code = fx_volume_slide;
+            set_slot(cell, 0, param ? fx_arpeggio : fx_none, param);
             break;
         case 0xB:
-            cell_param = 0;
-            global.effects[0] = fx_position_jump;
-            global.params[0] = param;
+            set_slot(cell, 0, fx_none, 0);
+            set_slot(global, 0, fx_position_jump, param);
             break;
         case 0xC:
-            cell_param = param > max_volume ? max_volume : param;
-            cell.volume = cell_param;
+            cell.volume = param > max_volume ? max_volume : param;
+            set_slot(cell, 0, fx_none, cell.volume);
             break;
         case 0xD: {
-            cell_param = 0;
-            u8 row = static_cast<u8>(x * 10 + y);
+            set_slot(cell, 0, fx_none, 0);
+            u8 row = static_cast<u8>((param >> 4) * 10 + (param & 0x0f));
             if (row >= rows_per_pattern) row = 0;
             if (global.effects[0] == fx_position_jump) {
                 global.effects[0] = fx_jump_and_break;
                 global.params[1] = row;
             } else {
-                global.effects[0] = fx_pattern_break;
-                global.params[0] = row;
+                set_slot(global, 0, fx_pattern_break, row);
             }
             break;
         }
-        case 0xE:
-            cell_param = y;
-            switch (x) {
-                case 0x1:
-                    code = fx_fine_porta_up;
-                    break;
-                case 0x2:
-                    code = fx_fine_porta_down;
-                    break;
-                case 0x4:
-                    code = fx_vibrato_waveform;
-                    break;
-                case 0x5:
-                    code = fx_set_finetune;
-                    break;
-                case 0x6:
-                    cell_param = 0;
-                    global.effects[0] = fx_pattern_loop;
-                    global.params[0] = y;
-                    break;
-                case 0x7:
-                    code = fx_tremolo_waveform;
-                    break;
-                case 0x8:
-                    code = fx_coarse_pan;
-                    break;
-                case 0x9:
-                    code = fx_retrigger;
-                    break;
-                case 0xA:
-                    code = fx_fine_volume_up;
-                    break;
-                case 0xB:
-                    code = fx_fine_volume_down;
-                    break;
-                case 0xC:
-                    code = fx_note_cut;
-                    break;
-                case 0xD:
-                    code = fx_note_delay;
-                    break;
-                case 0xE:
-                    cell_param = 0;
-                    global.effects[0] = fx_pattern_delay;
-                    global.params[0] = y;
-                    break;
-                default:
-                    cell_param = param;
-                    break;  // E0x, E3x, EFx: no translation
-            }
-            break;
-        case 0xF:
-            code = fx_speed_tempo;
+        default:
+            translate_extended_command(param, cell, 0, global);
             break;
     }
-    cell.effects[0] = code;
-    cell.params[0] = cell_param;
 }
 
 // Decodes one 4-byte cell; returns 1 when its period is not in the table.
-i32 decode_cell(byte_reader& reader, module_cell& cell, module_cell& global) {
-    const u8 b0 = reader.u8le();
-    const u8 b1 = reader.u8le();
-    const u8 b2 = reader.u8le();
-    const u8 b3 = reader.u8le();
+i32 decode_cell(byte_reader& file, module_cell& cell, module_cell& global) {
+    const u8 b0 = file.u8le();
+    const u8 b1 = file.u8le();
+    const u8 b2 = file.u8le();
+    const u8 b3 = file.u8le();
     const u16 period = static_cast<u16>((b0 & 0x0f) << 8 | b1);
     cell.instrument = (b0 & 0xf0) | (b2 >> 4);
-    cell.volume = no_volume;
+    cell.volume = module_no_volume;
     cell.note = module_note_none;
     i32 missing = 0;
     if (period) {
@@ -297,26 +245,64 @@ i32 count_patterns(i64 size, i64 sample_bytes, i64 pattern_bytes, const module_c
     return highest + 1;
 }
 
+// The patterns after the header; leaves `file` after the last one. Returns 1
+// when a period is not in the table.
+i32 load_patterns(byte_reader& file, mod_layout& layout, module_context* context) {
+    layout.pattern_bytes = rows_per_pattern * bytes_per_row_channel * layout.channels;
+    layout.pattern_count =
+        count_patterns(static_cast<i64>(file.size()), layout.sample_bytes, layout.pattern_bytes, context);
+    const i64 pattern_start = layout.header_count == 31 ? full_header_size : short_header_pattern_start;
+    layout.pattern_end = pattern_start + layout.pattern_bytes * layout.pattern_count;
+    // Patterns that the file does not hold cannot be played: checked before
+    // anything is allocated for them.
+    if (!file.holds(pattern_start, layout.pattern_end - pattern_start)) return -1;
+    if (allocate_pattern_arrays(context, layout.pattern_count)) return -2;
+
+    i32 result = 0;
+    const i32 global_column = layout.channels;
+    file.seek(pattern_start);
+    for (i32 p = 0; p < layout.pattern_count; ++p) {
+        module_cell* pattern = allocate_pattern(context, p, rows_per_pattern, mod_s3m_empty_cell);
+        if (!pattern) return -2;
+        for (u32 row = 0; row < rows_per_pattern; ++row) {
+            module_cell* row_cells = pattern + static_cast<size_t>(row) * context->channel_count;
+            for (i32 channel = 0; channel < layout.channels; ++channel) {
+                if (decode_cell(file, row_cells[channel], row_cells[global_column])) result = 1;
+            }
+        }
+    }
+    return file.failed() ? -1 : result;
+}
+
 // Sample data follows the patterns when the file size says so exactly, and is
 // otherwise taken from the end of the file. It never starts inside the
 // patterns: a file whose samples add up to more than what follows the
 // patterns has been cut short, and its samples are read from the end of the
 // patterns as far as the data goes.
-i64 sample_data_offset(i64 size, i64 sample_bytes, i64 pattern_bytes, i32 pattern_count, i64 pattern_end) {
-    if (size == pattern_bytes * pattern_count + full_header_size + sample_bytes) return pattern_end;
-    const i64 from_end = size - sample_bytes;
-    return from_end < pattern_end ? pattern_end : from_end;
+i64 sample_data_offset(i64 size, const mod_layout& layout) {
+    if (size == layout.pattern_bytes * layout.pattern_count + full_header_size + layout.sample_bytes)
+        return layout.pattern_end;
+    const i64 from_end = size - layout.sample_bytes;
+    return from_end < layout.pattern_end ? layout.pattern_end : from_end;
 }
 
 // Copies the frames present; a sample cut off by the end of the file keeps what is there.
-i32 read_sample_data(byte_reader& reader, module_sample& sample) {
-    const size_t available = reader.remaining() < sample.length ? reader.remaining() : sample.length;
+i32 read_sample_data(byte_reader& file, module_sample& sample) {
+    const size_t available = file.remaining() < sample.length ? file.remaining() : sample.length;
     sample.length = static_cast<u32>(available);
-    fit_loop_to_length(sample);
+    fit_loop(sample);
     if (!available) return 0;
     sample.data = std::malloc(available);
     if (!sample.data) return -2;
-    reader.copy_available(sample.data, available);
+    file.copy_available(sample.data, available);
+    return 0;
+}
+
+i32 load_samples(byte_reader& file, const mod_layout& layout, module_context* context) {
+    file.seek(static_cast<uint64_t>(sample_data_offset(static_cast<i64>(file.size()), layout)));
+    for (i32 i = 0; i < layout.header_count; ++i) {
+        if (read_sample_data(file, context->samples[i]) < 0) return -2;
+    }
     return 0;
 }
 
@@ -324,73 +310,12 @@ i32 read_sample_data(byte_reader& reader, module_sample& sample) {
 
 i32 mod_load(const u8* data, i32 size, module_context* context) {
     if (!data || !context || size < 0 || context->loaded) return -1;
-    byte_reader reader(data, static_cast<size_t>(size));
-
-    i32 channels = signature_channels(reader);
-    const i32 header_count = channels ? 31 : 15;
-    if (!channels) channels = 4;
-    context->channel_count = channels + 1;
-    context->instrument_count = header_count;
-    context->sample_count = header_count;
-
-    std::memset(context->title, 0, sizeof context->title);
-    reader.bytes(context->title, 20);
-    context->instruments = static_cast<module_instrument*>(std::calloc(header_count, sizeof(module_instrument)));
-    context->samples = static_cast<module_sample*>(std::calloc(header_count, sizeof(module_sample)));
-    if (!context->instruments || !context->samples) return fail(context, -2);
-
-    i64 sample_bytes = 0;
-    for (i32 i = 0; i < header_count; ++i) {
-        read_sample_header(reader, context->samples[i], context->instruments[i]);
-        sample_bytes += context->samples[i].length;
-    }
-
-    // The list holds 128 entries; a longer song length would play entries the file never stored.
-    const u8 song_length = reader.u8le();
-    context->order_count = song_length < order_list_size ? song_length : order_list_size;
-    reader.skip(1);  // restart byte: old trackers stored 127 here, and nothing relies on it
-    reader.bytes(context->orders, order_list_size);
-    if (reader.failed) return fail(context, -1);
-
-    const i64 pattern_bytes = rows_per_pattern * bytes_per_row_channel * channels;
-    const i64 pattern_start = header_count == 31 ? full_header_size : short_header_pattern_start;
-    const i32 pattern_count = count_patterns(size, sample_bytes, pattern_bytes, context);
-    const i64 pattern_end = pattern_start + pattern_bytes * pattern_count;
-    // Patterns that the file does not hold cannot be played: checked before
-    // anything is allocated for them.
-    if (pattern_end > size) return fail(context, -1);
-
-    // A file of header and samples alone holds no pattern; the arrays still get
-    // one spare entry so that a loaded song always has its blocks.
-    context->pattern_count = pattern_count;
-    context->patterns =
-        static_cast<module_pattern**>(std::calloc(pattern_count ? pattern_count : 1, sizeof(module_pattern*)));
-    context->pattern_rows = static_cast<u32*>(std::calloc(pattern_count ? pattern_count : 1, sizeof(u32)));
-    if (!context->patterns || !context->pattern_rows) return fail(context, -2);
-
-    i32 result = 0;
-    const i32 global_column = channels;
-    reader.seek(static_cast<size_t>(pattern_start));
-    for (i32 p = 0; p < pattern_count; ++p) {
-        const size_t cells = static_cast<size_t>(rows_per_pattern) * context->channel_count;
-        module_cell* pattern = static_cast<module_cell*>(std::malloc(cells * sizeof(module_cell)));
-        if (!pattern) return fail(context, -2);
-        std::memset(pattern, 0xff, cells * sizeof(module_cell));
-        context->patterns[p] = pattern;
-        context->pattern_rows[p] = rows_per_pattern;
-        for (u32 row = 0; row < rows_per_pattern; ++row) {
-            module_cell* row_cells = pattern + static_cast<size_t>(row) * context->channel_count;
-            for (i32 channel = 0; channel < channels; ++channel) {
-                if (decode_cell(reader, row_cells[channel], row_cells[global_column])) result = 1;
-            }
-        }
-    }
-    if (reader.failed) return fail(context, -1);
-
-    reader.seek(static_cast<size_t>(sample_data_offset(size, sample_bytes, pattern_bytes, pattern_count, pattern_end)));
-    for (i32 i = 0; i < header_count; ++i) {
-        if (read_sample_data(reader, context->samples[i]) < 0) return fail(context, -2);
-    }
+    byte_reader file(data, static_cast<size_t>(size));
+    mod_layout layout;
+    if (i32 result = load_header(file, context, layout)) return fail_load(context, result);
+    const i32 patterns = load_patterns(file, layout, context);
+    if (patterns < 0) return fail_load(context, patterns);
+    if (i32 result = load_samples(file, layout, context)) return fail_load(context, result);
 
     for (i32 column = 0; column < context->channel_count; ++column) {
         context->channels[column].enabled = 1;
@@ -400,7 +325,7 @@ i32 mod_load(const u8* data, i32 size, module_context* context) {
     context->initial_tempo = 125;
     context->global_volume = 64;
     context->format_id = module_format_mod;
-    return result;
+    return patterns;
 }
 
 u32 mod_probe(const u8* data, i32 size) {

@@ -16,10 +16,16 @@ typedef uint16_t u16;
 typedef int16_t i16;
 typedef uint32_t u32;
 typedef int32_t i32;
+typedef uint64_t u64;
 
 enum : u8 {
     module_note_off = 254,  // key off (XM) or note cut (S3M)
     module_note_none = 255,
+    module_no_volume = 255,  // a cell's volume column that sets nothing
+};
+
+enum : u32 {
+    module_no_instrument = 0,  // a cell's instrument number that names none
 };
 
 enum : u32 {
@@ -81,6 +87,10 @@ enum module_effect_code : u16 {
     fx_count = 46,
 };
 
+// A cell that the file leaves empty holds, in MOD and S3M patterns, the byte 255
+// throughout (instrument 0xFFFFFFFF, volume and note 255, both effects 65535, both
+// parameters 255); in XM patterns, instrument 0, volume and note 255, both effects
+// fx_none and both parameters 0. The player reads either as "nothing".
 struct module_cell {
     u32 instrument;  // 1-based into instruments; 0 none
     u8 volume;       // volume column 0..64; 255 none
@@ -270,7 +280,9 @@ extern const module_format module_formats[];
 // Loads a whole file image into a zeroed, empty context. The first format whose
 // probe accepts the data loads it; no other is tried after it.
 i32 module_load(const u8* data, i32 size, module_context* context);
-// Releases the song blocks of a loaded context; does nothing when nothing is loaded.
+// Releases the song blocks of a loaded context and resets the channel records,
+// which point into them; does nothing when nothing is loaded. The record may
+// then be loaded again.
 void module_free(module_context* context);
 
 u32 mod_probe(const u8* data, i32 size);
@@ -286,3 +298,51 @@ i32 xm_load(const u8* data, i32 size, module_context* context);
 void module_start(module_context* context);
 void module_set_output_format(module_context* context);
 void module_render(module_context* context);
+
+// The song's first pass: from the start of playback up to the first row that would be
+// read again with the same pattern-loop state (none while no loop runs; the loop's row
+// and remaining repetitions while one does), or up to the point where the order list
+// runs out and playback wraps to its start.
+enum : i32 {
+    module_pass_repeats = 1,  // the next row was played before in the same loop state
+    module_pass_wraps = 2,    // the order list ran out (a row advance, a break or a jump past its end)
+    module_pass_capped = 3,   // module_pass_row_cap rows were read without either
+    module_pass_empty = 4,    // no order entry names a playable pattern: no row is ever read
+};
+
+// Rows the length pass reads at most: 256 order entries of 1024-row patterns, every
+// position an order list can address. A real song's pass is far shorter (an hour at
+// speed 6 and tempo 125 is 30000 rows); the cap bounds the work on damaged files.
+enum : u32 { module_pass_row_cap = 262144 };
+
+struct module_pass {
+    u64 frames;      // output frames at 44100 Hz from the first frame module_render writes after
+                     // module_start (the silent lead-in of `initial_speed` ticks included) to the
+                     // end of the pass; 0 for an empty song
+    u32 rows;        // rows read in the pass, repetitions counted, 0..module_pass_row_cap
+    i32 end;         // module_pass_repeats, _wraps, _capped or _empty
+    i32 next_order;  // the row the sequencer reads right after the pass: order index...
+    i32 next_row;    // ...and row; for a repeat, the row where the song goes on; -1 when empty
+};
+
+// Measures the first pass of a loaded song by running the sequencer's row logic and its
+// tick arithmetic from the start, without mixing: only the row commands that move the
+// song position or change its timing act (position jump, pattern break, pattern loop,
+// pattern delay, speed, tempo). Reads the song and nothing of the playback state, which
+// it leaves untouched, so it may run before module_start or in the middle of playback.
+// Allocates one table of visited rows, grown with the pass, and frees it before returning.
+// 0: measured; 1: the pass reached module_pass_row_cap (frames counts the rows read up to
+// it); -1: no context, no result record or no song loaded; -2: the table could not be allocated.
+i32 module_song_length(const module_context* context, module_pass* pass);
+
+// Moves playback to output frame `frame` of the song's first pass: playback restarts as
+// on a freshly loaded song (every channel as the loader left it, then module_start's
+// settings) and runs silently up to the frame. Silently means with the sequencer, the
+// effects, the envelopes and the voices' sample positions all advanced exactly as
+// module_render advances them, only nothing is mixed, so the next module_render gives
+// byte for byte what an uninterrupted render from the start gives at that frame.
+// A frame beyond the pass is taken as the pass's end. The render hook is not called and
+// new_note_mask is cleared. The context must be playing with its output format set.
+// 0: done; 1: done at the end of the pass, the frame lay beyond it; -1: no context, or not
+// ready to render; -2: the length pass could not allocate its table (playback unchanged).
+i32 module_seek(module_context* context, u64 frame);

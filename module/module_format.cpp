@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <cstring>
 
 #include "loader.h"
 
@@ -71,6 +72,11 @@ void module_release_song(module_context* context) {
         std::free(context->samples);
     }
     std::free(context->pattern_rows);
+    // The channels describe the song being released: their sample, instrument,
+    // envelope and delayed-cell pointers lead into its blocks. They start over
+    // as in a zeroed record, so that a song loaded into this record next
+    // neither reads freed blocks nor inherits the old song's playing state.
+    std::memset(context->channels, 0, sizeof context->channels);
     context->patterns = nullptr;
     context->instruments = nullptr;
     context->samples = nullptr;

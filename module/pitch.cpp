@@ -1,4 +1,5 @@
 // Pitch arithmetic: from a packed note to a period, from a period to a sample step.
+#include "finetune.h"
 #include "player_internal.h"
 
 namespace {
@@ -83,6 +84,33 @@ constexpr i32 linear_frequencies[768] = {
     67632,  67571,  67510,  67449,  67388,  67328,  67267,  67206,  67145,  67085,  67024,  66964,
 };
 
+// MOD and S3M finetunes: the rates of -8..7 eighths of a semitone, index finetune + 8,
+// so that index 8 is the untuned 8363 Hz. A MOD sample header stores 0..7 for the
+// finetunes 0..7 and 8..15 for -8..-1; the set-finetune effect's nibble counts from -8.
+constexpr u32 eighth_finetune_rates[16] = {7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280,
+                                           8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757};
+
+// XM finetunes: floor(8363 * 2^(finetune / 1536)) for finetune -128..127, index
+// finetune + 128. Listed rather than computed so that no libm's rounding can move a
+// rate between platforms.
+constexpr u16 xm_finetune_rates[256] = {
+    7893, 7897, 7900, 7904, 7907, 7911, 7915, 7918, 7922, 7925, 7929, 7932, 7936, 7940, 7943, 7947, 7950, 7954, 7958,
+    7961, 7965, 7968, 7972, 7975, 7979, 7983, 7986, 7990, 7993, 7997, 8001, 8004, 8008, 8012, 8015, 8019, 8022, 8026,
+    8030, 8033, 8037, 8041, 8044, 8048, 8051, 8055, 8059, 8062, 8066, 8070, 8073, 8077, 8081, 8084, 8088, 8091, 8095,
+    8099, 8102, 8106, 8110, 8113, 8117, 8121, 8124, 8128, 8132, 8135, 8139, 8143, 8146, 8150, 8154, 8157, 8161, 8165,
+    8169, 8172, 8176, 8180, 8183, 8187, 8191, 8194, 8198, 8202, 8205, 8209, 8213, 8217, 8220, 8224, 8228, 8231, 8235,
+    8239, 8243, 8246, 8250, 8254, 8257, 8261, 8265, 8269, 8272, 8276, 8280, 8284, 8287, 8291, 8295, 8299, 8302, 8306,
+    8310, 8314, 8317, 8321, 8325, 8329, 8332, 8336, 8340, 8344, 8347, 8351, 8355, 8359, 8363, 8366, 8370, 8374, 8378,
+    8381, 8385, 8389, 8393, 8397, 8400, 8404, 8408, 8412, 8416, 8419, 8423, 8427, 8431, 8435, 8438, 8442, 8446, 8450,
+    8454, 8457, 8461, 8465, 8469, 8473, 8476, 8480, 8484, 8488, 8492, 8496, 8499, 8503, 8507, 8511, 8515, 8519, 8523,
+    8526, 8530, 8534, 8538, 8542, 8546, 8549, 8553, 8557, 8561, 8565, 8569, 8573, 8577, 8580, 8584, 8588, 8592, 8596,
+    8600, 8604, 8608, 8611, 8615, 8619, 8623, 8627, 8631, 8635, 8639, 8643, 8646, 8650, 8654, 8658, 8662, 8666, 8670,
+    8674, 8678, 8682, 8686, 8690, 8693, 8697, 8701, 8705, 8709, 8713, 8717, 8721, 8725, 8729, 8733, 8737, 8741, 8745,
+    8749, 8752, 8756, 8760, 8764, 8768, 8772, 8776, 8780, 8784, 8788, 8792, 8796, 8800, 8804, 8808, 8812, 8816, 8820,
+    8824, 8828, 8832, 8836, 8840, 8844, 8848, 8852, 8856,
+};
+static_assert(xm_finetune_rates[0] == 7893 && xm_finetune_rates[128] == 8363 && xm_finetune_rates[255] == 8856);
+
 constexpr i32 linear_periods_per_octave = 768;
 constexpr u32 amiga_default_rate = 8363;                    // Hz, stands in for a rate of 0
 constexpr uint64_t amiga_step_numerator = 938282582016ull;  // 14317056 * 65536
@@ -131,3 +159,7 @@ u8 pack_note(u32 octave, u32 semitone) {
     u32 packed_octave = pitch_index / 12 > 15 ? 15 : pitch_index / 12;
     return static_cast<u8>(packed_octave * 16 + (pitch_index - packed_octave * 12));
 }
+
+u32 eighth_finetune_rate(i32 finetune) { return eighth_finetune_rates[(finetune + 8) & 15]; }
+
+u32 xm_finetune_rate(i8 finetune) { return xm_finetune_rates[finetune + 128]; }

@@ -13,11 +13,15 @@ constexpr i32 fallback_tempo = 125;
 constexpr i32 slowest_tempo = 32;
 constexpr i32 fastest_tempo = 255;
 
+}  // namespace
+
 i32 used_channel_count(const module_context* context) {
     i32 count = context->channel_count;
     if (count < 0) return 0;
     return count > module_max_channels ? module_max_channels : count;
 }
+
+namespace {
 
 u32 used_order_count(const module_context* context) { return context->order_count > 256 ? 256 : context->order_count; }
 
@@ -31,10 +35,8 @@ bool order_playable(const module_context* context, i32 order) {
     return context->patterns[pattern] && context->pattern_rows[pattern] > 0;
 }
 
-// The cells of the row the next row pass reads, after moving an unplayable
-// position (start on a marker, a jump onto a marker or past the order list, a
-// row beyond the pattern) to a playable one. Null when the song has no
-// playable order entry at all; the row pass then reads nothing.
+}  // namespace
+
 const module_cell* current_row(module_context* context) {
     if (context->order < 0 || (u32)context->order >= used_order_count(context)) context->order = 0;
     if (!order_playable(context, context->order)) advance_order(context);
@@ -43,6 +45,8 @@ const module_cell* current_row(module_context* context) {
     if (context->row < 0 || (u32)context->row >= context->pattern_rows[pattern]) context->row = 0;
     return context->patterns[pattern] + (size_t)context->row * (size_t)context->channel_count;
 }
+
+namespace {
 
 void release_mix_buffer(module_context* context) {
     std::free(context->mix_buffer);
@@ -125,14 +129,7 @@ u32 row_pass(module_context* context) {
     bool position_set = false;
     i32 channel_count = used_channel_count(context);
     for (i32 c = 0; c < channel_count; ++c) row_pass_channel(context, c, &cells[c], &note_mask, &position_set);
-    if (position_set) return note_mask;
-    context->row += 1;
-    u8 pattern = context->orders[context->order];
-    if ((u32)context->row >= context->pattern_rows[pattern]) {
-        context->row = 0;
-        advance_order(context);
-    }
-    if ((u32)context->order >= context->order_count) context->order = 0;
+    if (!position_set) advance_row(context);
     return note_mask;
 }
 
@@ -171,6 +168,39 @@ u32 output_flags(const module_context* context) {
     return flags;
 }
 
+// Plays `frames` frames from the current position: `run` takes each stretch of frames
+// inside one tick (given as frames done before it and its length), and every tick that
+// completes advances the song. Returns the channels that started a note.
+template <typename frame_run>
+u32 play_frames(module_context* context, i32 frames, frame_run run) {
+    u32 note_mask = 0;
+    i32 longest_run = mix_buffer_frames(context->output_rate);
+    i32 remaining = frames;
+    i32 done = 0;
+    while (remaining > 0) {
+        i32 n = context->samples_per_tick - context->tick_position;
+        if (n > remaining) n = remaining;
+        if (n > longest_run) n = longest_run;
+        if (n > 0) {
+            run(done, n);
+            context->tick_position += n;
+            done += n;
+            remaining -= n;
+        }
+        if (context->tick_position >= context->samples_per_tick) {
+            context->tick += 1;
+            context->tick_position -= context->samples_per_tick;
+            if (context->tick >= context->speed + context->pattern_delay) {
+                context->pattern_delay = 0;
+                note_mask |= row_pass(context);
+                context->tick = 0;
+            }
+            tick_pass(context);
+        }
+    }
+    return note_mask;
+}
+
 }  // namespace
 
 u8 relative_note_packed(u8 note, i8 relative_note) {
@@ -199,6 +229,18 @@ void advance_order(module_context* context) {
         if (order_playable(context, context->order)) return;
     }
     context->order = 0;
+}
+
+bool advance_row(module_context* context) {
+    context->row += 1;
+    u8 pattern = context->orders[context->order];
+    bool next_entry = (u32)context->row >= context->pattern_rows[pattern];
+    if (next_entry) {
+        context->row = 0;
+        advance_order(context);
+    }
+    if ((u32)context->order >= context->order_count) context->order = 0;
+    return next_entry;
 }
 
 bool start_note(module_context* context, i32 channel_index, u8 note, u8 instrument_number, u8 volume) {
@@ -264,8 +306,7 @@ bool start_note(module_context* context, i32 channel_index, u8 note, u8 instrume
     return started;
 }
 
-void module_start(module_context* context) {
-    if (!context) return;
+void reset_playback(module_context* context) {
     context->speed = context->initial_speed;
     context->tempo = context->initial_tempo >= slowest_tempo ? context->initial_tempo : fallback_tempo;
     update_samples_per_tick(context);
@@ -277,7 +318,6 @@ void module_start(module_context* context) {
     context->tick_position = 0;
     context->loop_row = 0;
     context->loop_count = 0;
-    allocate_mix_buffer(context);
     if (context->samples)
         for (i32 s = 0; s < context->sample_count; ++s) context->samples[s].c_rate = context->samples[s].default_c_rate;
     for (module_channel& channel : context->channels) {
@@ -294,6 +334,12 @@ void module_start(module_context* context) {
         }
         channel.pan = channel.default_pan;
     }
+}
+
+void module_start(module_context* context) {
+    if (!context) return;
+    reset_playback(context);
+    allocate_mix_buffer(context);
     context->playing = 1;
 }
 
@@ -309,41 +355,28 @@ void module_set_output_format(module_context* context) {
     if (context->tempo >= slowest_tempo && context->tempo <= fastest_tempo) update_samples_per_tick(context);
 }
 
+bool render_ready(const module_context* context) {
+    return output_frame_bytes(context) > 0 && context->mix_buffer && context->samples_per_tick > 0 &&
+           context->output_rate > 0;
+}
+
+void play_silently(module_context* context, i32 frames) {
+    play_frames(context, frames, [context](i32, i32 count) { step_voices(context, count); });
+}
+
 void module_render(module_context* context) {
     if (!context) return;
     u32 note_mask = 0;
     u8* output = (u8*)context->output_buffer;
     i32 frame_bytes = output_frame_bytes(context);
-    bool ready = output && context->output_size > 0 && frame_bytes > 0 && context->mix_buffer &&
-                 context->samples_per_tick > 0 && context->output_rate > 0;
+    bool ready = output && context->output_size > 0 && render_ready(context);
     if (!ready) {
         if (output && context->output_size > 0) std::memset(output, 0, (size_t)context->output_size);
     } else {
         u32 flags = output_flags(context);
-        i32 longest_run = mix_buffer_frames(context->output_rate);
-        i32 remaining = context->output_size / frame_bytes;
-        i32 done = 0;
-        while (remaining > 0) {
-            i32 n = context->samples_per_tick - context->tick_position;
-            if (n > remaining) n = remaining;
-            if (n > longest_run) n = longest_run;
-            if (n > 0) {
-                mix_run(context, flags, output + (size_t)done * (size_t)frame_bytes, n);
-                context->tick_position += n;
-                done += n;
-                remaining -= n;
-            }
-            if (context->tick_position >= context->samples_per_tick) {
-                context->tick += 1;
-                context->tick_position -= context->samples_per_tick;
-                if (context->tick >= context->speed + context->pattern_delay) {
-                    context->pattern_delay = 0;
-                    note_mask |= row_pass(context);
-                    context->tick = 0;
-                }
-                tick_pass(context);
-            }
-        }
+        note_mask = play_frames(context, context->output_size / frame_bytes, [&](i32 done, i32 count) {
+            mix_run(context, flags, output + (size_t)done * (size_t)frame_bytes, count);
+        });
     }
     context->new_note_mask = note_mask;
     if (context->render_hook) context->render_hook(context);

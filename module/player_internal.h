@@ -29,6 +29,10 @@ u32 period_to_step(const module_context* context, u32 period);
 // them to `output` in the format the flags give. Returns the frames written.
 i32 mix_run(module_context* context, u32 flags, void* output, i32 frames);
 
+// Moves every voice that a mixing run of `frames` frames would play exactly as that run
+// moves it (position, direction, end of an unlooped sample), without any output.
+void step_voices(module_context* context, i32 frames);
+
 // Instruction sets the mixer's block kernels can use; every choice gives the same output.
 enum class mixer_kernels : u32 { portable, ssse3, avx2 };
 
@@ -84,3 +88,26 @@ void update_samples_per_tick(module_context* context);
 
 // Step from period + period_offset after a pitch change.
 void repitch(module_context* context, module_channel* channel);
+
+// Columns the row pass reads: channel_count kept to 0..module_max_channels.
+i32 used_channel_count(const module_context* context);
+
+// The cells of the row the next row pass reads, after moving an unplayable
+// position (start on a marker, a jump onto a marker or past the order list, a
+// row beyond the pattern) to a playable one. Null when the song has no
+// playable order entry at all; the row pass then reads nothing.
+const module_cell* current_row(module_context* context);
+
+// The row advance at the end of a row pass that no row action moved: the next row,
+// or row 0 of the next playable order entry. True when it moved to another entry.
+bool advance_row(module_context* context);
+
+// Playback state as module_start sets it, without touching the mix buffer.
+void reset_playback(module_context* context);
+
+// Whether module_render can mix: output format, mix buffer and tick length are set.
+bool render_ready(const module_context* context);
+
+// Advances the song by `frames` output frames exactly as module_render would, with the
+// voices stepped by the mixer's own rules but nothing mixed or written. Needs render_ready.
+void play_silently(module_context* context, i32 frames);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "finetune.h"
 #include "loader.h"
 #include "reader.h"
 
@@ -86,47 +87,6 @@ struct raw_cell {
     u8 param;       // effect parameter
 };
 
-// The reader's seek takes a size_t; offsets computed from file fields may not fit one.
-bool seek_to(byte_reader& file, u64 offset) {
-    if (offset > file.size) {
-        file.failed = true;
-        return false;
-    }
-    file.seek(static_cast<size_t>(offset));
-    return true;
-}
-
-// A reader confined to `count` bytes at `offset`, so that cell decoding cannot
-// run into the next pattern: cells past the packed data read as zeros, that is
-// empty. False when the region does not lie inside the file.
-bool region_reader(const byte_reader& file, u64 offset, u64 count, byte_reader& region) {
-    if (offset > file.size || count > file.size - offset) return false;
-    region = byte_reader(file.data + offset, static_cast<size_t>(count));
-    return true;
-}
-
-// floor(8363 * 2^(finetune / 1536)) for finetune -128..127, listed rather than
-// computed so that no libm's rounding can move a rate between platforms.
-constexpr u16 finetune_rates[256] = {
-    7893, 7897, 7900, 7904, 7907, 7911, 7915, 7918, 7922, 7925, 7929, 7932, 7936, 7940, 7943, 7947, 7950, 7954, 7958,
-    7961, 7965, 7968, 7972, 7975, 7979, 7983, 7986, 7990, 7993, 7997, 8001, 8004, 8008, 8012, 8015, 8019, 8022, 8026,
-    8030, 8033, 8037, 8041, 8044, 8048, 8051, 8055, 8059, 8062, 8066, 8070, 8073, 8077, 8081, 8084, 8088, 8091, 8095,
-    8099, 8102, 8106, 8110, 8113, 8117, 8121, 8124, 8128, 8132, 8135, 8139, 8143, 8146, 8150, 8154, 8157, 8161, 8165,
-    8169, 8172, 8176, 8180, 8183, 8187, 8191, 8194, 8198, 8202, 8205, 8209, 8213, 8217, 8220, 8224, 8228, 8231, 8235,
-    8239, 8243, 8246, 8250, 8254, 8257, 8261, 8265, 8269, 8272, 8276, 8280, 8284, 8287, 8291, 8295, 8299, 8302, 8306,
-    8310, 8314, 8317, 8321, 8325, 8329, 8332, 8336, 8340, 8344, 8347, 8351, 8355, 8359, 8363, 8366, 8370, 8374, 8378,
-    8381, 8385, 8389, 8393, 8397, 8400, 8404, 8408, 8412, 8416, 8419, 8423, 8427, 8431, 8435, 8438, 8442, 8446, 8450,
-    8454, 8457, 8461, 8465, 8469, 8473, 8476, 8480, 8484, 8488, 8492, 8496, 8499, 8503, 8507, 8511, 8515, 8519, 8523,
-    8526, 8530, 8534, 8538, 8542, 8546, 8549, 8553, 8557, 8561, 8565, 8569, 8573, 8577, 8580, 8584, 8588, 8592, 8596,
-    8600, 8604, 8608, 8611, 8615, 8619, 8623, 8627, 8631, 8635, 8639, 8643, 8646, 8650, 8654, 8658, 8662, 8666, 8670,
-    8674, 8678, 8682, 8686, 8690, 8693, 8697, 8701, 8705, 8709, 8713, 8717, 8721, 8725, 8729, 8733, 8737, 8741, 8745,
-    8749, 8752, 8756, 8760, 8764, 8768, 8772, 8776, 8780, 8784, 8788, 8792, 8796, 8800, 8804, 8808, 8812, 8816, 8820,
-    8824, 8828, 8832, 8836, 8840, 8844, 8848, 8852, 8856,
-};
-static_assert(finetune_rates[0] == 7893 && finetune_rates[128] == 8363 && finetune_rates[255] == 8856);
-
-u32 finetune_rate(i8 finetune) { return finetune_rates[finetune + 128]; }
-
 u8 packed_note(u32 note_index) { return static_cast<u8>((note_index / 12) * 16 + note_index % 12); }
 
 raw_cell read_cell(byte_reader& region) {
@@ -146,19 +106,6 @@ raw_cell read_cell(byte_reader& region) {
     if (first & 0x08) cell.effect = region.u8le();
     if (first & 0x10) cell.param = region.u8le();
     return cell;
-}
-
-void clear_cell(module_cell& cell) {
-    cell.instrument = 0;
-    cell.volume = module_note_none;
-    cell.note = module_note_none;
-    cell.effects[0] = cell.effects[1] = fx_none;
-    cell.params[0] = cell.params[1] = 0;
-}
-
-void set_slot(module_cell& cell, int slot, u16 code, u8 param) {
-    cell.effects[slot] = code;
-    cell.params[slot] = param;
 }
 
 // Notes 98 and above have no meaning; they are ignored like an empty note.
@@ -204,51 +151,33 @@ void translate_volume_column(u8 volume, module_cell& cell) {
 // Effect types that translate to one code with the parameter unchanged;
 // fx_count marks the types handled on their own.
 constexpr u16 plain_effect_codes[26] = {
-    fx_count,
-    fx_xm_porta_up,
-    fx_xm_porta_down,
-    fx_tone_porta,
-    fx_vibrato,
-    fx_tone_porta_volume_slide,
-    fx_vibrato_volume_slide,
-    fx_tremolo,
-    fx_set_pan,
-    fx_sample_offset,
-    fx_xm_volume_slide,
-    fx_count,
-    fx_count,
-    fx_count,
-    fx_count,
-    fx_speed_tempo,
-    fx_set_global_volume,
-    fx_global_volume_slide,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_none,
-    fx_pan_slide,
+    fx_count,                    // 0 arpeggio, or nothing
+    fx_xm_porta_up,              // 1
+    fx_xm_porta_down,            // 2
+    fx_tone_porta,               // 3
+    fx_vibrato,                  // 4
+    fx_tone_porta_volume_slide,  // 5
+    fx_vibrato_volume_slide,     // 6
+    fx_tremolo,                  // 7
+    fx_set_pan,                  // 8
+    fx_sample_offset,            // 9
+    fx_xm_volume_slide,          // A
+    fx_count,                    // B position jump
+    fx_count,                    // C set volume
+    fx_count,                    // D pattern break
+    fx_count,                    // E extended
+    fx_speed_tempo,              // F
+    fx_set_global_volume,        // G
+    fx_global_volume_slide,      // H
+    fx_none,                     // I
+    fx_none,                     // J
+    fx_none,                     // K
+    fx_none,                     // L
+    fx_none,                     // M
+    fx_none,                     // N
+    fx_none,                     // O
+    fx_pan_slide,                // P
 };
-
-// Exx by x; fx_count marks the row commands that go to the global column.
-constexpr u16 extended_effect_codes[16] = {
-    fx_none,     fx_fine_porta_up,    fx_fine_porta_down, fx_none,      fx_vibrato_waveform, fx_set_finetune,
-    fx_count,    fx_tremolo_waveform, fx_coarse_pan,      fx_retrigger, fx_fine_volume_up,   fx_fine_volume_down,
-    fx_note_cut, fx_note_delay,       fx_count,           fx_none,
-};
-
-void translate_extended(u8 param, module_cell& cell, module_cell& global) {
-    u8 command = param >> 4, value = param & 0x0f;
-    u16 code = extended_effect_codes[command];
-    if (code == fx_count) {
-        set_slot(global, 0, command == 0x6 ? fx_pattern_loop : fx_pattern_delay, value);
-        set_slot(cell, 1, fx_none, 0);
-    } else if (code != fx_none) {
-        set_slot(cell, 1, code, value);
-    }
-}
 
 void translate_effect(u8 type, u8 param, module_cell& cell, module_cell& global) {
     set_slot(cell, 1, fx_none, param);
@@ -271,7 +200,7 @@ void translate_effect(u8 type, u8 param, module_cell& cell, module_cell& global)
             set_slot(global, 0, fx_pattern_break, static_cast<u8>((param >> 4) * 10 + (param & 0x0f)));
             break;
         case 0xe:
-            translate_extended(param, cell, global);
+            translate_extended_command(param, cell, 1, global);
             break;
         default:
             break;
@@ -279,16 +208,19 @@ void translate_effect(u8 type, u8 param, module_cell& cell, module_cell& global)
 }
 
 // Decodes one pattern's packed cells into a cleared block of `rows` x `channel_count`.
+// Decoding stops where the packed data ends: the cells after it stay empty, as
+// they would read from zeros, and a header that declares far more rows and
+// channels than its data holds costs no more than that data.
 void decode_pattern(byte_reader& region, u32 rows, u32 file_channels, i32 channel_count, module_cell* cells) {
     u32 kept_channels = static_cast<u32>(channel_count) - 1;
     for (u32 row = 0; row < rows; ++row) {
         module_cell* row_cells = cells + static_cast<size_t>(row) * channel_count;
         module_cell& global = row_cells[channel_count - 1];
         for (u32 channel = 0; channel < file_channels; ++channel) {
+            if (region.remaining() == 0) return;
             raw_cell raw = read_cell(region);
-            module_cell dropped;
+            module_cell dropped = xm_empty_cell;
             module_cell& cell = channel < kept_channels ? row_cells[channel] : dropped;
-            clear_cell(cell);
             cell.note = translate_note(raw.note);
             cell.instrument = raw.instrument;
             if (raw.volume) translate_volume_column(raw.volume, cell);
@@ -299,44 +231,36 @@ void decode_pattern(byte_reader& region, u32 rows, u32 file_channels, i32 channe
 
 // Pattern headers and packed data, from the end of the song header; leaves
 // `file` at the first instrument.
-i32 load_patterns(byte_reader& file, u32 file_channels, module_context* context) {
-    u32 count = static_cast<u32>(context->pattern_count);
-    context->patterns = static_cast<module_pattern**>(std::calloc(count ? count : 1, sizeof(module_pattern*)));
-    if (!context->patterns) return -2;
-    context->pattern_rows = static_cast<u32*>(std::calloc(count ? count : 1, sizeof(u32)));
-    if (!context->pattern_rows) return -2;
-
+i32 load_patterns(byte_reader& file, u32 file_channels, u32 pattern_count, module_context* context) {
+    if (allocate_pattern_arrays(context, static_cast<i32>(pattern_count))) return -2;
     u64 position = header_size_offset + static_cast<u64>(file.u32le());
-    for (u32 p = 0; p < count; ++p) {
-        if (!seek_to(file, position)) return -1;
+    for (u32 p = 0; p < pattern_count; ++p) {
+        if (!file.seek(position)) return -1;
         u32 header_length = file.u32le();
         file.skip(1);
         u32 rows = file.u16le();
         u32 packed_size = file.u16le();
-        if (file.failed) return -1;
+        if (file.failed()) return -1;
         if (rows == 0) rows = rows_when_zero;
         if (rows > max_rows) rows = max_rows;
 
-        size_t cell_count = static_cast<size_t>(rows) * context->channel_count;
-        module_cell* cells = static_cast<module_cell*>(std::malloc(cell_count * sizeof(module_cell)));
+        module_cell* cells = allocate_pattern(context, static_cast<i32>(p), rows, xm_empty_cell);
         if (!cells) return -2;
-        context->patterns[p] = cells;
-        context->pattern_rows[p] = rows;
-        for (size_t c = 0; c < cell_count; ++c) clear_cell(cells[c]);
-
+        // The packed data is read through a reader of its own, so that cell
+        // decoding cannot run into the next pattern.
         u64 data_start = position + header_length;
-        byte_reader region(nullptr, 0);
-        if (!region_reader(file, data_start, packed_size, region)) return -1;
-        if (packed_size) decode_pattern(region, rows, file_channels, context->channel_count, cells);
+        if (!file.holds(data_start, packed_size)) return -1;
+        byte_reader region = file.sub_reader(data_start, packed_size);
+        decode_pattern(region, rows, file_channels, context->channel_count, cells);
         position = data_start + packed_size;
     }
-    return seek_to(file, position) ? 0 : -1;
+    return file.seek(position) ? 0 : -1;
 }
 
 // Finds the parts of the instrument at `start` without keeping anything; both
 // passes over the instruments walk the file through this one function.
 bool locate_instrument(byte_reader& file, u64 start, instrument_layout& layout) {
-    if (!seek_to(file, start)) return false;
+    if (!file.seek(start)) return false;
     layout.start = start;
     u32 header_size = file.u32le();
     file.skip(name_length + 1);
@@ -344,27 +268,15 @@ bool locate_instrument(byte_reader& file, u64 start, instrument_layout& layout) 
     layout.sample_header_size = layout.sample_count ? file.u32le() : 0;
     layout.headers = start + header_size;
     layout.data = layout.headers + static_cast<u64>(layout.sample_count) * layout.sample_header_size;
-    if (file.failed || layout.sample_count > max_samples_per_instrument) return false;
+    if (file.failed() || layout.sample_count > max_samples_per_instrument) return false;
 
     u64 data_bytes = 0;
     for (u32 j = 0; j < layout.sample_count; ++j) {
-        if (!seek_to(file, layout.headers + static_cast<u64>(j) * layout.sample_header_size)) return false;
+        if (!file.seek(layout.headers + static_cast<u64>(j) * layout.sample_header_size)) return false;
         data_bytes += file.u32le();
     }
     layout.next = layout.sample_count ? layout.data + data_bytes : layout.headers;
-    return !file.failed;
-}
-
-// Keeps a loop inside the sample: a loop that starts at or past the end is
-// dropped, one that runs past the end ends there.
-void fit_loop(module_sample& sample, u64 loop_end) {
-    if (sample.looped && sample.loop_start < sample.length) {
-        sample.loop_end = static_cast<u32>(loop_end < sample.length ? loop_end : sample.length);
-        return;
-    }
-    sample.looped = 0;
-    sample.ping_pong = 0;
-    sample.loop_start = sample.loop_end = sample.length - 1;
+    return !file.failed();
 }
 
 // Point ticks must increase for the player to step from point to point; a
@@ -388,15 +300,15 @@ void repair_envelope(module_envelope& envelope) {
 }
 
 i32 load_envelope(byte_reader& file, u64 start, const envelope_fields& fields, module_envelope& envelope) {
-    seek_to(file, start + fields.type);
+    file.seek(start + fields.type);
     u8 type = file.u8le();
-    seek_to(file, start + fields.count);
+    file.seek(start + fields.count);
     u8 count = file.u8le();
     if (!(type & envelope_on) || count == 0) return 0;
     // The file holds 12 points; a larger count would read the fields behind them.
     if (count > envelope_points_stored) count = envelope_points_stored;
 
-    seek_to(file, start + fields.sustain);
+    file.seek(start + fields.sustain);
     u8 sustain = file.u8le();
     u8 loop_start = file.u8le();
     u8 loop_end = file.u8le();
@@ -407,7 +319,7 @@ i32 load_envelope(byte_reader& file, u64 start, const envelope_fields& fields, m
     envelope.points = static_cast<module_envelope_point*>(std::malloc(count * sizeof(module_envelope_point)));
     if (!envelope.points) return -2;
     envelope.point_count = count;
-    seek_to(file, start + fields.points);
+    file.seek(start + fields.points);
     for (u8 i = 0; i < count; ++i) {
         envelope.points[i].tick = file.u16le();
         envelope.points[i].value = file.u16le();
@@ -416,10 +328,9 @@ i32 load_envelope(byte_reader& file, u64 start, const envelope_fields& fields, m
     return 0;
 }
 
-// Reads one sample header; returns the loop end in frames before it is fitted
-// to the data actually present.
-u64 read_sample_header(byte_reader& file, u64 offset, module_sample& sample, u32& stored_bytes) {
-    seek_to(file, offset);
+// Reads one sample header; its loop is fitted to the data once that is read.
+void read_sample_header(byte_reader& file, u64 offset, module_sample& sample, u32& stored_bytes) {
+    file.seek(offset);
     stored_bytes = file.u32le();
     u32 loop_start = file.u32le();
     u32 loop_length = file.u32le();
@@ -430,7 +341,7 @@ u64 read_sample_header(byte_reader& file, u64 offset, module_sample& sample, u32
     sample.relative_note = file.i8le();
     file.skip(1);
     file.bytes(sample.name, name_length);
-    sample.default_c_rate = sample.c_rate = finetune_rate(sample.finetune);
+    sample.default_c_rate = sample.c_rate = xm_finetune_rate(sample.finetune);
     sample.is_stereo = 0;
     sample.is_16bit = (type & sample_16bit) ? 1 : 0;
     if (sample.is_16bit) {
@@ -441,7 +352,9 @@ u64 read_sample_header(byte_reader& file, u64 offset, module_sample& sample, u32
     sample.looped = (loop_type == sample_loop_forward || loop_type == sample_loop_ping_pong) && loop_length ? 1 : 0;
     sample.ping_pong = sample.looped && loop_type == sample_loop_ping_pong ? 1 : 0;
     sample.loop_start = loop_start;
-    return static_cast<u64>(loop_start) + loop_length;
+    // A loop end past what 32 bits can hold lies past the data all the same.
+    const u64 loop_end = static_cast<u64>(loop_start) + loop_length;
+    sample.loop_end = loop_end > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<u32>(loop_end);
 }
 
 // Loads the frames of the sample that the file holds and undoes the delta
@@ -449,14 +362,14 @@ u64 read_sample_header(byte_reader& file, u64 offset, module_sample& sample, u32
 // stray byte still counts when the caller steps to the next sample's data.
 i32 read_sample_data(byte_reader& file, u64 offset, u32 stored_bytes, module_sample& sample) {
     u32 width = sample.is_16bit ? 2 : 1;
-    u64 present = offset < file.size ? file.size - offset : 0;
+    u64 present = offset < file.size() ? file.size() - offset : 0;
     if (present > stored_bytes) present = stored_bytes;
     sample.length = static_cast<u32>(present / width);
     if (!sample.length) return 0;
 
     sample.data = std::malloc(static_cast<size_t>(sample.length) * width);
     if (!sample.data) return -2;
-    seek_to(file, offset);
+    file.seek(offset);
     if (sample.is_16bit) {
         i16* frames = static_cast<i16*>(sample.data);
         u16 total = 0;
@@ -472,14 +385,14 @@ i32 read_sample_data(byte_reader& file, u64 offset, u32 stored_bytes, module_sam
 
 i32 load_instrument(byte_reader& file, const instrument_layout& layout, module_sample* samples,
                     module_instrument& instrument) {
-    seek_to(file, layout.start + 4);
+    file.seek(layout.start + 4);
     file.bytes(instrument.name, name_length);
-    for (u32 n = 0; n < 256; ++n) instrument.note_map[n] = static_cast<u8>(n);
-    if (!layout.sample_count) return file.failed ? -1 : 0;
+    set_identity_note_map(instrument);
+    if (!layout.sample_count) return file.failed() ? -1 : 0;
 
-    seek_to(file, layout.start + fadeout_offset);
+    file.seek(layout.start + fadeout_offset);
     instrument.fadeout = file.u16le();
-    seek_to(file, layout.start + keymap_offset);
+    file.seek(layout.start + keymap_offset);
     for (u32 k = 0; k < 96; ++k) {
         u8 sample_index = file.u8le();
         // A keymap entry naming a sample this instrument lacks plays nothing.
@@ -494,14 +407,14 @@ i32 load_instrument(byte_reader& file, const instrument_layout& layout, module_s
     for (u32 j = 0; j < layout.sample_count; ++j) {
         module_sample& sample = samples[j];
         u32 stored_bytes = 0;
-        u64 loop_end = read_sample_header(file, layout.headers + static_cast<u64>(j) * layout.sample_header_size,
-                                          sample, stored_bytes);
-        if (file.failed) return -1;
+        read_sample_header(file, layout.headers + static_cast<u64>(j) * layout.sample_header_size, sample,
+                           stored_bytes);
+        if (file.failed()) return -1;
         if (i32 result = read_sample_data(file, data_offset, stored_bytes, sample)) return result;
-        fit_loop(sample, loop_end);
+        fit_loop(sample);
         data_offset += stored_bytes;
     }
-    return file.failed ? -1 : 0;
+    return file.failed() ? -1 : 0;
 }
 
 // First pass: count every instrument's samples so that one block holds them all.
@@ -517,20 +430,15 @@ i32 count_samples(byte_reader& file, u64 first_instrument, i32 instrument_count,
     return 0;
 }
 
-i32 load_instruments(byte_reader& file, module_context* context) {
-    u64 first_instrument = file.position;
+i32 load_instruments(byte_reader& file, i32 instrument_count, module_context* context) {
+    u64 first_instrument = file.position();
     i32 sample_count = 0;
-    if (count_samples(file, first_instrument, context->instrument_count, sample_count)) return -1;
-    context->sample_count = sample_count;
-    context->samples = static_cast<module_sample*>(std::calloc(sample_count ? sample_count : 1, sizeof(module_sample)));
-    if (!context->samples) return -2;
-    context->instruments = static_cast<module_instrument*>(
-        std::calloc(context->instrument_count ? context->instrument_count : 1, sizeof(module_instrument)));
-    if (!context->instruments) return -2;
+    if (count_samples(file, first_instrument, instrument_count, sample_count)) return -1;
+    if (allocate_instruments(context, instrument_count, sample_count)) return -2;
 
     u64 position = first_instrument;
     i32 first_sample = 0;
-    for (i32 i = 0; i < context->instrument_count; ++i) {
+    for (i32 i = 0; i < instrument_count; ++i) {
         instrument_layout layout;
         if (!locate_instrument(file, position, layout)) return -1;
         module_instrument& instrument = context->instruments[i];
@@ -539,11 +447,6 @@ i32 load_instruments(byte_reader& file, module_context* context) {
         position = layout.next;
     }
     return 0;
-}
-
-i32 fail(module_context* context, i32 result) {
-    module_release_song(context);
-    return result;
 }
 
 }  // namespace
@@ -583,12 +486,10 @@ i32 xm_load(const u8* data, i32 size, module_context* context) {
     file.seek(orders_offset);
     file.bytes(context->orders, sizeof context->orders);
 
-    context->pattern_count = static_cast<i32>(pattern_count);
-    context->instrument_count = static_cast<i32>(instrument_count);
-    context->sample_count = 0;
     file.seek(header_size_offset);
-    if (i32 result = load_patterns(file, file_channels, context)) return fail(context, result);
-    if (i32 result = load_instruments(file, context)) return fail(context, result);
+    if (i32 result = load_patterns(file, file_channels, pattern_count, context)) return fail_load(context, result);
+    if (i32 result = load_instruments(file, static_cast<i32>(instrument_count), context))
+        return fail_load(context, result);
 
     context->unsigned_samples = 0;
     context->global_volume = 64;

@@ -1,6 +1,7 @@
 // The project's demo songs: one composition (compose.cpp) written as MOD, S3M
-// and XM through the test writers. The output depends on nothing but this
-// code, so the same bytes come out on every run and every machine.
+// and XM through the module writers (tools/writers). The output depends on
+// nothing but this code, so the same bytes come out on every run and every
+// machine.
 #pragma once
 
 #include <cstdint>

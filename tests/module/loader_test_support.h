@@ -6,9 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "module.h"
+
+// A file of the source tree, by its path from the tree's root.
+inline std::vector<uint8_t> source_file(const std::string& path) {
+    std::ifstream in(std::string(AMBREL_SOURCE_DIR) + "/" + path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 using load_function = i32 (*)(const u8*, i32, module_context*);
 

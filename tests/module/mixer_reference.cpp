@@ -23,6 +23,27 @@ i64 sample_value(const module_sample& sample, u32 position) {
     return static_cast<const i8*>(sample.data)[frame] * 256;
 }
 
+// Moves `step` in the current direction between mirrors just inside both loop ends
+// (a frame at an end sounds twice across its turn), turning at each mirror it meets.
+// Past a mirror the way repeats every round trip of twice the loop's length, so whole
+// round trips beyond it are dropped first.
+void reflect(u32& position, bool& forward, u32 step, i64 start, i64 end) {
+    i64 round_trip = 2 * (end - start);
+    i64 x = forward ? i64{position} + step : i64{position} - step;
+    if (x >= end) x = end + (x - end) % round_trip;
+    if (x < start) x = start - 1 - (start - 1 - x) % round_trip;
+    while (x < start || x >= end) {
+        if (x >= end) {
+            x = 2 * end - 1 - x;
+            forward = false;
+        } else {
+            x = 2 * start - 1 - x;
+            forward = true;
+        }
+    }
+    position = static_cast<u32>(x);
+}
+
 void mix_channel(const module_context& context, module_channel& channel, bool stereo, i32 frames,
                  std::vector<i64>& accumulators) {
     u32 master = (context.master_volume * (channel.fade_volume / 512u) * context.current_global_volume *
@@ -44,6 +65,9 @@ void mix_channel(const module_context& context, module_channel& channel, bool st
     bool looping = sample.looped && sample.loop_start < end_frame;
     u64 start = looping ? u64{sample.loop_start} * 1024 : 0;
     bool ping_pong = looping && sample.ping_pong;
+    // A ping-pong loop of at most three steps reflects each step off its ends instead
+    // of turning in place.
+    bool reflecting = ping_pong && end - start <= 3 * u64{channel.step};
     bool forward = !ping_pong || channel.forward;
 
     u32 position = channel.position;
@@ -63,6 +87,8 @@ void mix_channel(const module_context& context, module_channel& channel, bool st
                 channel.active = 0;
                 position = static_cast<u32>(end);
                 break;
+            } else if (reflecting) {
+                reflect(position, forward, channel.step, start, end);
             } else if (ping_pong) {
                 forward = false;  // back to the previous position
             } else {
@@ -70,6 +96,12 @@ void mix_channel(const module_context& context, module_channel& channel, bool st
                 while (next >= end) next -= end - start;
                 position = static_cast<u32>(next);
             }
+        } else if (reflecting) {
+            i64 next = i64{position} - channel.step;
+            if (next >= static_cast<i64>(start))
+                position = static_cast<u32>(next);
+            else
+                reflect(position, forward, channel.step, start, end);
         } else {
             i64 next = i64{position} - channel.step;
             if (next - static_cast<i64>(start) <= i64{channel.step})

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <complex>
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -307,21 +310,84 @@ TEST(MixerStepping, StepLongerThanAForwardLoopWrapsRepeatedly) {
 
 TEST(MixerStepping, BackwardStepPastTheLoopStartTurns) {
     mix_song song;
-    module_sample& sample = song.add_sample(true, ramp(16, 4), 10, 12, true, true);
+    module_sample& sample = song.add_sample(true, ramp(32, 4), 10, 30, true, true);
     module_channel& channel = song.play(0, sample);
     channel.pan = 0;
-    channel.position = 11 * 1024;
+    channel.position = 17 * 1024;
     channel.forward = 0;
-    channel.step = 5 * 1024;  // 11 - 5 = 6 lies below the loop start
-    std::vector<i32> left = left_channel(song.mix(4));
-    // Every step meets a boundary, so the voice stays on frame 11, turning each time.
-    EXPECT_EQ(left, (std::vector<i32>{11, 11, 11, 11}));
-    EXPECT_EQ(channel.position, 11u * 1024);
+    channel.step = 5 * 1024;  // 17 - 5 = 12 lies within one step of the loop start
+    EXPECT_EQ(left_channel(song.mix(3)), (std::vector<i32>{17, 17, 22}));
     // A position near frame 0 turns instead of wrapping below it.
     channel.position = 1024;
     channel.forward = 0;
     EXPECT_EQ(left_channel(song.mix(3)), (std::vector<i32>{1, 1, 6}));
     EXPECT_EQ(channel.position, 11u * 1024);
+}
+
+// A ping-pong loop no longer than three steps cannot turn the voice in place (it would
+// turn on one frame for ever): each step reflects off both ends as often as it must.
+TEST(MixerStepping, PingPongLoopOfAtMostThreeStepsReflectsEachStep) {
+    const struct {
+        const char* what;
+        u32 loop_start, loop_end;  // frames of a 16-frame sample
+        u32 position, step;        // 22.10 fixed point
+        std::vector<i32> frames;   // frames read from there, forwards
+    } cases[] = {
+        {"two frames at 1.5 frames a step, from the sample's start",
+         10,
+         12,
+         0,
+         1536,
+         {0, 1, 3, 4, 6, 7, 9, 10, 11, 10, 11, 11, 10, 11, 10}},
+        {"three frames at one frame a step: each end sounds twice",
+         4,
+         7,
+         4 * 1024,
+         1024,
+         {4, 5, 6, 6, 5, 4, 4, 5, 6, 6, 5, 4}},
+        {"two frames at almost 2^22 frames a step", 4, 6, 4 * 1024, 0xFFFFFC00u, {4, 4, 5, 5, 4, 4, 5, 5}},
+    };
+    for (const auto& c : cases) {
+        mix_song song;
+        module_sample& sample = song.add_sample(true, ramp(16, 4), c.loop_start, c.loop_end, true, true);
+        module_channel& channel = song.play(0, sample);
+        channel.pan = 0;
+        channel.position = c.position;
+        channel.step = c.step;
+        EXPECT_EQ(left_channel(song.mix(static_cast<i32>(c.frames.size()))), c.frames) << c.what;
+        EXPECT_EQ(channel.active, 1) << c.what;
+    }
+}
+
+// The case above as heard: a two-frame loop of opposite values at C-7 must sound as a
+// tone at the rate of its round trips (1553 / 4096 of the output rate), not as a
+// constant level from a voice turning on one frame.
+TEST(MixerStepping, ShortPingPongLoopSoundsAsAToneWithoutDc) {
+    mix_song song;
+    song.context->linear_frequencies = 1;
+    std::vector<i32> values(16, 0);
+    values[10] = 8000;
+    values[11] = -8000;
+    module_sample& sample = song.add_sample(true, values, 10, 12, true, true);
+    module_channel& channel = song.play(0, sample);
+    channel.pan = 0;
+    note_to_period(song.context.get(), &channel, 0x70, 8363, 0);
+    ASSERT_EQ(channel.step, 1553u);
+    song.mix(64);  // past the frames before the loop
+    const std::vector<i32> left = left_channel(song.mix(2048));
+    const double n = static_cast<double>(left.size());
+    double mean = 0;
+    for (i32 value : left) mean += value / n;
+    EXPECT_LT(std::abs(mean), 20) << "of a full level of 8000 * 64 / 256 = 2000";
+    size_t peak_bin = 0;
+    double peak = 0;
+    for (size_t bin = 1; bin < left.size() / 2; ++bin) {
+        std::complex<double> sum = 0;
+        for (size_t i = 0; i < left.size(); ++i)
+            sum += static_cast<double>(left[i]) * std::polar(1.0, -2 * std::numbers::pi * bin * i / n);
+        if (std::abs(sum) > peak) peak = std::abs(sum), peak_bin = bin;
+    }
+    EXPECT_NEAR(peak_bin * rate / n, rate * 1553.0 / 4096, rate / n);
 }
 
 TEST(MixerStepping, PositionAtTheSampleLengthReadsTheLastFrame) {

@@ -474,6 +474,38 @@ TEST(S3mLoader, PatternParapointersAndStreams) {
     for (const std::vector<uint8_t>& bad : broken) expect_refused(bad);
 }
 
+// A packed stream whose 64 rows are complete after `bytes` bytes, the rest
+// spent on entries for the unmapped channel 4.
+std::vector<uint8_t> stream_of(size_t bytes) {
+    std::vector<uint8_t> stream(bytes - 64, 0x04);
+    stream.resize(bytes, 0);
+    return stream;
+}
+
+// A packed pattern sits behind a 16-bit length, so its rows must be complete
+// within 65535 bytes; and all patterns together read no more than the file
+// holds, so patterns that share one long stream cannot read it over and over.
+TEST(S3mLoader, PatternStreamsReadNoMoreThanTheirLengthAndTheFileAllow) {
+    const struct {
+        size_t stream_bytes;
+        int sharing;  // patterns whose parapointers lead to the stream
+        i32 result;
+    } cases[] = {{65535, 1, 0}, {65536, 1, -1}, {64, 2, 0}, {1000, 20, -1}};
+    for (const auto& c : cases) {
+        s3m_song song;
+        song.patterns.resize(static_cast<size_t>(c.sharing));
+        song.patterns[0].raw = stream_of(c.stream_bytes);
+        s3m_layout layout;
+        std::vector<uint8_t> file = write_s3m(song, &layout);
+        for (int p = 1; p < c.sharing; ++p) {
+            file[layout.pattern_pointers + 2 * p] = file[layout.pattern_pointers];
+            file[layout.pattern_pointers + 2 * p + 1] = file[layout.pattern_pointers + 1];
+        }
+        loaded_song loaded(file);
+        EXPECT_EQ(loaded.result, c.result) << c.stream_bytes << " bytes for " << c.sharing;
+    }
+}
+
 s3m_song song_for_damage() {
     s3m_song song;
     song.orders = {0, 1};

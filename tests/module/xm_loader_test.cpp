@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -644,6 +645,24 @@ TEST(XmMalformed, HugeCountsAndOffsetsPastTheEnd) {
         SCOPED_TRACE(d.what);
         expect_refused(damaged);
     }
+}
+
+// The fuzz seed declares 65535 channels and 256 patterns of 1024 rows, each
+// pattern holding one packed byte: 2,896 bytes that once took half a minute to
+// decode. The loader now stops at the end of each pattern's data; the bound
+// here only guards against a hang, it is no speed goal.
+TEST(XmMalformed, HangGuardHugeDeclaredPatternsWithOneByteOfData) {
+    const std::vector<uint8_t> file = source_file("fuzz/seeds/xm-65535-channels.xm");
+    ASSERT_EQ(file.size(), 2896u);
+    const auto start = std::chrono::steady_clock::now();
+    loaded_song loaded(file);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(loaded.result, 0);
+    EXPECT_LT(took.count(), 10.0);
+    EXPECT_EQ(loaded.context.channel_count, module_max_channels);
+    ASSERT_EQ(loaded.context.pattern_count, 256);
+    EXPECT_EQ(loaded.context.pattern_rows[255], 1024u);
+    expect_empty_cell(loaded.cell(255, 1023, 32));
 }
 
 // Once the last instrument's sample headers are complete, whatever data is

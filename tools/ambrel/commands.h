@@ -24,15 +24,26 @@ bool read_whole_file(const std::string& path, std::vector<u8>& contents);
 // returns the exit status (2 unreadable, 1 not loadable); 0 on success.
 int load_module_file(const std::string& path, module_session& session);
 
+// The first pass of a loaded session; on failure prints "FILE: reason" and returns false.
+bool measure_song(const std::string& path, const module_session& session, module_pass& pass);
+
+// Seconds of a frame count at the output rate.
+double frames_to_seconds(uint64_t frames);
+
 // "MOD", "S3M", "XM" or "unknown".
 const char* format_name(u32 format_id);
 
-// Options shared by the rendering commands: FILE... [-o OUT] [--seconds N] [--rounds N].
+// Options shared by the rendering commands:
+// FILE... [-o OUT] [--seconds N | --once] [--seek SECONDS] [--rounds N] [--length].
 struct command_options {
     std::vector<std::string> files;
     std::string output;  // -o value; empty when not given
     double seconds = 0;  // --seconds, > 0
     int rounds = 0;      // --rounds, > 0
+    bool seconds_given = false;
+    bool once = false;    // --once: the song's first pass
+    double seek = 0;      // --seek, seconds >= 0
+    bool length = false;  // --length: time the length pass instead of rendering
 };
 
 // Which options a command takes besides its files.
@@ -40,6 +51,9 @@ enum option_flags : unsigned {
     option_output = 1,
     option_seconds = 2,
     option_rounds = 4,
+    option_once = 8,
+    option_seek = 16,
+    option_length = 32,
 };
 
 // Parses the arguments into `options` (whose fields hold the defaults). On a

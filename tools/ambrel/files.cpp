@@ -38,6 +38,15 @@ int load_module_file(const std::string& path, module_session& session) {
     return 0;
 }
 
+bool measure_song(const std::string& path, const module_session& session, module_pass& pass) {
+    i32 result = session.measure(pass);
+    if (result == -2) std::fprintf(stderr, "%s: Out of memory\n", path.c_str());
+    if (result < 0 && result != -2) std::fprintf(stderr, "%s: cannot measure the song\n", path.c_str());
+    return result >= 0;
+}
+
+double frames_to_seconds(uint64_t frames) { return static_cast<double>(frames) / module_session::output_rate; }
+
 const char* format_name(u32 format_id) {
     switch (format_id) {
         case module_format_mod:

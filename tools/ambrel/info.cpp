@@ -22,6 +22,24 @@ void print_sample(int number, const module_sample& sample) {
     std::printf(" bits=%d\n", sample.is_16bit ? 16 : 8);
 }
 
+// How the first pass ends, as one line.
+void print_pass(const module_pass& pass) {
+    switch (pass.end) {
+        case module_pass_repeats:
+            std::printf("pass: %u rows, then order %d row %d again\n", pass.rows, pass.next_order, pass.next_row);
+            break;
+        case module_pass_wraps:
+            std::printf("pass: %u rows, then the order list wraps to order %d row %d\n", pass.rows, pass.next_order,
+                        pass.next_row);
+            break;
+        case module_pass_capped:
+            std::printf("pass: stopped after %u rows without coming round\n", pass.rows);
+            break;
+        default:
+            std::printf("pass: no playable pattern\n");
+    }
+}
+
 }  // namespace
 
 int command_info(const argument_list& arguments) {
@@ -41,6 +59,10 @@ int command_info(const argument_list& arguments) {
     std::printf("samples: %d\n", context.sample_count);
     std::printf("speed: %u\n", context.initial_speed);
     std::printf("tempo: %u\n", context.initial_tempo);
+    module_pass pass;
+    if (!measure_song(arguments[0], session, pass)) return 1;
+    std::printf("duration: %.3f\n", frames_to_seconds(pass.frames));
+    print_pass(pass);
     for (int s = 0; s < context.sample_count; ++s) print_sample(s + 1, context.samples[s]);
     return 0;
 }

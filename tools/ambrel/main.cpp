@@ -13,13 +13,16 @@ struct command_entry {
 };
 
 const command_entry commands[] = {
-    {"info", command_info, "info FILE                                  print what the module holds"},
+    {"info", command_info, "info FILE                                  print what the module holds and its duration"},
     {"render", command_render,
-     "render FILE [-o OUT.wav|-] [--seconds N]   render to a 44100 Hz 16-bit stereo WAV\n"
-     "                                                  (default out/FILENAME.wav, 60 s; '-' raw PCM to stdout)"},
+     "render FILE [-o OUT.wav|-] [--seconds N | --once] [--seek SECONDS]\n"
+     "                                                    render to a 44100 Hz 16-bit stereo WAV (default\n"
+     "                                                    out/FILENAME.wav, 60 s; '-' raw PCM to stdout);\n"
+     "                                                    --once: the song's first pass; --seek: start there"},
     {"trace", command_trace, "trace FILE [--seconds N]                   print FRAME ORDER ROW for every row read"},
     {"bench", command_bench,
-     "bench [--seconds N] [--rounds N] FILE...   render speed against libopenmpt and libxmp (300 s, 3 rounds)"},
+     "bench [--seconds N] [--rounds N] FILE...   render speed against libopenmpt and libxmp (300 s, 3 rounds)\n"
+     "  ambrel bench --length [--rounds N] FILE...        time of the length pass and of a seek to its end"},
 };
 
 int usage() {

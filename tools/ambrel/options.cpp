@@ -7,13 +7,15 @@
 
 namespace {
 
-bool parse_positive(const std::string& text, double& value) {
+bool parse_number(const std::string& text, double& value, bool zero_allowed) {
     char* end = nullptr;
     double parsed = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end || !(parsed > 0) || !std::isfinite(parsed)) return false;
+    if (text.empty() || *end || !std::isfinite(parsed) || parsed < 0 || (parsed == 0 && !zero_allowed)) return false;
     value = parsed;
     return true;
 }
+
+bool parse_positive(const std::string& text, double& value) { return parse_number(text, value, false); }
 
 bool refuse(const char* usage, const char* problem, const std::string& what) {
     if (what.empty())
@@ -30,7 +32,16 @@ bool parse_command_options(const argument_list& arguments, unsigned accepted, co
     options.files.clear();
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        bool takes_value = argument == "-o" || argument == "--seconds" || argument == "--rounds";
+        bool takes_value =
+            argument == "-o" || argument == "--seconds" || argument == "--rounds" || argument == "--seek";
+        if (argument == "--once" && (accepted & option_once)) {
+            options.once = true;
+            continue;
+        }
+        if (argument == "--length" && (accepted & option_length)) {
+            options.length = true;
+            continue;
+        }
         if (!takes_value) {
             // "-" alone is a file name only where -o does not take it.
             if (argument.size() > 1 && argument[0] == '-') return refuse(usage, "unknown option", argument);
@@ -46,6 +57,10 @@ bool parse_command_options(const argument_list& arguments, unsigned accepted, co
             if (!parse_positive(value, number) || seconds_to_frames(number) == 0)
                 return refuse(usage, "--seconds needs a positive number, not", value);
             options.seconds = number;
+            options.seconds_given = true;
+        } else if (argument == "--seek" && (accepted & option_seek)) {
+            if (!parse_number(value, number, true)) return refuse(usage, "--seek needs a time in seconds, not", value);
+            options.seek = number;
         } else if (argument == "--rounds" && (accepted & option_rounds)) {
             if (!parse_positive(value, number) || number != std::floor(number) || number > 1000)
                 return refuse(usage, "--rounds needs a whole number from 1 to 1000, not", value);
@@ -55,6 +70,7 @@ bool parse_command_options(const argument_list& arguments, unsigned accepted, co
         }
     }
     if (options.files.empty()) return refuse(usage, "no module given", "");
+    if (options.once && options.seconds_given) return refuse(usage, "--once and --seconds exclude each other", "");
     return true;
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-const char* const render_usage = "render FILE [-o OUT.wav|-] [--seconds N]";
+const char* const render_usage = "render FILE [-o OUT.wav|-] [--seconds N | --once] [--seek SECONDS]";
 constexpr double default_render_seconds = 60;
 
 // out/NAME.wav beside the build tree, NAME being the module's file name
@@ -32,7 +32,9 @@ bool make_parent_directory(const std::string& path) {
 int command_render(const argument_list& arguments) {
     command_options options;
     options.seconds = default_render_seconds;
-    if (!parse_command_options(arguments, option_output | option_seconds, render_usage, options)) return 2;
+    if (!parse_command_options(arguments, option_output | option_seconds | option_once | option_seek, render_usage,
+                               options))
+        return 2;
     if (options.files.size() != 1) {
         std::fprintf(stderr, "usage: ambrel %s\n", render_usage);
         return 2;
@@ -42,10 +44,27 @@ int command_render(const argument_list& arguments) {
     if (int status = load_module_file(module_path, session)) return status;
     session.start();
 
+    uint64_t start = 0;
+    uint64_t frames = seconds_to_frames(options.seconds);
+    if (options.once || options.seek > 0) {
+        module_pass pass;
+        if (!measure_song(module_path, session, pass)) return 1;
+        start = seconds_to_frames(options.seek);
+        if (start > pass.frames) {
+            std::fprintf(stderr, "%s: --seek %.3f lies beyond the song's end at %.3f s; starting there\n",
+                         module_path.c_str(), options.seek, frames_to_seconds(pass.frames));
+            start = pass.frames;
+        }
+        if (start > 0 && session.seek(start) < 0) {
+            std::fprintf(stderr, "%s: cannot seek\n", module_path.c_str());
+            return 1;
+        }
+        if (options.once) frames = pass.frames - start;
+    }
+
     bool to_stdout = options.output == "-";
     std::string output_path = options.output.empty() ? default_output_path(module_path) : options.output;
     if (options.output.empty() && !make_parent_directory(output_path)) return 1;
-    uint64_t frames = seconds_to_frames(options.seconds);
     if (!to_stdout && frames * module_session::frame_bytes > wav_writer::max_data_bytes) {
         std::fprintf(stderr, "%s: a WAV file holds at most %llu frames\n", output_path.c_str(),
                      static_cast<unsigned long long>(wav_writer::max_data_bytes / module_session::frame_bytes));
@@ -75,9 +94,10 @@ int command_render(const argument_list& arguments) {
 
     // With PCM on standard output the summary must not mix into it.
     const module_context& context = session.context();
-    std::fprintf(to_stdout ? stderr : stdout, "%s: %s, %d channels, %.1f s rendered, peak %.1f dBFS, RMS %.1f dBFS\n",
+    std::fprintf(to_stdout ? stderr : stdout,
+                 "%s: %s, %d channels, %.3f s rendered from %.3f s, peak %.1f dBFS, RMS %.1f dBFS\n",
                  to_stdout ? module_path.c_str() : output_path.c_str(), format_name(context.format_id),
-                 context.channel_count - 1, static_cast<double>(frames) / module_session::output_rate,
+                 context.channel_count - 1, frames_to_seconds(frames), frames_to_seconds(start),
                  level_meter::decibels(levels.peak()), level_meter::decibels(levels.rms()));
     return 0;
 }

@@ -19,6 +19,10 @@ void module_session::start() {
     module_set_output_format(context_.get());
 }
 
+i32 module_session::measure(module_pass& pass) const { return module_song_length(context_.get(), &pass); }
+
+i32 module_session::seek(uint64_t frame) { return module_seek(context_.get(), frame); }
+
 void module_session::render_chunk(i16* stereo) { render_frames(stereo, chunk_frames); }
 
 void module_session::render_frames(i16* stereo, i32 frames) {

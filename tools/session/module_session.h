@@ -29,6 +29,10 @@ public:
     // master_volume 64, module_start, module_set_output_format.
     void start();
     const module_context& context() const { return *context_; }
+    // module_song_length of the loaded song: its first pass.
+    i32 measure(module_pass& pass) const;
+    // module_seek: the started session moves to output frame `frame` of the first pass.
+    i32 seek(uint64_t frame);
 
     // One 4096-byte module_render call: chunk_frames interleaved stereo frames.
     void render_chunk(i16* stereo);

@@ -1,6 +1,6 @@
-// Little-endian byte builder for the test and demo song writers: every field
-// of a file is appended (or patched later) explicitly, so a test states its
-// own input byte by byte.
+// Little-endian byte builder for the module writers: every field of a file is
+// appended (or patched later) explicitly, so a test states its own input byte
+// by byte.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // minihost: our own implementation of the velmora host, enough to load a component, merge its
-// services with the host's own, keep its configuration in a file and run it through start and stop.
+// services with the host's own, keep its configuration in the profile and run it through start and
+// stop.
 #pragma once
 
 #include <atomic>

@@ -21,7 +21,7 @@ REFERENCE_SECONDS := 60
 REFERENCE_PCM := $(WIN32)/reference-pcm
 MINIHOST := scripts/wine-run $(WIN32)/bin/minihost.exe
 
-.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo reference-pcm screenshots clean
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-smoke fuzz-corpus demo reference-pcm screenshots mutation clean
 
 all: build
 
@@ -92,6 +92,12 @@ demo: build
 	done; \
 	if [ $$same -eq 3 ]; then echo "native: ambrel render gave out/native/*.wav, identical PCM to the DLL's for all 3 songs"; \
 	else exit 1; fi
+
+# How many small faults put into module/, component/, sample/ and minihost/ the tests catch, from a
+# fixed sample of mutants (scripts/mutation-score; MUTATION_ARGS="--help" lists its options). Its own
+# copy of the sources and build trees live under build/mutation; not part of `make test`.
+mutation: deps
+	@scripts/mutation-score $(MUTATION_ARGS)
 
 # PNGs of the component's dialogs as a user sees them, under out/screenshots/.
 screenshots: build

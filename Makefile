@@ -34,8 +34,10 @@ build: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32) -j $(JOBS)
 
+# Ends with the lines of tests against the lines of product code (scripts/line-ratio), pass or fail.
 test: build
-	@$(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke
+	@status=0; $(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke || status=$$?; \
+	  scripts/line-ratio; exit $$status
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)

@@ -44,7 +44,7 @@ class SiteFinder(unittest.TestCase):
             ("if (n >= limit) return;", ["if (!(n >= limit)) return;", "if (n > limit) return;"]),
             ("ok = static_cast<u32>(a) < b;", ["ok = static_cast<u32>(a) <= b;", "{}"]),
             ("total -= 0xFF;", ["total += 0xFF;", "total -= 0xFE;", "{}"]),
-            ("mask = 0x0f;", ["mask = 0x10;", "{}"]),
+            ("mask = 0x00f;", ["mask = 0x010;", "{}"]),
             ("++count;", ["{}"]),
             ("if (p != nullptr) q = 7u;", ["if (!(p != nullptr)) q = 7u;", "if (p != nullptr) q = 8u;",
                                            "if (p == nullptr) q = 7u;"]),

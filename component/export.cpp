@@ -1,5 +1,5 @@
 // The component's one export.
-#include "component/client.h"
+#include "helpers/client.h"
 
 #ifdef _WIN32
 #define AMBREL_EXPORT __declspec(dllexport)

@@ -1,7 +1,7 @@
 #include "component/identity.h"
 
-#include "component/client.h"
-#include "component/console.h"
+#include "helpers/client.h"
+#include "helpers/console.h"
 
 namespace ambrel {
 

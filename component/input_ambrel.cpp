@@ -1,10 +1,10 @@
 #include "component/input_ambrel.h"
 
-#include <cstring>
 #include <type_traits>
 
-#include "component/client.h"
+#include "helpers/client.h"
 #include "host/shared.h"
+#include "module.h"
 
 namespace ambrel {
 namespace {
@@ -43,9 +43,9 @@ service_ptr_t<I> as_interface(const service_ptr& instance) {
 
 }  // namespace
 
-input_ambrel::input_ambrel() { std::memset(&module_, 0, sizeof module_); }
+input_ambrel::input_ambrel() : module_(std::make_unique<module_context>()) {}
 
-input_ambrel::~input_ambrel() { module_free(&module_); }
+input_ambrel::~input_ambrel() { module_free(module_.get()); }
 
 void input_ambrel::open(service_ptr_t<file> hint, const char* path, open_reason reason, abort_callback& abort) {
     hint.reset();
@@ -56,18 +56,18 @@ void input_ambrel::open(service_ptr_t<file> hint, const char* path, open_reason 
         const uint64_t size = source->get_size(abort);
         stats_ = {size, source->get_timestamp(abort)};
         if (size > input_largest_file) throw velmora_io::exception_io_unsupported_format();
-        image.resize(size_t(size));
+        image.resize(static_cast<size_t>(size));
         // A file that shrank since its size was taken yields fewer bytes: only those are loaded,
         // never the rest of the buffer.
         if (size) image.resize(source->read(image.data(), image.size(), abort));
     }
-    if (image.empty() || module_load(image.data(), int32_t(image.size()), &module_) < 0)
+    if (image.empty() || module_load(image.data(), static_cast<int32_t>(image.size()), module_.get()) < 0)
         throw velmora_io::exception_io_unsupported_format();
-    module_.master_volume = full_master_volume;
+    module_->master_volume = full_master_volume;
     // Start first: it takes its tick length from the output rate, which setting the format then
     // fixes at 44100 Hz together with the samples per tick and the mix buffer.
-    module_start(&module_);
-    module_set_output_format(&module_);
+    module_start(module_.get());
+    module_set_output_format(module_.get());
 }
 
 void input_ambrel::read_info(file_info& info) const {
@@ -81,9 +81,9 @@ void input_ambrel::read_info(file_info& info) const {
 void input_ambrel::run(audio_chunk& chunk) {
     constexpr size_t samples = input_block_frames * input_channels;
     render_buffer_.resize(samples);
-    module_.output_buffer = render_buffer_.data();
-    module_.output_size = int32_t(samples * sizeof(int16_t));
-    module_render(&module_);
+    module_->output_buffer = render_buffer_.data();
+    module_->output_size = static_cast<int32_t>(samples * sizeof(int16_t));
+    module_render(module_.get());
     chunk.set_data_size(samples);
     audio_math::convert_from_int16(render_buffer_.data(), samples, chunk.get_data(), 1.0f);
     chunk.set_sample_count(input_block_frames);

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "host/input.h"
-#include "module.h"
+
+// The module library's record of one song and its playback (module.h), seen only by input_ambrel.cpp.
+struct module_context;
 
 namespace ambrel {
 
@@ -42,9 +45,9 @@ public:
     void run(audio_chunk& chunk);
 
 private:
-    std::vector<int16_t> render_buffer_;  // empty until the first run, then 4096 bytes for good
-    module_context module_;               // owned: freed with module_free
-    file_stats stats_{};                  // as the file was at open
+    std::vector<int16_t> render_buffer_;      // empty until the first run, then 4096 bytes for good
+    std::unique_ptr<module_context> module_;  // owned, zeroed at construction; freed with module_free
+    file_stats stats_{};                      // as the file was at open
 };
 
 // The info reader operations, common to the three instance kinds: one subsong, index 0.

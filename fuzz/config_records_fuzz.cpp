@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "component/config_records.h"
+#include "helpers/config_records.h"
 
 namespace {
 

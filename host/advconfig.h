@@ -1,5 +1,6 @@
 // The host's advanced settings: a tree of branches and entries, each a service of the advconfig_entry
-// class; the host queries each for the branch or the entry kind it knows.
+// class; the host queries each for the branch or the entry kind it knows. Every operation is called
+// on the host's main thread and raises nothing; texts go out into the host's string objects, whole.
 #pragma once
 
 #include <cstdint>

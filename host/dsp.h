@@ -16,7 +16,8 @@
 // A track of the host; opaque to DSPs that do not ask about it.
 class metadb_handle;
 
-// A DSP's settings: the GUID of the DSP that owns them and a data block only that DSP reads.
+// A DSP's settings: the GUID of the DSP that owns them and a data block only that DSP reads. The
+// object belongs to whoever made it; one thread at a time. Raises nothing.
 class dsp_preset {
 public:
     virtual GUID get_owner() const = 0;
@@ -71,7 +72,7 @@ public:
     float read_float_le() {
         if (size_ - position_ < 4) throw velmora_io::exception_io_data_truncation();
         uint32_t bits = 0;
-        for (int i = 0; i < 4; ++i) bits |= uint32_t(data_[position_ + i]) << (8 * i);
+        for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(data_[position_ + i]) << (8 * i);
         position_ += 4;
         float value;
         std::memcpy(&value, &bits, sizeof value);
@@ -90,7 +91,7 @@ public:
     void write_float_le(float value) {
         uint32_t bits;
         std::memcpy(&bits, &value, sizeof bits);
-        for (int i = 0; i < 4; ++i) bytes_.push_back(uint8_t(bits >> (8 * i)));
+        for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(bits >> (8 * i)));
     }
     // Stores the data built so far and `owner` into `out`.
     void finish(const GUID& owner, dsp_preset& out) const {
@@ -102,7 +103,8 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// The chunks of one DSP run, in playing order. The host owns the chunks.
+// The chunks of one DSP run, in playing order. The host owns the list and the chunks; the DSP uses
+// them during the run only. Raises nothing.
 class dsp_chunk_list {
 public:
     virtual size_t get_count() const = 0;
@@ -118,7 +120,9 @@ protected:
 constexpr int dsp_end_of_track = 1;     // the last chunks of a track; another one follows
 constexpr int dsp_end_of_playback = 2;  // the last chunks before playback stops
 
-// A DSP instance: created from one preset, called on the host's audio thread.
+// A DSP instance: created from one preset, called on the host's audio thread, one call at a time.
+// run and run_with_abort raise what the DSP meets (velmora_io::exception_aborted among them); the
+// others raise nothing.
 class dsp : public service_base {
 public:
     static constexpr GUID class_guid = {0x3D6A5C2B, 0x0F7E, 0x4B59, {0x8B, 0x7D, 0x51, 0x0C, 0x9A, 0x61, 0x2E, 0x14}};
@@ -142,7 +146,8 @@ public:
     virtual void run_with_abort(dsp_chunk_list* chunks, metadb_handle* track, int flags, abort_callback& abort) = 0;
 };
 
-// Told every preset a configuration dialog produces, on the dialog's thread.
+// Told every preset a configuration dialog produces, on the dialog's thread. `preset` is lent for
+// the call. What it raises ends the dialog, which then raises it to whoever opened the dialog.
 class preset_edit_callback {
 public:
     virtual void on_preset_changed(const dsp_preset& preset) = 0;
@@ -151,7 +156,9 @@ protected:
     ~preset_edit_callback() = default;
 };
 
-// What the host knows of one DSP kind: its name, GUID, default preset, instances and dialog.
+// What the host knows of one DSP kind: its name, GUID, default preset, instances and dialog. A
+// singleton; any thread, except the dialogs, which run on the host's main thread. Raises nothing
+// unless an operation says so.
 class dsp_entry : public service_base {
 public:
     static constexpr GUID class_guid = {0x1B9A5E73, 0x6C1D, 0x4A42, {0x95, 0x3E, 0x7F, 0x2B, 0xC0, 0x15, 0x64, 0xD8}};
@@ -165,6 +172,7 @@ public:
     virtual GUID get_guid() = 0;
     virtual bool has_config_dialog() = 0;
     // Edits `preset` in a modal dialog over `parent`; true, with the result in `preset`, when it changed.
+    // Raises what the dialog meets.
     virtual bool edit_preset_modal(dsp_preset& preset, host_window parent) = 0;
 };
 
@@ -174,7 +182,8 @@ public:
     using parent_t = dsp_entry;
     using service_class_t = dsp_entry;
 
-    // Runs the dialog modally over `parent`, telling `callback` every change as it happens.
+    // Runs the dialog modally over `parent`, telling `callback` every change as it happens. Raises
+    // what the dialog or `callback` raises, once the dialog has closed.
     virtual void edit_preset_live(const dsp_preset& preset, host_window parent, preset_edit_callback& callback) = 0;
 };
 

@@ -13,7 +13,9 @@
 // File times count 100-nanosecond intervals since 1601-01-01 UTC, as Windows keeps them.
 constexpr uint64_t filetimestamp_invalid = 0;
 
-// An open file. Any thread, one thread at a time; closed when the last reference goes.
+// An open file, the host's object. Any thread, one thread at a time; closed when the last
+// reference goes. Each operation raises velmora_io::exception_aborted once `abort` asks for it, and
+// the file system's exception_io failures.
 class file : public service_base {
 public:
     static constexpr GUID class_guid = {0x29762FBE, 0x232C, 0x43C8, {0xB2, 0xCA, 0xFE, 0x4D, 0x05, 0x51, 0x21, 0xC5}};
@@ -41,7 +43,7 @@ public:
         open_mode_write_new,       // a new file, or an existing one emptied; read and write
     };
 
-    // Any thread. True when this file system handles `path` (UTF-8).
+    // Any thread. True when this file system handles `path` (UTF-8). Raises nothing.
     virtual bool is_our_path(const char* path) = 0;
     // Any thread. Opens `path` and stores the file with one reference owned by the caller.
     // Raises exception_io_not_found, exception_io_denied or another exception_io.

@@ -36,19 +36,19 @@ constexpr size_t record_size = 16;
 
 // Stores `guid` as the 16 bytes of a configuration record.
 inline void to_bytes(const GUID& guid, uint8_t out[record_size]) {
-    for (int i = 0; i < 4; ++i) out[i] = uint8_t(uint32_t(guid.Data1) >> (8 * i));
-    for (int i = 0; i < 2; ++i) out[4 + i] = uint8_t(guid.Data2 >> (8 * i));
-    for (int i = 0; i < 2; ++i) out[6 + i] = uint8_t(guid.Data3 >> (8 * i));
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(static_cast<uint32_t>(guid.Data1) >> (8 * i));
+    for (int i = 0; i < 2; ++i) out[4 + i] = static_cast<uint8_t>(guid.Data2 >> (8 * i));
+    for (int i = 0; i < 2; ++i) out[6 + i] = static_cast<uint8_t>(guid.Data3 >> (8 * i));
     for (int i = 0; i < 8; ++i) out[8 + i] = guid.Data4[i];
 }
 
 inline GUID from_bytes(const uint8_t bytes[record_size]) {
     GUID guid{};
     uint32_t data1 = 0;
-    for (int i = 0; i < 4; ++i) data1 |= uint32_t(bytes[i]) << (8 * i);
+    for (int i = 0; i < 4; ++i) data1 |= static_cast<uint32_t>(bytes[i]) << (8 * i);
     guid.Data1 = data1;
-    guid.Data2 = uint16_t(bytes[4] | bytes[5] << 8);
-    guid.Data3 = uint16_t(bytes[6] | bytes[7] << 8);
+    guid.Data2 = static_cast<uint16_t>(bytes[4] | bytes[5] << 8);
+    guid.Data3 = static_cast<uint16_t>(bytes[6] | bytes[7] << 8);
     for (int i = 0; i < 8; ++i) guid.Data4[i] = bytes[8 + i];
     return guid;
 }
@@ -59,7 +59,7 @@ inline std::string to_text(const GUID& guid) {
     auto put = [&](uint32_t value, int digit_count) {
         for (int shift = 4 * (digit_count - 1); shift >= 0; shift -= 4) text += digits[(value >> shift) & 15];
     };
-    put(uint32_t(guid.Data1), 8);
+    put(static_cast<uint32_t>(guid.Data1), 8);
     text += '-';
     put(guid.Data2, 4);
     text += '-';

@@ -15,7 +15,7 @@ constexpr uint32_t preferences_state_needs_restart = 2;           // applying ta
 constexpr uint32_t preferences_state_needs_restart_playback = 4;  // applying takes effect when playback restarts
 constexpr uint32_t preferences_state_resettable = 8;              // reset does something
 
-// The host's side of a shown page. Called on the preferences window's thread.
+// The host's side of a shown page. Called on the preferences window's thread; raises nothing.
 class preferences_page_callback : public service_base {
 public:
     static constexpr GUID class_guid = {0x8B3E1C04, 0x2F6D, 0x4E0A, {0xB1, 0x5C, 0x77, 0x0E, 0xA2, 0x93, 0x4D, 0x61}};
@@ -25,7 +25,9 @@ public:
     virtual void state_changed() = 0;
 };
 
-// A page while the host shows it. Released when the page is left; its window goes with it.
+// A page while the host shows it. Released when the page is left; its window goes with it. Called
+// on the preferences window's thread. apply and reset raise what storing or showing the values
+// raises; the host reports it and keeps the window open.
 class preferences_page_instance : public service_base {
 public:
     static constexpr GUID class_guid = {0x5A77C1F2, 0x3B90, 0x4C6E, {0x9D, 0x04, 0x18, 0xE3, 0x6F, 0x5B, 0xA0, 0x2C}};
@@ -38,6 +40,8 @@ public:
     virtual void reset() = 0;
 };
 
+// A page of the host's preferences window: a singleton, called on the host's main thread. Texts go
+// out into the host's string objects, whole. Raises nothing unless an operation says so.
 class preferences_page : public service_base {
 public:
     static constexpr GUID class_guid = {0xE1C0A9D6, 0x4B2F, 0x4D83, {0x8A, 0x61, 0x0C, 0x5D, 0x27, 0x9E, 0x3B, 0x47}};
@@ -62,12 +66,14 @@ public:
     using parent_t = preferences_page;
     using service_class_t = preferences_page;
 
-    // Creates the page's window as a child of `parent`; raises when it cannot.
+    // Creates the page's window as a child of `parent` and hands over the instance with one
+    // reference; the page keeps `callback` as long as the instance lives. Raises exception_win32
+    // when the window cannot be created, and what the page meets while filling it.
     virtual service_ptr_t<preferences_page_instance> create_page_instance(host_window parent,
                                                                           preferences_page_callback& callback) = 0;
 };
 
-// The host's name and version, as shown to people and used in help addresses.
+// The host's name and version, as shown to people and used in help addresses. Any thread; raises nothing.
 class core_version_info : public service_base {
 public:
     static constexpr GUID class_guid = {0x6E0B37D1, 0xC84A, 0x4A9F, {0x93, 0x2B, 0x5F, 0xD0, 0x71, 0xE6, 0x28, 0xBC}};

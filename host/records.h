@@ -7,7 +7,7 @@
 #include <cstdint>
 
 // A track's length, meta fields (names with one or more UTF-8 values) and technical fields (one
-// value per name). Used by one thread at a time.
+// value per name). Used by one thread at a time; texts passed in are copied. Raises nothing.
 class file_info {
 public:
     // Length in seconds; 0 when unknown.
@@ -28,7 +28,8 @@ using audio_sample = float;  // full scale is -1..1
 constexpr unsigned channel_front_left = 1, channel_front_right = 2;
 constexpr unsigned channel_config_stereo = channel_front_left | channel_front_right;
 
-// Decoded audio: interleaved float samples with their frame count, rate and channels.
+// Decoded audio: interleaved float samples with their frame count, rate and channels. Used by one
+// thread at a time; the data pointer stays valid until the next set_data_size. Raises nothing.
 class audio_chunk {
 public:
     // Makes room for at least `samples` samples; earlier content may be lost.
@@ -48,7 +49,8 @@ protected:
     ~audio_chunk() = default;
 };
 
-// A resizable block of bytes owned by the host.
+// A resizable block of bytes owned by the host; one thread at a time. The pointer stays valid until
+// the next set_size. Raises nothing.
 class mem_block_container {
 public:
     virtual void set_size(size_t bytes) = 0;

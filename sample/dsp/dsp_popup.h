@@ -19,7 +19,8 @@ std::string dsp_popup_label(float gain_db);
 
 // Shows the dialog modally over `parent`, starting from `preset`, and reports every slider move
 // to `callback` at once. Unless the user ends it with OK, or when the dialog cannot be shown,
-// `preset` is reported once more, last, so that the host returns to the gain it had.
+// `preset` is reported once more, last, so that the host returns to the gain it had. What the
+// callback raises ends the dialog that way too, and is raised again once the dialog has closed.
 void run_dsp_popup(const dsp_preset& preset, host_window parent, preset_edit_callback& callback);
 
 }  // namespace ambrel

@@ -24,7 +24,9 @@ void dsp_sample_make_preset(float gain_db, dsp_preset& out) {
     builder.finish(dsp_sample_guid, out);
 }
 
-float dsp_sample_factor(float gain_db) { return float(std::pow(10.0, double(gain_db) * 0.05)); }
+float dsp_sample_factor(float gain_db) {
+    return static_cast<float>(std::pow(10.0, static_cast<double>(gain_db) * 0.05));
+}
 
 bool dsp_sample::process_chunk(audio_chunk* chunk, abort_callback&) {
     const size_t count = chunk->get_sample_count() * chunk->get_channels();

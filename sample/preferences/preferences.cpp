@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "component/advconfig_impl.h"
-#include "component/client.h"
+#include "helpers/advconfig_impl.h"
+#include "helpers/client.h"
 
 namespace ambrel {
 
@@ -14,7 +14,7 @@ uint32_t preferences_field_value(std::string_view text) {
     if (text.find_first_not_of("0123456789") != std::string_view::npos) return 0;
     const uint64_t value = parse_leading_unsigned(text);
     constexpr uint32_t largest = std::numeric_limits<uint32_t>::max();
-    return value > largest ? largest : uint32_t(value);
+    return value > largest ? largest : static_cast<uint32_t>(value);
 }
 
 bool preferences_page_myimpl::help_url(zorb::string_base& out) {

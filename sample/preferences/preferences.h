@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "component/advconfig_impl.h"
-#include "component/config_records.h"
+#include "helpers/advconfig_impl.h"
+#include "helpers/config_records.h"
 #include "host/preferences.h"
 
 namespace ambrel {

@@ -3,21 +3,28 @@
 
 #include <string>
 
-#include "component/resource_module.h"
+#include "helpers/console.h"
+#include "helpers/resource_module.h"
 #include "host/exceptions.h"
 #include "host/shared.h"
 #include "resources/resource.h"
 #include "sample/preferences/preferences.h"
+#include "zorb/window_boundary.h"
 
 namespace ambrel {
 namespace {
 
 class CMyPreferences : public preferences_page_instance {
 public:
+    // Raises exception_win32 when the window cannot be created, and what its creation raised.
     CMyPreferences(HWND parent, preferences_page_callback& callback) : callback_(&callback) {
         window_ = CreateDialogParamW(static_cast<HINSTANCE>(resource_module()), MAKEINTRESOURCEW(IDD_MYPREFERENCES),
                                      parent, &CMyPreferences::dialog_proc, reinterpret_cast<LPARAM>(this));
         if (window_ == nullptr) throw exception_win32(GetLastError());
+        if (boundary_.failed()) {
+            DestroyWindow(window_);
+            boundary_.rethrow_failure();
+        }
     }
     ~CMyPreferences() {
         if (window_) DestroyWindow(window_);
@@ -44,16 +51,20 @@ private:
         if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lparam);
         auto* self = reinterpret_cast<CMyPreferences*>(GetWindowLongPtrW(window, DWLP_USER));
         if (self == nullptr) return FALSE;
+        return self->boundary_.run<INT_PTR>(FALSE, [&] { return self->handle(window, message, wparam); });
+    }
+
+    INT_PTR handle(HWND window, UINT message, WPARAM wparam) {
         switch (message) {
             case WM_INITDIALOG:
-                self->on_init(window);
+                on_init(window);
                 return FALSE;  // the host's window decides where the focus goes
             case WM_COMMAND:
                 if (HIWORD(wparam) == EN_CHANGE && (LOWORD(wparam) == IDC_BOGO1 || LOWORD(wparam) == IDC_BOGO2))
-                    self->on_edit_change();
+                    on_edit_change();
                 return TRUE;
             case WM_DESTROY:
-                self->window_ = nullptr;  // destroyed with its parent; the instance may live on
+                window_ = nullptr;  // destroyed with its parent; the instance may live on
                 return FALSE;
             default:
                 return FALSE;
@@ -87,6 +98,11 @@ private:
     HWND window_ = nullptr;
     bool filling_ = false;
     service_ptr_t<preferences_page_callback> callback_;
+    // Failures while the page is created end its creation; later ones (the host's callback
+    // failing) are reported on the console and the page goes on.
+    zorb::window_boundary boundary_{[](const std::string& message) {
+        console_print("kiv_ambrel: " + std::string(preferences_page_name) + ": " + message);
+    }};
 };
 
 }  // namespace

@@ -5,11 +5,11 @@
 #include <sstream>
 #include <thread>
 
-#include "component/client.h"
-#include "component/console.h"
 #include "component/identity.h"
+#include "helpers/client.h"
+#include "helpers/console.h"
 #include "host/service_lookup.h"
-#include "minihost/commands.h"
+#include "minihost/app/component_commands.h"
 #include "tests/component/host_fixture.h"
 
 extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "component/config_records.h"
+#include "helpers/config_records.h"
 
 namespace {
 

@@ -9,11 +9,12 @@
 #include "host/dsp.h"
 #include "host/service_lookup.h"
 #include "host/shared.h"
-#include "minihost/dsp_chain.h"
-#include "minihost/sample_commands.h"
+#include "minihost/app/dsp_commands.h"
+#include "minihost/host/dsp_chain.h"
 #include "sample/dsp/dsp_popup.h"
 #include "sample/dsp/dsp_sample.h"
 #include "tests/component/host_fixture.h"
+#include "zorb/files.h"
 
 extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
 
@@ -211,40 +212,69 @@ TEST_F(GainDsp, ChainFileKeepsPresetsInOrderAndSurvivesDamage) {
     ASSERT_EQ(read.size(), 3u);
     for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(read[i].same_as(presets[i])) << i;
     // Cut inside the last record's data: the first two still count.
-    std::filesystem::resize_file(std::filesystem::path(std::u8string(path.begin(), path.end())), 20 + 4 + 20 + 20 + 2);
+    std::filesystem::resize_file(zorb::native_path(path), 20 + 4 + 20 + 20 + 2);
     read = minihost::read_dsp_chain_file(path);
     ASSERT_EQ(read.size(), 2u);
     EXPECT_TRUE(read[1].same_as(presets[1]));
 }
 
-TEST_F(GainDsp, PlayOptionsNameDspsAndGains) {
-    std::vector<std::string> arguments = {"song.xm", "--dsp", "Sample DSP", "--gain", "-20", "--seconds", "2"};
+TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetData) {
+    std::vector<std::string> arguments = {"song.xm", "--dsp", "Sample DSP", "--preset", "f32:-20", "--seconds", "2"};
     std::vector<minihost::dsp_choice> choices;
     std::string error;
     ASSERT_TRUE(minihost::take_dsp_options(arguments, choices, error)) << error;
     EXPECT_EQ(arguments, (std::vector<std::string>{"song.xm", "--seconds", "2"}));
-    ASSERT_EQ(choices.size(), 1u);
-    EXPECT_TRUE(choices[0].has_gain);
-    EXPECT_EQ(choices[0].gain_db, -20.0f);
     minihost::dsp_chain chain(host);
     minihost::load_play_chain(host, choices, folder.file("config.bin"), chain);
     ASSERT_EQ(chain.presets().size(), 1u);
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(-20)));
-    // Without --gain the DSP's default preset; an unknown DSP is refused.
-    minihost::load_play_chain(host, {{"Sample DSP", false, 0}}, folder.file("config.bin"), chain);
+    // Without --preset the DSP's default preset; an unknown DSP is refused.
+    minihost::load_play_chain(host, {{"Sample DSP", false, {}}}, folder.file("config.bin"), chain);
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(0)));
-    EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, 0}}, folder.file("config.bin"), chain),
+    EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, {}}}, folder.file("config.bin"), chain),
                  zorb::exception);
 
-    for (std::vector<std::string> wrong : {std::vector<std::string>{"--gain", "3"},
+    for (std::vector<std::string> wrong : {std::vector<std::string>{"--preset", "00"},
                                            {"--dsp"},
-                                           {"--dsp", "X", "--gain"},
-                                           {"--dsp", "X", "--gain", "loud"},
-                                           {"--dsp", "X", "--gain", "1", "--gain", "2"},
-                                           {"--dsp", "X", "--gain", "inf"}}) {
+                                           {"--dsp", "X", "--preset"},
+                                           {"--dsp", "X", "--preset", "loud"},
+                                           {"--dsp", "X", "--preset", "00", "--preset", "01"}}) {
         std::vector<minihost::dsp_choice> none;
-        EXPECT_FALSE(minihost::take_dsp_options(wrong, none, error)) << wrong.size();
+        EXPECT_FALSE(minihost::take_dsp_options(wrong, none, error)) << testing::PrintToString(wrong);
     }
+}
+
+TEST(PresetData, HexadecimalBytesAndLittleEndianFloats) {
+    struct parse_case {
+        const char* text;
+        std::vector<uint8_t> data;  // empty: refused
+    };
+    for (const parse_case& c : {parse_case{"0000a0c1", {0x00, 0x00, 0xA0, 0xC1}},
+                                {"00FF7e", {0x00, 0xFF, 0x7E}},
+                                {"f32:-20", {0x00, 0x00, 0xA0, 0xC1}},
+                                {"f32:1.5,0102", {0x00, 0x00, 0xC0, 0x3F, 0x01, 0x02}},
+                                {"01,f32:0", {0x01, 0, 0, 0, 0}},
+                                {"", {}},
+                                {"abc", {}},
+                                {"0g", {}},
+                                {"01,", {}},
+                                {"f32:", {}},
+                                {"f32:inf", {}},
+                                {"f32:2x", {}},
+                                {"f64:1", {}}}) {
+        std::vector<uint8_t> data = {9};
+        std::string error;
+        const bool taken = minihost::parse_preset_data(c.text, data, error);
+        EXPECT_EQ(taken, !c.data.empty()) << c.text;
+        if (taken) {
+            EXPECT_EQ(data, c.data) << c.text;
+        }
+    }
+}
+
+TEST_F(GainDsp, PresetLinesShowTheOwnerAndTheBytesOnly) {
+    EXPECT_EQ(minihost::describe_preset(host, gain_preset(-20)), "Sample DSP [0000a0c1]");
+    EXPECT_EQ(minihost::describe_preset(host, preset_of(other_owner, {})), "{11111111-2222-3333-4444-555555555555} []");
 }
 
 }  // namespace

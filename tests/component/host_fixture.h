@@ -12,9 +12,11 @@
 #include <unistd.h>
 #endif
 
+#include "host/guid_records.h"
 #include "host/identity.h"
 #include "host/memory_stream.h"
-#include "minihost/host.h"
+#include "minihost/host/host.h"
+#include "zorb/files.h"
 
 namespace test_support {
 
@@ -53,10 +55,7 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
-    std::string file(const std::string& name) const {
-        const std::u8string text = (path_ / name).u8string();
-        return std::string(text.begin(), text.end());
-    }
+    std::string file(const std::string& name) const { return zorb::utf8_path(path_ / name); }
 
 private:
     static long current_process_id() {
@@ -75,16 +74,18 @@ inline std::vector<uint8_t> stored_record(velmora_client& client, const GUID& gu
     memory_stream_writer out;
     abort_callback_dummy abort;
     client.get_config(out, abort);
-    const std::vector<uint8_t>& bytes = out.bytes();
-    for (size_t position = 0; position + 20 <= bytes.size();) {
-        const uint32_t length = uint32_t(bytes[position + 16] | bytes[position + 17] << 8 | bytes[position + 18] << 16 |
-                                         uint32_t(bytes[position + 19]) << 24);
-        if (host_guid::from_bytes(&bytes[position]) == guid)
-            return {bytes.begin() + std::ptrdiff_t(position + 20),
-                    bytes.begin() + std::ptrdiff_t(position + 20 + length)};
-        position += 20 + length;
-    }
+    size_t position = 0;
+    host_guid::record_view record;
+    while (host_guid::next_record(out.bytes().data(), out.bytes().size(), position, record))
+        if (record.guid == guid) return {record.data, record.data + record.length};
     return {};
+}
+
+// One configuration record holding `data`.
+inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes;
+    host_guid::append_record(bytes, guid, data.data(), static_cast<uint32_t>(data.size()));
+    return bytes;
 }
 
 // The component's services as the host lists them: the reverse of their creation order.

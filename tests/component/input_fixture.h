@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "host/input.h"
-#include "minihost/host_records.h"
+#include "minihost/host/host_records.h"
+#include "zorb/files.h"
 
 namespace test_support {
 
-inline std::filesystem::path native_path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
+using zorb::native_path;
 
 // AMBREL_SOURCE_DIR is the source tree as the test program sees it (under Wine through drive Z:).
 inline std::string demo_song(const std::string& name) { return std::string(AMBREL_SOURCE_DIR) + "/assets/" + name; }

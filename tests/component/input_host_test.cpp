@@ -8,7 +8,8 @@
 
 #include "component/input_ambrel.h"
 #include "host/service_lookup.h"
-#include "minihost/input_registry.h"
+#include "minihost/host/input_registry.h"
+#include "module.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
 

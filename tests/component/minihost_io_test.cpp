@@ -7,12 +7,14 @@
 #include <limits>
 
 #include "host/shared.h"
-#include "minihost/commands.h"
-#include "minihost/commands_info_play.h"
-#include "minihost/filesystem.h"
-#include "minihost/input_registry.h"
+#include "minihost/app/command_line.h"
+#include "minihost/app/component_commands.h"
+#include "minihost/app/input_commands.h"
+#include "minihost/host/filesystem.h"
+#include "minihost/host/input_registry.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
+#include "tools/writers/wav_writer.h"
 
 namespace {
 
@@ -82,6 +84,49 @@ TEST(SharedAudio, FloatBeyondFullScaleClampsAndNanIsSilence) {
     EXPECT_EQ(minihost::sample_to_int16(-2.0f), -32768);
     EXPECT_EQ(minihost::sample_to_int16(std::numeric_limits<float>::quiet_NaN()), 0);
     EXPECT_EQ(minihost::sample_to_int16(0.6f / 32768), 1);  // rounded, not cut
+}
+
+TEST(SharedAudio, BlocksConvertAndMeasureAsSampleBySample) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
+    // Every branch: NaN, beyond full scale either way, ties on both sides of zero, the extremes.
+    const std::vector<float> tricky = {nan,
+                                       infinity,
+                                       -infinity,
+                                       1.5f,
+                                       -2.0f,
+                                       1.0f,
+                                       -1.0f,
+                                       0.5f / 32768,
+                                       1.5f / 32768,
+                                       -0.5f / 32768,
+                                       -2.5f / 32768,
+                                       32767.5f / 32768,
+                                       -32768.5f / 32768,
+                                       0.3f,
+                                       -0.7f,
+                                       -32767.5f / 32768,
+                                       2.4f / 32768,
+                                       1e-9f,
+                                       -1e30f,
+                                       0.0f};
+    // From every start, so that each value meets both the eight-wide steps and the tail.
+    for (size_t start = 0; start < 8; ++start) {
+        const std::vector<float> samples(tricky.begin() + std::ptrdiff_t(start), tricky.end());
+        std::vector<int16_t> block(samples.size());
+        minihost::samples_to_int16(samples.data(), samples.size(), block.data());
+        double peak = 0, sum = 0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            ASSERT_EQ(block[i], minihost::sample_to_int16(samples[i])) << start << " " << samples[i];
+            peak = std::max(peak, std::abs(block[i] / 32768.0));
+            sum += (block[i] / 32768.0) * (block[i] / 32768.0);
+        }
+        minihost::sample_levels levels;
+        levels.add(block.data(), block.size());
+        EXPECT_EQ(levels.peak(), peak) << start;
+        EXPECT_NEAR(levels.rms(), std::sqrt(sum / double(block.size())), 1e-12) << start;
+    }
+    minihost::sample_levels silence;
+    EXPECT_EQ(silence.rms(), 0.0);
 }
 
 TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
@@ -171,24 +216,36 @@ TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
     for (const extension_case& c : cases) EXPECT_EQ(minihost::extension_of(c.path), c.extension) << c.path;
 }
 
-TEST(MinihostCommands, InfoAndPlayTakeTheirOwnArguments) {
+TEST(MinihostCommands, GlobalOptionsAnywhereAndTheRestForTheCommand) {
     minihost::command_options options;
     std::string error;
     ASSERT_TRUE(
         minihost::parse_command_line({"play", "a.xm", "--seconds", "2", "--config", "c.cfg"}, "D/", options, error));
-    EXPECT_EQ(options.command, "play");
+    EXPECT_STREQ(options.chosen->name, "play");
     EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "--seconds", "2"}));
     EXPECT_EQ(options.config_path, "c.cfg");
     EXPECT_EQ(options.component_path, "D/kiv_ambrel.dll");
 
-    ASSERT_TRUE(minihost::parse_command_line({"info", "a.xm", "b.mod"}, "D/", options, error));
+    ASSERT_TRUE(minihost::parse_command_line({"--component", "k.dll", "info", "a.xm", "b.mod"}, "D/", options, error));
+    EXPECT_STREQ(options.chosen->name, "info");
     EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "b.mod"}));
+    EXPECT_EQ(options.component_path, "k.dll");
+    EXPECT_EQ(options.config_path, "D/minihost.cfg");
 
-    EXPECT_FALSE(minihost::parse_command_line({"services", "a.xm"}, "D/", options, error));
-    EXPECT_EQ(error, "unexpected argument a.xm");
-    EXPECT_FALSE(minihost::parse_command_line({"render", "a.xm"}, "D/", options, error));
-    EXPECT_EQ(error, "unknown command render");
-    EXPECT_FALSE(minihost::parse_command_line({"--seconds", "2"}, "D/", options, error));
+    struct refusal {
+        std::vector<std::string> arguments;
+        const char* error;
+    };
+    for (const refusal& r :
+         {refusal{{"render", "a.xm"}, "unknown command render"},
+          refusal{{"--seconds", "2"}, "unexpected argument --seconds"},
+          refusal{{"info", "a.xm", "--config"}, "--config needs a path"}, refusal{{}, "no command given"}}) {
+        EXPECT_FALSE(minihost::parse_command_line(r.arguments, "D/", options, error));
+        EXPECT_EQ(error, r.error);
+    }
+    // The usage text lists every command of the table.
+    for (const minihost::command& known : minihost::command_table())
+        EXPECT_NE(minihost::usage_text().find(std::string("  ") + known.name), std::string::npos) << known.name;
 }
 
 TEST(MinihostCommands, PlayArgumentsAndTheirDefaults) {
@@ -212,6 +269,49 @@ TEST(MinihostCommands, PlayArgumentsAndTheirDefaults) {
                                                     {"a.xm", "--seconds", "nan"},
                                                     {"a.xm", "--loop"}})
         EXPECT_FALSE(minihost::parse_play_arguments(refused, options, error)) << testing::PrintToString(refused);
+}
+
+TEST(WavWriter, HeaderGivesTheFormatAndTheSizesOfWhatWasWritten) {
+    test_support::scratch_folder folder("wav-writer");
+    struct format {
+        unsigned rate;
+        unsigned channels;
+    };
+    for (const format& f : {format{44100, 2}, format{8000, 1}}) {
+        const std::string path = folder.file("written.wav");
+        wav_writer wav;
+        ASSERT_TRUE(wav.open(path, f.rate, f.channels)) << wav.error();
+        const int16_t first[] = {1, -2, 0x1234};
+        const int16_t second[] = {-32768, 32767, 0};
+        ASSERT_TRUE(wav.write(first, 3));
+        ASSERT_TRUE(wav.write(second, 0));
+        ASSERT_TRUE(wav.write(second, 3));
+        ASSERT_TRUE(wav.finish()) << wav.error();
+        const std::vector<uint8_t> bytes = test_support::read_bytes(path);
+        const auto le = [](uint32_t value, int count) {
+            std::vector<uint8_t> out;
+            for (int i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+            return out;
+        };
+        std::vector<uint8_t> expected = {'R', 'I', 'F', 'F'};
+        for (const auto& part : {le(36 + 12, 4), std::vector<uint8_t>{'W', 'A', 'V', 'E', 'f', 'm', 't', ' '},
+                                 le(16, 4), le(1, 2), le(f.channels, 2), le(f.rate, 4), le(f.rate * f.channels * 2, 4),
+                                 le(f.channels * 2, 2), le(16, 2), std::vector<uint8_t>{'d', 'a', 't', 'a'}, le(12, 4),
+                                 std::vector<uint8_t>{1, 0, 0xFE, 0xFF, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F, 0, 0}})
+            expected.insert(expected.end(), part.begin(), part.end());
+        EXPECT_EQ(bytes, expected) << f.rate;
+    }
+}
+
+TEST(WavWriter, FileThatCannotBeCreatedFailsWithItsPath) {
+    test_support::scratch_folder folder("wav-writer-missing");
+    const std::string path = folder.file("missing/out.wav");
+    wav_writer wav;
+    EXPECT_FALSE(wav.open(path, 44100, 2));
+    EXPECT_EQ(wav.error().rfind(path + ": ", 0), 0u) << wav.error();
+    const int16_t sample = 0;
+    EXPECT_FALSE(wav.write(&sample, 1));
+    EXPECT_FALSE(wav.finish());
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 
 #include <sstream>
 
-#include "component/advconfig_impl.h"
+#include "helpers/advconfig_impl.h"
 #include "host/advconfig.h"
 #include "host/memory_stream.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
-#include "minihost/advconfig.h"
+#include "minihost/host/advconfig.h"
 #include "sample/preferences/preferences.h"
 #include "tests/component/host_fixture.h"
 
@@ -20,10 +20,7 @@ namespace {
 using test_support::stored_record;
 
 void feed(velmora_client& client, const GUID& guid, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> bytes(16);
-    host_guid::to_bytes(guid, bytes.data());
-    for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(data.size() >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
+    const std::vector<uint8_t> bytes = test_support::record(guid, data);
     memory_stream_reader in(bytes.data(), bytes.size());
     abort_callback_dummy abort;
     client.set_config(in, abort);

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "minihost/component_library.h"
+#include "minihost/host/component_library.h"
 #include "tests/component/host_fixture.h"
+#include "zorb/files.h"
 
 namespace test_support {
 
@@ -48,17 +49,8 @@ inline std::string run_minihost(const std::string& arguments) {
     return output;
 }
 
-// One configuration record: GUID, 32-bit little-endian length, data.
-inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> bytes(16);
-    host_guid::to_bytes(guid, bytes.data());
-    for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(data.size() >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    return bytes;
-}
-
 inline void write_file(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
-    std::ofstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ofstream file(zorb::native_path(path), std::ios::binary);
     for (const auto& bytes : parts)
         file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }

@@ -17,9 +17,12 @@
 #include "host/memory_stream.h"
 #include "host/service_lookup.h"
 #include "host/shared.h"
-#include "minihost/dsp_chain.h"
-#include "minihost/preferences_window.h"
+#include "minihost/app/dsp_commands.h"
+#include "minihost/host/dsp_chain.h"
+#include "minihost/host/preferences_window.h"
+#include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
+#include "zorb/files.h"
 
 namespace {
 
@@ -314,6 +317,55 @@ TEST_F(DspDialog, LiveEditorKeepsTheChainInStepWithTheDialog) {
     EXPECT_EQ(preset_gain(chain.presets()[0]), -2.0f);
 }
 
+TEST_F(DspDialog, LiveEditorOnAChainWithoutTheDspStartsFromItsDefault) {
+    struct ending {
+        std::vector<int> moves;
+        int button;
+        const char* printed;
+        size_t chain_size;
+    };
+    // 10 dB is the float 0x41200000.
+    for (const ending& e : {ending{{}, IDCANCEL, "chain takes Sample DSP [00000000]\nunchanged\n", 0},
+                            ending{{25, 30},
+                                   IDOK,
+                                   "chain takes Sample DSP [0000a040]\nchain takes Sample DSP [00002041]\n"
+                                   "chain: Sample DSP [00002041]\n",
+                                   1}}) {
+        minihost::dsp_chain chain(run.host);
+        std::ostringstream out;
+        ASSERT_TRUE(with_dsp_dialog([&] { minihost::configure_dsp(run.host, *entry, chain, true, nullptr, out); },
+                                    [&](HWND dialog) {
+                                        for (int position : e.moves) drag_slider(dialog, position);
+                                        press(dialog, e.button);
+                                    }));
+        EXPECT_EQ(out.str(), e.printed);
+        EXPECT_EQ(chain.presets().size(), e.chain_size);
+    }
+}
+
+TEST_F(DspDialog, CallbackFailureEndsTheDialogAndReachesItsCaller) {
+    // A host whose callback fails on the slider's first move, and then either takes the start
+    // preset that the closing dialog reports or fails again.
+    struct failing_callback final : preset_edit_callback {
+        explicit failing_callback(int failures) : failures(failures) {}
+        void on_preset_changed(const dsp_preset& preset) override {
+            if (failures-- > 0) throw zorb::exception("the host cannot take this preset");
+            taken.push_back(preset_gain(preset));
+        }
+        int failures;
+        std::vector<float> taken;
+    };
+    for (int failures : {1, 2}) {
+        failing_callback failing(failures);
+        std::string failure;
+        ASSERT_TRUE(with_dsp_dialog(
+            [&] { failure = failure_text([&] { entry->edit_preset_live(gain_preset(-3), nullptr, failing); }); },
+            [&](HWND dialog) { drag_slider(dialog, 30); }));
+        EXPECT_EQ(failure, "the host cannot take this preset") << failures;
+        EXPECT_EQ(failing.taken, failures == 1 ? std::vector<float>{-3} : std::vector<float>{}) << failures;
+    }
+}
+
 // The configuration record the component would write now for `guid`.
 std::vector<uint8_t> stored(component_run& run, const GUID& guid) {
     return test_support::stored_record(run.host.client(), guid);
@@ -445,6 +497,63 @@ TEST_F(PreferencesPage, PageThatCannotBeCreatedFailsWithTheSystemsErrorCode) {
     }
 }
 
+// A page of the host's own that cannot be created.
+class failing_page : public preferences_page_v3 {
+public:
+    host_window create_old_style(host_window) override { throw zorb::exception_not_implemented(); }
+    void page_name(zorb::string_base& out) override { out.set_string("Failing"); }
+    GUID page_guid() override { return {0x0FA11ED0, 0, 0, {1}}; }
+    GUID parent_guid() override { return {}; }
+    bool can_reset_directly() override { return false; }
+    void reset_directly() override {}
+    bool help_url(zorb::string_base&) override { return false; }
+    double sort_priority() override { return 0; }
+    service_ptr_t<preferences_page_instance> create_page_instance(host_window, preferences_page_callback&) override {
+        throw zorb::exception("this page cannot be shown");
+    }
+};
+
+TEST(PreferencesWindow, PageThatCannotBeCreatedIsReportedAndTheWindowGoesOn) {
+    scratch_folder folder("preferences-failing-page");
+    minihost::component_library library(component_path);
+    minihost::host host(folder.file("config.bin"));
+    host.add_service(preferences_page::class_guid, service_ptr(new service_impl_t<failing_page>()));
+    host.start(library.binding());
+    std::vector<std::string> reported;
+    minihost::CPreferencesWindow window(host, [&](const std::string& message) { reported.push_back(message); });
+    // The host's page comes first, so the window opens on it.
+    window.create(false);
+    EXPECT_EQ(reported, lines_t{"this page cannot be shown"});
+    EXPECT_EQ(window.page(), nullptr);
+    const auto choose = [&](int index) {
+        HWND list = static_cast<HWND>(window.button(minihost::CPreferencesWindow::page_list_id));
+        SendMessageW(list, LB_SETCURSEL, index, 0);
+        SendMessageW(static_cast<HWND>(window.window()), WM_COMMAND,
+                     MAKEWPARAM(minihost::CPreferencesWindow::page_list_id, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+    };
+    choose(1);
+    ASSERT_NE(window.page(), nullptr);
+    EXPECT_EQ(control_text(static_cast<HWND>(window.page_window()), 1001), "1337");
+    // Chosen from the list, the failure comes through the window procedure.
+    choose(0);
+    EXPECT_EQ(reported, (lines_t{"this page cannot be shown", "this page cannot be shown"}));
+    EXPECT_EQ(window.page(), nullptr);
+    EXPECT_NE(window.window(), nullptr);
+    EXPECT_TRUE(window.failed());
+    EXPECT_FALSE(IsWindowEnabled(static_cast<HWND>(window.button(minihost::CPreferencesWindow::apply_button_id))));
+}
+
+TEST(MinihostCommands, LiveDialogOnAnEmptyChainEndsWithTheChainAsItWas) {
+    scratch_folder folder("live-empty-chain");
+    const std::string config = " --config " + folder.file("minihost.cfg") + " ";
+    EXPECT_NE(run_minihost(config + "dsp configure \"Sample DSP\" --live --close-after 0.2")
+                  .find("chain takes Sample DSP [00000000]\nunchanged\n"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder.file("minihost.cfg.dsp"))));
+    EXPECT_EQ(run_minihost(config + "dsp list").find("chain:"), std::string::npos);
+}
+
 TEST(MinihostCommands, AdvancedSettingIsClampedAndKeptAcrossRuns) {
     scratch_folder folder("advconfig-commands");
     const std::string config = " --config " + folder.file("minihost.cfg") + " ";
@@ -462,7 +571,7 @@ TEST(MinihostCommands, AdvancedSettingIsClampedAndKeptAcrossRuns) {
 
 // The samples of a 16-bit WAV file as minihost's play writes it (44-byte header).
 std::vector<int16_t> wav_samples(const std::string& path) {
-    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ifstream file(zorb::native_path(path), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples;
     for (size_t i = 44; i + 1 < bytes.size(); i += 2)
@@ -477,10 +586,10 @@ TEST(MinihostCommands, PlayThroughTheGainDspGivesATenthOfTheAmplitude) {
     const std::string plain = folder.file("plain.wav"), quiet = folder.file("quiet.wav"),
                       kept = folder.file("kept.wav");
     run_minihost(config + "play " + song + " --seconds 3 --out " + plain);
-    run_minihost(config + "play " + song + " --seconds 3 --out " + quiet + " --dsp \"Sample DSP\" --gain -20");
-    // The chain kept in the configuration: the dialog closed at once keeps the gain it started at.
-    EXPECT_NE(run_minihost(config + "dsp configure \"Sample DSP\" --gain -20 --close-after 0.2")
-                  .find("chain: Sample DSP [0000a0c1] gain -20 dB\n"),
+    run_minihost(config + "play " + song + " --seconds 3 --out " + quiet + " --dsp \"Sample DSP\" --preset f32:-20");
+    // The chain kept in the configuration: the dialog closed at once keeps the preset it started at.
+    EXPECT_NE(run_minihost(config + "dsp configure \"Sample DSP\" --preset 0000a0c1 --close-after 0.2")
+                  .find("chain: Sample DSP [0000a0c1]\n"),
               std::string::npos);
     run_minihost(config + "play " + song + " --seconds 3 --out " + kept);
 

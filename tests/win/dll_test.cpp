@@ -7,12 +7,13 @@
 #include <thread>
 
 #include "host/service_lookup.h"
-#include "minihost/commands.h"
-#include "minihost/component_library.h"
+#include "minihost/app/component_commands.h"
+#include "minihost/host/component_library.h"
 #include "tests/component/host_fixture.h"
 #include "tests/win/component_run.h"
 #include "tests/win/pe_image.h"
 #include "tests/win/probe/probe.h"
+#include "zorb/files.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ TEST(ComponentDll, ConfigurationSurvivesRestartsAndDamagedRecords) {
     const std::string config = folder.file("config.bin");
     {
         // A failing variable first, a record nobody knows, the counter at 41, then stray bytes.
-        std::ofstream file(std::filesystem::path(std::u8string(config.begin(), config.end())), std::ios::binary);
+        std::ofstream file(zorb::native_path(config), std::ios::binary);
         constexpr GUID unknown = {0x01234567, 0x89AB, 0xCDEF, {1, 3, 5, 7, 9, 11, 13, 15}};
         for (const auto& bytes : {record(probe_failing_guid, {1, 2, 3}), record(unknown, {9, 9}),
                                   record(probe_counter_guid, {41, 0, 0, 0}), std::vector<uint8_t>(10, 0xEE)})

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "host/service_lookup.h"
-#include "minihost/commands_info_play.h"
-#include "minihost/component_library.h"
-#include "minihost/filesystem.h"
-#include "minihost/input_registry.h"
+#include "minihost/app/input_commands.h"
+#include "minihost/host/component_library.h"
+#include "minihost/host/filesystem.h"
+#include "minihost/host/input_registry.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"

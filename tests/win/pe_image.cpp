@@ -1,4 +1,5 @@
 #include "tests/win/pe_image.h"
+#include "zorb/files.h"
 
 #include <fstream>
 #include <iterator>
@@ -53,7 +54,7 @@ constexpr uint32_t export_directory = 0, import_directory = 1;
 
 pe_names read_pe_names(const std::string& path) {
     pe_names names;
-    std::ifstream file(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ifstream file(zorb::native_path(path), std::ios::binary);
     image_view image(std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {}));
     const uint32_t pe = image.u32(0x3C);
     if (image.u32(pe) != 0x00004550) return names;  // "PE\0\0"

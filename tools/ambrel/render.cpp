@@ -4,8 +4,8 @@
 
 #include "commands.h"
 #include "pcm_levels.h"
-#include "pcm_output.h"
-#include "progress.h"
+#include "tools/progress/progress_bar.h"
+#include "tools/writers/wav_writer.h"
 
 namespace {
 
@@ -46,21 +46,32 @@ int command_render(const argument_list& arguments) {
     std::string output_path = options.output.empty() ? default_output_path(module_path) : options.output;
     if (options.output.empty() && !make_parent_directory(output_path)) return 1;
     uint64_t frames = seconds_to_frames(options.seconds);
-    pcm_output output;
-    if (!output.open(output_path, frames)) return 1;
+    if (!to_stdout && frames * module_session::frame_bytes > wav_writer::max_data_bytes) {
+        std::fprintf(stderr, "%s: a WAV file holds at most %llu frames\n", output_path.c_str(),
+                     static_cast<unsigned long long>(wav_writer::max_data_bytes / module_session::frame_bytes));
+        return 1;
+    }
+    wav_writer output;
+    if (!output.open(output_path, module_session::output_rate, 2)) {
+        std::fprintf(stderr, "%s\n", output.error().c_str());
+        return 1;
+    }
 
     level_meter levels;
     uint64_t written = 0;
     {
         progress_bar progress(std::filesystem::path(module_path).filename().string(), frames);
         render_song(session, frames, [&](const i16* stereo, size_t count) {
-            output.write(stereo, count);
+            output.write(stereo, count * 2);
             levels.add(stereo, count);
             written += count;
             progress.update(written);
         });
     }
-    if (!output.close()) return 1;
+    if (!output.finish()) {
+        std::fprintf(stderr, "%s\n", output.error().c_str());
+        return 1;
+    }
 
     // With PCM on standard output the summary must not mix into it.
     const module_context& context = session.context();

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <string>
 
-#include "component/client.h"
-#include "component/config_records.h"
-#include "component/console.h"
+#include "helpers/client.h"
+#include "helpers/config_records.h"
+#include "helpers/console.h"
 #include "host/identity.h"
 #include "host/service_lookup.h"
 

@@ -1,0 +1,49 @@
+// Every command of minihost.exe: its name, its usage text and its handler.
+#include "minihost/app/command_line.h"
+#include "minihost/app/component_commands.h"
+#include "minihost/app/dsp_commands.h"
+#include "minihost/app/input_commands.h"
+#include "minihost/app/settings_commands.h"
+
+namespace minihost {
+namespace {
+
+const command commands[] = {
+    {"services", "services   list every service of the component: class, GUID, name", services_command},
+    {"about", "about      show the component's identity and installation check", about_command},
+    {"info",
+     "info FILE...\n"
+     "             per file: the input that takes it, its technical fields and file statistics",
+     info_command},
+    {"play",
+     "play FILE [--seconds N] [--out OUT.wav] [--dsp NAME [--preset DATA]]...\n"
+     "             decode N seconds (default 30) through the input into a WAV file (default out/NAME.wav),\n"
+     "             through the DSPs named (each with the preset DATA or its default) or else the DSP chain kept",
+     play_command},
+    {"advconfig",
+     "advconfig list\n"
+     "             the advanced-settings tree with the values of its entries\n"
+     "  advconfig set NAME VALUE\n"
+     "             sets the advanced setting NAME (its name, or its path as list shows it, joined by /)",
+     advconfig_command},
+    {"preferences",
+     "preferences [--close-after S]\n"
+     "             opens the preferences window (and closes it after S seconds)",
+     preferences_command},
+    {"dsp",
+     "dsp list\n"
+     "             the component's DSPs and the DSP chain that play uses\n"
+     "  dsp configure NAME [--preset DATA] [--live] [--close-after S]\n"
+     "             the configuration dialog of the DSP NAME on its preset in the chain (or on DATA);\n"
+     "             the chain keeps the result; --live prints every change as playback would take it\n"
+     "  dsp clear\n"
+     "             empties the DSP chain\n"
+     "  DATA: a preset's bytes in hexadecimal, or f32:NUMBER for a 32-bit little-endian float, joined by commas",
+     dsp_command},
+};
+
+}  // namespace
+
+std::span<const command> command_table() { return commands; }
+
+}  // namespace minihost

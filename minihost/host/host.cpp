@@ -1,0 +1,147 @@
+#include "minihost/host/host.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "host/memory_stream.h"
+#include "host/service_lookup.h"
+#include "minihost/host/core_version.h"
+#include "minihost/host/filesystem.h"
+#include "zorb/files.h"
+
+// The host's record of one service class: every registered service of that class, in list order.
+struct host_service_class {
+    GUID guid;
+    std::vector<const minihost::registered_service*> services;
+};
+
+namespace minihost {
+namespace {
+
+// Runs one call into the component the way the host does: a failure is reported, not fatal.
+template <typename Call>
+void guarded(const char* what, Call&& call) {
+    try {
+        call();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "minihost: %s failed: %s\n", what, failure.what());
+    }
+}
+
+class stdout_console : public console_receiver {
+public:
+    void print(const char* text, size_t length) override {
+        std::fwrite(text, 1, length, stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+};
+
+}  // namespace
+
+std::string file_name_of(const std::string& path) {
+    const size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout_console>()); }
+
+host::host(std::string config_path) : config_path_(std::move(config_path)), main_thread_(std::this_thread::get_id()) {
+    add_service(filesystem::class_guid, make_local_filesystem());
+    add_service(core_version_info::class_guid, make_core_version_info());
+}
+
+host::~host() {
+    guarded("stop", [&] { stop(); });
+}
+
+void host::add_service(const GUID& class_guid, service_ptr instance) {
+    host_services_.push_back({class_guid, nullptr, std::move(instance)});
+}
+
+void host::start(const component_binding& component) {
+    client_ = component.entry(this, component.module);
+    if (client_ == nullptr) throw zorb::exception("The component returned no client object");
+    if (client_->get_version() != velmora_client_version) {
+        client_ = nullptr;
+        throw zorb::exception("The component was built for another host version");
+    }
+    client_->set_library_path(component.library_path.c_str(), file_name_of(component.library_path).c_str());
+
+    services_ = host_services_;
+    for (service_factory_base* factory = client_->get_service_list(); factory; factory = factory->get_next())
+        services_.push_back({factory->get_class_guid(), factory, {}});
+    // The class table points into services_, which no longer grows.
+    for (const registered_service& service : services_) {
+        auto cls = static_cast<host_service_class*>(service_enum_find_class(service.class_guid));
+        if (cls == nullptr) {
+            classes_.push_back(std::make_unique<host_service_class>(host_service_class{service.class_guid, {}}));
+            cls = classes_.back().get();
+        }
+        cls->services.push_back(&service);
+    }
+
+    read_config();
+    client_->services_init(true);
+    const size_t count = service_count_t<initquit>(*this);
+    for (size_t index = 0; index < count; ++index)
+        guarded("initquit creation", [&] {
+            if (auto service = service_create_at_t<initquit>(*this, index)) initquits_.push_back(service);
+        });
+    for (auto& service : initquits_) guarded("on_init", [&] { service->on_init(); });
+}
+
+void host::stop() {
+    if (client_ == nullptr) return;
+    shutting_down_ = true;
+    for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
+    client_->services_init(false);
+    std::exception_ptr write_failure;
+    try {
+        write_config();
+    } catch (...) {
+        write_failure = std::current_exception();
+    }
+    initquits_.clear();
+    classes_.clear();
+    services_.clear();
+    client_ = nullptr;
+    if (write_failure) std::rethrow_exception(write_failure);
+}
+
+service_class_ref host::service_enum_find_class(const GUID& class_guid) {
+    for (auto& cls : classes_)
+        if (cls->guid == class_guid) return cls.get();
+    return nullptr;
+}
+
+bool host::service_enum_create(service_base*& out, service_class_ref cls, size_t index) {
+    if (cls == nullptr || index >= cls->services.size()) return false;
+    const registered_service& service = *cls->services[index];
+    if (service.factory) {
+        service.factory->instance_create(out);
+    } else {
+        service.host_instance->add_ref();
+        out = service.host_instance.get();
+    }
+    return true;
+}
+
+size_t host::service_enum_get_count(service_class_ref cls) { return cls ? cls->services.size() : 0; }
+
+void host::read_config() {
+    std::vector<uint8_t> bytes;
+    zorb::read_file(config_path_, bytes);
+    memory_stream_reader reader(bytes.data(), bytes.size());
+    abort_callback_dummy abort;
+    guarded("configuration read", [&] { client_->set_config(reader, abort); });
+}
+
+void host::write_config() {
+    memory_stream_writer writer;
+    abort_callback_dummy abort;
+    client_->get_config(writer, abort);
+    zorb::replace_file(config_path_, writer.bytes().data(), writer.bytes().size(), "the configuration file");
+}
+
+}  // namespace minihost

@@ -1,0 +1,93 @@
+#include "zorb/unicode.h"
+
+namespace zorb {
+namespace {
+
+constexpr char32_t replacement_character = 0xFFFD;
+
+void append_utf8(std::string& out, char32_t c) {
+    const auto put = [&](unsigned value) { out.push_back(static_cast<char>(value)); };
+    if (c < 0x80) {
+        put(c);
+    } else if (c < 0x800) {
+        put(0xC0 | (c >> 6));
+        put(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        put(0xE0 | (c >> 12));
+        put(0x80 | ((c >> 6) & 0x3F));
+        put(0x80 | (c & 0x3F));
+    } else {
+        put(0xF0 | (c >> 18));
+        put(0x80 | ((c >> 12) & 0x3F));
+        put(0x80 | ((c >> 6) & 0x3F));
+        put(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+bool utf8_decode(std::string_view text, size_t& position, char32_t& out) {
+    const auto byte = [&](size_t index) { return static_cast<unsigned char>(text[index]); };
+    const unsigned lead = byte(position);
+    size_t length = 0;
+    char32_t value = 0, lowest = 0;
+    if (lead < 0x80) {
+        ++position;
+        out = lead;
+        return true;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, value = lead & 0x1F, lowest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, value = lead & 0x0F, lowest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, value = lead & 0x07, lowest = 0x10000;
+    }
+    if (length > text.size() - position) length = 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(position + i) & 0xC0) != 0x80) {
+            length = 0;
+            break;
+        }
+        value = value << 6 | (byte(position + i) & 0x3F);
+    }
+    if (length == 0 || value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++position;
+        out = lead;
+        return false;
+    }
+    position += length;
+    out = value;
+    return true;
+}
+
+std::u16string utf16_from_utf8(std::string_view text) {
+    std::u16string wide;
+    wide.reserve(text.size());
+    for (size_t position = 0; position < text.size();) {
+        char32_t c;
+        if (!utf8_decode(text, position, c)) c = replacement_character;
+        if (c < 0x10000) {
+            wide.push_back(static_cast<char16_t>(c));
+        } else {
+            wide.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            wide.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        }
+    }
+    return wide;
+}
+
+std::string utf8_from_utf16(std::u16string_view text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = replacement_character;
+        append_utf8(narrow, c);
+    }
+    return narrow;
+}
+
+}  // namespace zorb

@@ -95,7 +95,7 @@ demo: build
 	if [ $$same -eq 3 ]; then echo "native: ambrel render gave out/native/*.wav, identical PCM to the DLL's for all 3 songs"; \
 	else exit 1; fi
 
-# How many small faults put into module/, component/, sample/ and minihost/ the tests catch, from a
+# How many small faults put into module/, component/, helpers/, sample/ and minihost/ the tests catch, from a
 # fixed sample of mutants (scripts/mutation-score; MUTATION_ARGS="--help" lists its options). Its own
 # copy of the sources and build trees live under build/mutation; not part of `make test`.
 mutation: deps

@@ -4,6 +4,7 @@
 #include "minihost/app/dsp_commands.h"
 #include "minihost/app/input_commands.h"
 #include "minihost/app/settings_commands.h"
+#include "minihost/app/tag_commands.h"
 
 namespace minihost {
 namespace {
@@ -40,6 +41,12 @@ const command commands[] = {
      "             empties the DSP chain\n"
      "  DATA: a preset's bytes in hexadecimal, or f32:NUMBER for a 32-bit little-endian float, joined by commas",
      dsp_command},
+    {"tags",
+     "tags FILE [FIELD=VALUE...]\n"
+     "             the file's meta fields (FIELD=VALUE, a line per value), length and technical fields;\n"
+     "             with FIELD=VALUE sets those fields through the file's input first (FIELD= removes one;\n"
+     "             a field given twice gets both values)",
+     tags_command},
 };
 
 }  // namespace

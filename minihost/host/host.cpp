@@ -7,6 +7,7 @@
 #include "host/service_lookup.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/filesystem.h"
+#include "minihost/host/wav_input.h"
 #include "zorb/files.h"
 
 // The host's record of one service class: every registered service of that class, in list order.
@@ -49,6 +50,7 @@ service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout
 host::host(std::string config_path) : config_path_(std::move(config_path)), main_thread_(std::this_thread::get_id()) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
+    add_service(input_entry::class_guid, make_wav_input(*this));
 }
 
 host::~host() {

@@ -32,8 +32,8 @@ struct component_binding {
 class host final : public host_api {
 public:
     // `config_path`: the file that keeps the component's configuration records (UTF-8; may not exist yet).
-    // The host starts with its own services for local files (minihost/host/filesystem.h) and its
-    // version (minihost/host/core_version.h).
+    // The host starts with its own services for local files (minihost/host/filesystem.h), its
+    // version (minihost/host/core_version.h) and WAV files (minihost/host/wav_input.h).
     explicit host(std::string config_path);
     ~host();
     host(const host&) = delete;

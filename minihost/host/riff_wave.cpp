@@ -6,6 +6,7 @@
 
 #include "host/exceptions.h"
 #include "host/records.h"
+#include "zorb/string.h"
 #include "zorb/unicode.h"
 
 namespace minihost {
@@ -43,12 +44,6 @@ void put_le32(uint8_t* p, uint32_t value) {
 // Chunk ids are four printable ASCII characters; anything else is not a chunk.
 bool is_chunk_id(const uint8_t* id) {
     return std::all_of(id, id + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
-}
-
-bool same_ascii_text(std::string_view a, std::string_view b) {
-    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 [[noreturn]] void unsupported(const std::string& what) {
@@ -353,7 +348,7 @@ std::string info_field_name(std::string_view id) {
 
 std::string info_id_of_field(std::string_view name) {
     for (const info_name& known : info_names)
-        if (same_ascii_text(name, known.field) || same_ascii_text(name, known.id)) return known.id;
+        if (zorb::equal_ascii_nocase(name, known.field) || zorb::equal_ascii_nocase(name, known.id)) return known.id;
     const bool own_id = name.size() == 4 && std::all_of(name.begin(), name.end(), [](char c) {
                             return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ';
                         });

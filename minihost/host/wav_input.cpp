@@ -9,15 +9,10 @@
 
 #include "minihost/host/filesystem.h"
 #include "zorb/files.h"
+#include "zorb/string.h"
 
 namespace minihost {
 namespace {
-
-bool same_ascii_text(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if ((*a | 0x20) != (*b | 0x20)) return false;
-    return *a == *b;
-}
 
 // A host file as the parser's byte source. Reads at an offset, seeking only where the last read
 // did not end; the abort object is that of the operation under way.
@@ -210,11 +205,11 @@ public:
 
     bool accepts_content_type(const char* type) override {
         for (const char* accepted : {"audio/wav", "audio/x-wav", "audio/wave", "audio/vnd.wave"})
-            if (type && same_ascii_text(type, accepted)) return true;
+            if (type && zorb::equal_ascii_nocase(type, accepted)) return true;
         return false;
     }
     bool accepts_path(const char*, const char* extension) override {
-        return extension && same_ascii_text(extension, "wav");
+        return extension && zorb::equal_ascii_nocase(extension, "wav");
     }
     void open_for_decoding(service_ptr_t<input_decoder>& out, service_ptr_t<file> hint, const char* path,
                            abort_callback& abort) override {

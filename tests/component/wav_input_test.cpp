@@ -69,6 +69,27 @@ protected:
     abort_callback_dummy abort;
 };
 
+TEST_F(WavInput, TakesWavPathsAndContentTypesInAnyCase) {
+    const struct {
+        const char* path;
+        bool ours;
+    } paths[] = {{"a.wav", true},    {"C:\\music\\B.WAV", true}, {"file:///tmp/c.Wav", true},
+                 {"d.wave", false},  {"e.wav.bak", false},       {"wav", false},
+                 {"f.wav\\g", false}};
+    for (const auto& c : paths) {
+        std::string found;
+        try {
+            found = minihost::input_name(inputs.find(c.path));
+        } catch (const velmora_io::exception_io_unsupported_format&) {
+        }
+        EXPECT_EQ(found == minihost::wav_input_name, c.ours) << c.path;
+    }
+    auto entry = inputs.find("a.wav");
+    for (const char* type : {"audio/wav", "AUDIO/X-WAV", "audio/wave", "audio/vnd.wave"})
+        EXPECT_TRUE(entry->accepts_content_type(type)) << type;
+    for (const char* type : {"audio/mpeg", "audio/wav2", ""}) EXPECT_FALSE(entry->accepts_content_type(type)) << type;
+}
+
 // Samples for `frames` frames of `spec`: the extremes, zero and ±1 first, then a spread of values.
 std::vector<int64_t> integer_values(const wave_spec& spec, size_t frames) {
     const unsigned bits = spec.valid_bits ? spec.valid_bits : spec.bits;

@@ -372,9 +372,9 @@ TEST(MinihostInput, TagsInfoAndPlayTakeWavFilesThroughTheHostsOwnInput) {
 
     const std::string tagged =
         wav + ": minihost WAV input\n  title=Ramp\n  comment=kiv_sample was here\n  length: 1 s\n";
-    EXPECT_EQ(run_minihost("tags " + wav + " \"comment=kiv_sample was here\" 2>&1").rfind(tagged, 0), 0u);
+    EXPECT_NE(run_minihost("tags " + wav + " \"comment=kiv_sample was here\" 2>&1").find(tagged), std::string::npos);
     const std::string shown = run_minihost("tags " + wav + " 2>&1");
-    EXPECT_EQ(shown.rfind(tagged, 0), 0u) << shown;
+    EXPECT_NE(shown.find(tagged), std::string::npos) << shown;
     EXPECT_NE(shown.find("\n  samplerate: 22050\n  channels: 1\n  bitspersample: 16\n"), std::string::npos) << shown;
     EXPECT_NE(run_minihost("info " + wav).find(wav + ": minihost WAV input\n  codec: PCM\n"), std::string::npos);
 

@@ -204,35 +204,6 @@ TEST(RiffWave, InfoTextsBecomeUtf8) {
         {"\xC3", "\xC3\x83"},                                        // a UTF-8 sequence cut short is 1252
     };
     for (const auto& c : cases) EXPECT_EQ(minihost::info_text_to_utf8(c.stored), c.read) << c.stored;
-
-    // Text ends at its NUL; what follows it in the entry is not part of it.
-    bytes_t payload;
-    append_text(payload, "INFO");
-    const bytes_t entry = chunk("ICMT", bytes_t{'o', 'k', 0, 'x', 'x'});
-    payload.insert(payload.end(), entry.begin(), entry.end());
-    const wave_file parsed = parse(riff({fmt16, chunk("LIST", payload), chunk("data", ten_frames)}));
-    ASSERT_EQ(parsed.tags.size(), 1u);
-    EXPECT_EQ(parsed.tags[0].id, "ICMT");
-    EXPECT_EQ(parsed.tags[0].value, "ok");
-}
-
-TEST(RiffWave, MetaFieldsAndInfoIdsMapBothWays) {
-    const struct {
-        const char* field;
-        const char* id;  // "" for a field INFO cannot hold
-    } cases[] = {
-        {"title", "INAM"},     {"ARTIST", "IART"},  {"album", "IPRD"},   {"Album Artist", "IAAR"},
-        {"date", "ICRD"},      {"genre", "IGNR"},   {"comment", "ICMT"}, {"tracknumber", "ITRK"},
-        {"copyright", "ICOP"}, {"encoder", "ISFT"}, {"ICMT", "ICMT"},    {"IENG", "IENG"},
-        {"ieng", ""},          {"mood", ""},        {"ABCDE", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(minihost::info_id_of_field(c.field), c.id) << c.field;
-        if (*c.id && std::string(c.field) != c.id) {
-            EXPECT_EQ(minihost::info_id_of_field(minihost::info_field_name(c.id)), c.id);
-        }
-    }
-    EXPECT_EQ(minihost::info_field_name("IENG"), "IENG");
 }
 
 TEST(RiffWave, ChannelMasksGiveOneSpeakerPerChannel) {
@@ -292,21 +263,12 @@ TEST(RiffWave, RewritingKeepsEveryOtherChunkInItsPlace) {
     bytes_t cut = untagged;
     cut.resize(cut.size() - 3);
     EXPECT_EQ(rewrite(cut, {}), riff({fmt16, chunk("data", bytes_t(37, 0x11))}));
-}
 
-TEST(RiffWave, RewritingRefusesWhatItCouldNotWriteWhole) {
-    const bytes_t bytes = riff({fmt16, chunk("data", ten_frames)});
-    memory_source source(bytes.data(), bytes.size());
-    const wave_file parsed = parse_wave(source);
+    // A source that no longer matches its parse (the file changed meanwhile) is not copied from.
+    memory_source shorter(untagged.data(), untagged.size() - 1);
     vector_sink sink;
     abort_callback_dummy abort;
-    EXPECT_EQ(failure_text([&] {
-                  minihost::write_wave_with_tags(source, parsed, {{"IC", "x"}}, sink, abort);
-              }),
-              "\"IC\" is no INFO id");
-    // A source that no longer matches its parse (the file changed meanwhile) is not copied from.
-    memory_source shorter(bytes.data(), bytes.size() - 1);
-    EXPECT_EQ(failure_text([&] { minihost::write_wave_with_tags(shorter, parsed, {}, sink, abort); }),
+    EXPECT_EQ(failure_text([&] { minihost::write_wave_with_tags(shorter, parse(untagged), {}, sink, abort); }),
               "The file changed while it was read");
 }
 

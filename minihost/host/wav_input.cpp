@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 #include "minihost/host/filesystem.h"
 #include "zorb/files.h"
@@ -57,16 +58,17 @@ private:
     std::ostream& stream_;
 };
 
-// One opened file: what every instance answers.
+// One opened file: what every instance answers. Only decoders keep the file open: a file open
+// here could not be replaced on Windows, not even by the info writer's own commit.
 class wav_instance {
 public:
-    void open(host_api& api, service_ptr_t<file> hint, const char* path, abort_callback& abort) {
+    void open(host_api& api, service_ptr_t<file> hint, const char* path, bool keep_open, abort_callback& abort) {
         service_ptr_t<file> opened = hint ? hint : filesystem::g_open(api, path, filesystem::open_mode_read, abort);
         source_.emplace(std::move(opened), abort);
         parsed_ = parse_wave(*source_);
         stats_ = {parsed_.file_size, source_->timestamp()};
+        if (!keep_open) source_.reset();
     }
-    void close() { source_.reset(); }
 
     const wave_file& parsed() const { return parsed_; }
     file_source& source(abort_callback& abort) {
@@ -97,7 +99,7 @@ public:
     void open(host_api& api, service_ptr_t<file> hint, const char* path, abort_callback& abort) {
         api_ = &api;
         path_ = path;
-        instance_.open(api, std::move(hint), path, abort);
+        instance_.open(api, std::move(hint), path, std::is_base_of_v<input_decoder, Interface>, abort);
     }
 
 protected:
@@ -179,12 +181,10 @@ public:
     }
 
     // The file is written anew beside itself from what it holds now, and only a complete new file
-    // takes its place. The instance's own handle is closed first: a file open here could not be
-    // replaced on Windows.
+    // takes its place.
     void finish_write(abort_callback& abort) override {
         if (!pending_) return;
         if (!is_local_path(path_)) throw velmora_io::exception_io_denied("Tags are written to local files only");
-        instance_.close();
         zorb::replace_file_with(local_path_of(path_), "tags to", [&](std::ostream& content) {
             file_source current(filesystem::g_open(*api_, path_.c_str(), filesystem::open_mode_read, abort), abort);
             const wave_file now = parse_wave(current);
@@ -192,7 +192,7 @@ public:
             write_wave_with_tags(current, now, *pending_, sink, abort);
         });
         pending_.reset();
-        instance_.open(*api_, {}, path_.c_str(), abort);
+        instance_.open(*api_, {}, path_.c_str(), false, abort);
     }
 
 private:

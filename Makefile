@@ -23,7 +23,7 @@ REFERENCE_SECONDS := 60
 REFERENCE_PCM := $(WIN32)/reference-pcm
 MINIHOST := scripts/wine-run $(WIN32)/bin/minihost.exe
 
-.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-build fuzz-smoke fuzz-corpus demo reference-pcm screenshots clean
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-build fuzz-smoke fuzz-corpus demo reference-pcm screenshots mutation clean
 
 all: build
 
@@ -36,8 +36,10 @@ build: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32) -j $(JOBS)
 
+# Ends with the lines of tests against the lines of product code (scripts/line-ratio), pass or fail.
 test: build
-	@$(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke
+	@status=0; $(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke || status=$$?; \
+	  scripts/line-ratio; exit $$status
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
@@ -113,6 +115,12 @@ demo: build
 	done; \
 	if [ $$same -eq 3 ]; then echo "native: ambrel render gave out/native/*.wav, identical PCM to the DLL's for all 3 songs"; \
 	else exit 1; fi
+
+# How many small faults put into module/, component/, helpers/, sample/ and minihost/ the tests catch, from a
+# fixed sample of mutants (scripts/mutation-score; MUTATION_ARGS="--help" lists its options). Its own
+# copy of the sources and build trees live under build/mutation; not part of `make test`.
+mutation: deps
+	@scripts/mutation-score $(MUTATION_ARGS)
 
 # PNGs of the component's dialogs as a user sees them, under out/screenshots/.
 screenshots: build

@@ -49,7 +49,8 @@ protected:
     // The meta lines ("FIELD=VALUE") that `tags FILE ARGUMENTS...` prints, and its status.
     std::vector<std::string> run_tags(const std::vector<std::string>& arguments, int* status = nullptr) {
         std::ostringstream out;
-        minihost::command_context context{host, out, folder.file("config.bin")};
+        const minihost::command_settings session;
+        minihost::command_context context{host, out, session};
         const int result = minihost::tags_command(context, arguments);
         if (status) *status = result;
         std::vector<std::string> meta;

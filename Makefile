@@ -9,6 +9,7 @@ FUZZ_SECONDS ?= 600
 SMOKE_FUZZ_SECONDS ?= 30
 CONFIG_FUZZ_SECONDS ?= 20
 TITLEFORMAT_FUZZ_SECONDS ?= 10
+RIFF_FUZZ_SECONDS ?= 15
 NATIVE := build/native
 WIN32 := build/win32
 ASAN := build/asan
@@ -85,6 +86,7 @@ fuzz-smoke: fuzz-build fuzz-corpus
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_config_records $(CONFIG_FUZZ_SECONDS) $(FUZZ)/config-corpus
 	@FUZZ_FLAGS="-dict=fuzz/titleformat.dict -max_len=4096" scripts/run-fuzz $(FUZZ)/bin/fuzz_titleformat \
 	  $(TITLEFORMAT_FUZZ_SECONDS) $(FUZZ)/titleformat/corpus
+	@FUZZ_FLAGS="-max_len=16384" scripts/run-fuzz $(FUZZ)/bin/fuzz_riff_wave $(RIFF_FUZZ_SECONDS) $(FUZZ)/riff-corpus fuzz/wav-seeds
 
 # Load and play, then load only, each for FUZZ_SECONDS.
 fuzz: fuzz-build fuzz-corpus

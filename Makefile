@@ -8,6 +8,7 @@ FUZZ_SECONDS ?= 600
 # Each module target runs this long in the smoke run of `make test`.
 SMOKE_FUZZ_SECONDS ?= 30
 CONFIG_FUZZ_SECONDS ?= 20
+INDEX_STORE_FUZZ_SECONDS ?= 15
 NATIVE := build/native
 WIN32 := build/win32
 ASAN := build/asan
@@ -80,6 +81,7 @@ fuzz-smoke: fuzz-build fuzz-corpus
 	@$(call PLAY_FUZZ,$(SMOKE_FUZZ_SECONDS))
 	@$(call LOAD_FUZZ,$(SMOKE_FUZZ_SECONDS))
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_config_records $(CONFIG_FUZZ_SECONDS) $(FUZZ)/config-corpus
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_index_store $(INDEX_STORE_FUZZ_SECONDS) $(FUZZ)/index-store/corpus fuzz/index-store-seeds
 
 # Load and play, then load only, each for FUZZ_SECONDS.
 fuzz: fuzz-build fuzz-corpus

@@ -2,11 +2,67 @@
 #include <cstring>
 
 #include "minihost/host/index_store_io.h"
+#include "minihost/host/index_store_system_file.h"
 #include "zorb/exception.h"
 
 namespace minihost {
 
 namespace {
+
+using system_file::file;
+
+class system_io final : public index_store_io {
+public:
+    std::unique_ptr<held_lock> lock(const std::string& path) override { return system_file::lock(path); }
+
+    bool read(const std::string& path, uint64_t offset, uint64_t max_size, std::vector<uint8_t>& out,
+              uint64_t& file_size) override {
+        out.clear();
+        file_size = 0;
+        const std::unique_ptr<file> source = file::open(path, file::access::read);
+        if (!source) return false;
+        file_size = source->size();
+        if (offset >= file_size) return true;
+        out.resize(size_t(std::min(max_size, file_size - offset)));
+        size_t done = 0;
+        // A file shorter than it was a moment ago gives what is there.
+        while (done < out.size()) {
+            const size_t got = source->read_at(offset + done, out.data() + done, out.size() - done);
+            if (got == 0) break;
+            done += got;
+        }
+        out.resize(done);
+        return true;
+    }
+
+    void write_at(const std::string& path, uint64_t offset, const uint8_t* data, size_t size) override {
+        const std::unique_ptr<file> target = file::open(path, file::access::write);
+        const uint64_t size_now = target->size();
+        if (size_now < offset)
+            throw zorb::exception("Cannot write the index store " + path + ": it is shorter than it was");
+        if (size_now != offset) target->cut(offset);
+        target->write_at(offset, data, size);
+        target->flush();
+    }
+
+    void replace(const std::string& path, const uint8_t* data, size_t size) override {
+        const std::string fresh = path + ".new";
+        try {
+            const std::unique_ptr<file> target = file::open(fresh, file::access::create);
+            target->write_at(0, data, size);
+            target->flush();
+        } catch (...) {
+            system_file::remove(fresh);
+            throw;
+        }
+        try {
+            system_file::rename_over(fresh, path);
+        } catch (...) {
+            system_file::remove(fresh);
+            throw;
+        }
+    }
+};
 
 class memory_lock final : public index_store_io::held_lock {
 public:
@@ -17,6 +73,8 @@ private:
 };
 
 }  // namespace
+
+std::shared_ptr<index_store_io> system_index_store_io() { return std::make_shared<system_io>(); }
 
 std::unique_ptr<index_store_io::held_lock> memory_index_store_io::lock(const std::string&) {
     return std::make_unique<memory_lock>(lock_);

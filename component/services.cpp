@@ -3,18 +3,27 @@
 // initialisation only within one file, which is why all of them are defined here.
 #include "component/identity.h"
 #include "component/input_ambrel.h"
+#include "sample/commands/context_commands.h"
+#include "sample/commands/main_commands.h"
 #include "sample/dsp/dsp_sample.h"
 #include "sample/preferences/preferences.h"
 
 namespace ambrel {
 namespace {
 
+contextmenu_group_popup_factory context_group_factory(guid_context_group, contextmenu_groups_root, context_group_name,
+                                                      context_group_priority);
+service_factory_single_t<myitem> context_items_factory;
 service_factory_single_t<dsp_sample_entry> dsp_entry_factory;
 service_factory_single_t<ambrel_initquit> initquit_factory;
 service_factory_single_t<input_ambrel_entry> input_entry_factory;
 service_factory_single_t<input_file_type_impl> input_file_type_factory;
 service_factory_single_t<componentversion_myimpl> componentversion_factory;
 service_factory_single_t<component_installation_validator_filename> installation_validator_factory;
+mainmenu_group_popup_factory main_group_factory(guid_main_group, mainmenu_groups_tools, main_menu_priority,
+                                                main_group_name);
+service_factory_single_t<mainmenu_commands_sample> main_commands_factory;
+service_factory_single_t<mainmenu_sample_dynamic> main_dynamic_factory;
 
 }  // namespace
 

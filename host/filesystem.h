@@ -9,6 +9,7 @@
 #include "host/exceptions.h"
 #include "host/host_api.h"
 #include "host/service.h"
+#include "zorb/string.h"
 
 // File times count 100-nanosecond intervals since 1601-01-01 UTC, as Windows keeps them.
 constexpr uint64_t filetimestamp_invalid = 0;
@@ -48,22 +49,42 @@ public:
     // Any thread. Opens `path` and stores the file with one reference owned by the caller.
     // Raises exception_io_not_found, exception_io_denied or another exception_io.
     virtual void open(service_ptr_t<file>& out, const char* path, open_mode mode, abort_callback& abort) = 0;
+    // Any thread. The form of `path` (one this file system handles) that a person reads, as the
+    // host shows it in its lists and messages: for a local file its path without the URL scheme.
+    // Raises nothing.
+    virtual void get_display_path(const char* path, zorb::string_base& out) = 0;
 
     // Opens `path` through the first of the host's file systems that claims it. Raises
     // exception_io_no_handler_for_path when none does, otherwise what that file system raises.
     static service_ptr_t<file> g_open(host_api& api, const char* path, open_mode mode, abort_callback& abort) {
         abort.check();
+        service_ptr_t<filesystem> system = g_find(api, path);
+        if (!system) throw velmora_io::exception_io_no_handler_for_path();
+        service_ptr_t<file> opened;
+        system->open(opened, path, mode, abort);
+        return opened;
+    }
+
+    // The display form of `path` from the first file system that claims it; `path` unchanged when
+    // none does. Raises nothing.
+    static void g_get_display_path(host_api& api, const char* path, zorb::string_base& out) {
+        if (service_ptr_t<filesystem> system = g_find(api, path)) {
+            system->get_display_path(path, out);
+            return;
+        }
+        out.set_string(path);
+    }
+
+    // The first of the host's file systems that claims `path`, or an empty pointer.
+    static service_ptr_t<filesystem> g_find(host_api& api, const char* path) {
         service_class_ref cls = api.service_enum_find_class(class_guid);
         const size_t count = api.service_enum_get_count(cls);
         for (size_t index = 0; index < count; ++index) {
             service_base* object = nullptr;
             if (!api.service_enum_create(object, cls, index)) continue;
             auto system = service_ptr_t<filesystem>::adopt(static_cast<filesystem*>(object));
-            if (!system->is_our_path(path)) continue;
-            service_ptr_t<file> opened;
-            system->open(opened, path, mode, abort);
-            return opened;
+            if (system->is_our_path(path)) return system;
         }
-        throw velmora_io::exception_io_no_handler_for_path();
+        return {};
     }
 };

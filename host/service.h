@@ -184,11 +184,13 @@ public:
     }
 };
 
-// Factory of a singleton: hands out the one instance it holds.
+// Factory of a singleton: hands out the one instance it holds, made from the factory's arguments.
 template <typename T>
 class service_factory_single_t final : public service_factory_base {
 public:
-    service_factory_single_t() : service_factory_base(service_class_guid<T>()) {}
+    template <typename... Args>
+    explicit service_factory_single_t(Args&&... args)
+        : service_factory_base(service_class_guid<T>()), instance_(std::forward<Args>(args)...) {}
     void instance_create(service_base*& out) override { out = static_cast<service_base*>(&instance_); }
 
 private:

@@ -42,3 +42,13 @@ VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sa
 VELMORA_SHARED_API bool uSetDlgItemText(void* dialog, int id, const char* text);
 // The text of the control `id`; false, and `out` emptied, when there is no such control.
 VELMORA_SHARED_API bool uGetDlgItemText(void* dialog, int id, zorb::string_base& out);
+
+// The modal dialog guard: one modal dialog of the host or a component at a time. On the host's
+// user-interface thread.
+// True when no modal dialog is open, so that a new one may be.
+extern "C" VELMORA_SHARED_API bool ModalDialog_CanCreateNew();
+// Brings the open modal dialog to the front; nothing when none is open.
+extern "C" VELMORA_SHARED_API void ModalDialog_PokeExisting();
+// Marks a modal dialog as opening (true) or closed (false), for dialogs the host cannot see
+// itself, such as the system's folder picker. Calls pair up; they may nest.
+extern "C" VELMORA_SHARED_API void ModalDialog_Switch(bool entering);

@@ -3,6 +3,8 @@
 #include "minihost/app/component_commands.h"
 #include "minihost/app/dsp_commands.h"
 #include "minihost/app/input_commands.h"
+#include "minihost/app/menu_commands.h"
+#include "minihost/app/script_command.h"
 #include "minihost/app/settings_commands.h"
 
 namespace minihost {
@@ -40,6 +42,23 @@ const command commands[] = {
      "             empties the DSP chain\n"
      "  DATA: a preset's bytes in hexadecimal, or f32:NUMBER for a 32-bit little-endian float, joined by commas",
      dsp_command},
+    {"context",
+     "context list FILE...\n"
+     "             the context menu for the files' tracks: groups and the items shown for that selection\n"
+     "  context run ITEM FILE...\n"
+     "             runs the item ITEM (its name, or its path as \"Sample component/Test command\") on them",
+     context_command},
+    {"menu",
+     "menu list\n"
+     "             the main menu, with [ticked] and [disabled] marks\n"
+     "  menu run PATH\n"
+     "             runs the command or dynamic item PATH (names joined by /, from any level of the menu)",
+     menu_command},
+    {"script",
+     "script FILE|-\n"
+     "             runs the commands of FILE (or standard input), one a line, in one host session;\n"
+     "             a line may give options of its own; the script stops at the first failing line",
+     script_command},
 };
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <iomanip>
 
 #include "host/advconfig.h"
+#include "host/contextmenu.h"
 #include "host/dsp.h"
 #include "host/identity.h"
 #include "host/input.h"
+#include "host/mainmenu.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
 
@@ -29,6 +31,10 @@ const known_class known_classes[] = {
     {dsp_entry::class_guid, "dsp_entry"},
     {preferences_page::class_guid, "preferences_page"},
     {advconfig_entry::class_guid, "advconfig_entry"},
+    {contextmenu_group::class_guid, "contextmenu_group"},
+    {contextmenu_item::class_guid, "contextmenu_item"},
+    {mainmenu_group::class_guid, "mainmenu_group"},
+    {mainmenu_commands::class_guid, "mainmenu_commands"},
 };
 
 // The name a service gives itself, for the classes that have one; empty for the others.
@@ -47,6 +53,10 @@ std::string service_name(service_factory_base& factory) {
         page->page_name(name);
     else if (auto setting = service.query_as<advconfig_entry>())
         setting->entry_name(name);
+    else if (auto context_group = service.query_as<contextmenu_group_popup>())
+        context_group->get_display_string(name);
+    else if (auto main_group = service.query_as<mainmenu_group_popup>())
+        main_group->get_display_string(name);
     return name.str();
 }
 

@@ -92,7 +92,7 @@ void list_dsps(host_api& api, const std::string& chain_file, std::ostream& out) 
 }  // namespace
 
 int dsp_command(command_context& context, const arguments_t& arguments) {
-    const std::string chain_file = dsp_chain_file_for(context.config_path);
+    const std::string chain_file = context.running.profile().dsp_chain_file();
     const std::string action = arguments.empty() ? "" : arguments[0];
     if (action == "list" && arguments.size() == 1) {
         list_dsps(context.running, chain_file, context.out);
@@ -172,10 +172,10 @@ bool take_dsp_options(std::vector<std::string>& arguments, std::vector<dsp_choic
     return true;
 }
 
-void load_play_chain(host_api& api, const std::vector<dsp_choice>& choices, const std::string& config_path,
+void load_play_chain(host_api& api, const std::vector<dsp_choice>& choices, const std::string& chain_file,
                      dsp_chain& chain) {
     if (choices.empty()) {
-        chain.set_presets(read_dsp_chain_file(dsp_chain_file_for(config_path)));
+        chain.set_presets(read_dsp_chain_file(chain_file));
         return;
     }
     std::vector<dsp_preset_impl> presets;

@@ -35,9 +35,9 @@ struct dsp_choice {
 bool take_dsp_options(std::vector<std::string>& arguments, std::vector<dsp_choice>& choices, std::string& error);
 
 // The chain for play: the chosen DSPs, each with the data given or its default preset, or with no
-// choices the chain kept beside `config_path`. Raises zorb::exception when a DSP is not there or
+// choices the chain kept in `chain_file`. Raises zorb::exception when a DSP is not there or
 // refuses its preset.
-void load_play_chain(host_api& api, const std::vector<dsp_choice>& choices, const std::string& config_path,
+void load_play_chain(host_api& api, const std::vector<dsp_choice>& choices, const std::string& chain_file,
                      dsp_chain& chain);
 
 // The configuration dialog of `entry` over `parent` on the chain's preset of that DSP (or its

@@ -259,7 +259,7 @@ int play_command(command_context& context, const arguments_t& arguments) {
     std::string error;
     if (!take_dsp_options(rest, dsps, error) || !parse_play_arguments(rest, request, error)) throw usage_error(error);
     dsp_chain chain(context.running);
-    load_play_chain(context.running, dsps, context.config_path, chain);
+    load_play_chain(context.running, dsps, context.running.profile().dsp_chain_file(), chain);
     return play(context.running, request, context.out, &chain);
 }
 

@@ -15,10 +15,11 @@ int main() {
     }
     try {
         minihost::component_library library(options.component_path);
-        minihost::host host(options.config_path);
+        minihost::host host(minihost::profile(options.profile_folder, options.config_path));
         host.add_service(console_receiver::class_guid, minihost::make_stdout_console());
         host.start(library.binding());
-        const int status = minihost::run_command(host, options, std::cout);
+        const int status =
+            minihost::run_command(host, *options.chosen, options.arguments, {}, options.settings, std::cout);
         host.stop();
         return status;
     } catch (const std::exception& failure) {

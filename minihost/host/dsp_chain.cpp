@@ -171,6 +171,4 @@ void write_dsp_chain_file(const std::string& path, const std::vector<dsp_preset_
     zorb::replace_file(path, bytes.data(), bytes.size(), "the DSP chain file");
 }
 
-std::string dsp_chain_file_for(const std::string& config_path) { return config_path + ".dsp"; }
-
 }  // namespace minihost

@@ -106,7 +106,5 @@ bool edit_chain_preset_modal(dsp_entry& entry, dsp_chain& chain, host_window par
 std::vector<dsp_preset_impl> read_dsp_chain_file(const std::string& path);
 // Written beside the old file and moved over it. Raises zorb::exception when it cannot be written.
 void write_dsp_chain_file(const std::string& path, const std::vector<dsp_preset_impl>& presets);
-// The chain file kept beside a configuration file.
-std::string dsp_chain_file_for(const std::string& config_path);
 
 }  // namespace minihost

@@ -75,6 +75,10 @@ public:
         if (!stream.is_open()) throw velmora_io::exception_io_denied();
         out = service_ptr_t<file>(new service_impl_t<local_file>(std::move(stream), local, mode != open_mode_read));
     }
+
+    void get_display_path(const char* path, zorb::string_base& out) override {
+        out.set_string(local_path_of(path).c_str());
+    }
 };
 
 }  // namespace
@@ -100,6 +104,16 @@ bool is_local_path(const std::string& path) {
         if (!scheme_char) return true;
     }
     return false;
+}
+
+std::string canonical_track_path(const std::string& path) {
+    if (!is_local_path(path)) return path;
+    std::error_code error;
+    std::filesystem::path local = std::filesystem::absolute(zorb::native_path(local_path_of(path)), error);
+    if (error) return path;
+    local = local.lexically_normal();
+    local.make_preferred();
+    return file_scheme + zorb::utf8_path(local);
 }
 
 uint64_t host_file_time(std::filesystem::file_time_type time) {

@@ -3,10 +3,18 @@
 #include <cstdio>
 #include <exception>
 
+#include "host/contextmenu.h"
+#include "host/digest.h"
+#include "host/http.h"
+#include "host/mainmenu.h"
 #include "host/memory_stream.h"
 #include "host/service_lookup.h"
+#include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
+#include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
+#include "minihost/host/main_menu.h"
+#include "minihost/host/web_client.h"
 #include "zorb/files.h"
 
 // The host's record of one service class: every registered service of that class, in list order.
@@ -46,9 +54,17 @@ std::string file_name_of(const std::string& path) {
 
 service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout_console>()); }
 
-host::host(std::string config_path) : config_path_(std::move(config_path)), main_thread_(std::this_thread::get_id()) {
+host::host(minihost::profile where)
+    : profile_(std::move(where)), main_thread_(std::this_thread::get_id()), tracks_(*this) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
+    add_service(popup_message::class_guid, popups_.service());
+    add_service(metadb::class_guid, tracks_.service());
+    add_service(hasher_md5::class_guid, make_md5_hasher());
+    if (service_ptr web_client = make_web_client(settings_)) add_service(http_client::class_guid, web_client);
+    add_service(contextmenu_group::class_guid, make_context_root_group());
+    add_service_maker(contextmenu_manager::class_guid, [this] { return make_contextmenu_manager(*this); });
+    for (service_ptr& group : make_main_menu_groups()) add_service(mainmenu_group::class_guid, group);
 }
 
 host::~host() {
@@ -56,7 +72,11 @@ host::~host() {
 }
 
 void host::add_service(const GUID& class_guid, service_ptr instance) {
-    host_services_.push_back({class_guid, nullptr, std::move(instance)});
+    host_services_.push_back({class_guid, nullptr, std::move(instance), {}});
+}
+
+void host::add_service_maker(const GUID& class_guid, std::function<service_ptr()> make) {
+    host_services_.push_back({class_guid, nullptr, {}, std::move(make)});
 }
 
 void host::start(const component_binding& component) {
@@ -68,9 +88,10 @@ void host::start(const component_binding& component) {
     }
     client_->set_library_path(component.library_path.c_str(), file_name_of(component.library_path).c_str());
 
+    profile_.create();
     services_ = host_services_;
     for (service_factory_base* factory = client_->get_service_list(); factory; factory = factory->get_next())
-        services_.push_back({factory->get_class_guid(), factory, {}});
+        services_.push_back({factory->get_class_guid(), factory, {}, {}});
     // The class table points into services_, which no longer grows.
     for (const registered_service& service : services_) {
         auto cls = static_cast<host_service_class*>(service_enum_find_class(service.class_guid));
@@ -120,6 +141,10 @@ bool host::service_enum_create(service_base*& out, service_class_ref cls, size_t
     const registered_service& service = *cls->services[index];
     if (service.factory) {
         service.factory->instance_create(out);
+    } else if (service.make) {
+        const service_ptr made = service.make();
+        made->add_ref();  // the caller's reference; the maker's goes with `made`
+        out = made.get();
     } else {
         service.host_instance->add_ref();
         out = service.host_instance.get();
@@ -131,7 +156,7 @@ size_t host::service_enum_get_count(service_class_ref cls) { return cls ? cls->s
 
 void host::read_config() {
     std::vector<uint8_t> bytes;
-    zorb::read_file(config_path_, bytes);
+    zorb::read_file(profile_.config_file(), bytes);
     memory_stream_reader reader(bytes.data(), bytes.size());
     abort_callback_dummy abort;
     guarded("configuration read", [&] { client_->set_config(reader, abort); });
@@ -141,7 +166,7 @@ void host::write_config() {
     memory_stream_writer writer;
     abort_callback_dummy abort;
     client_->get_config(writer, abort);
-    zorb::replace_file(config_path_, writer.bytes().data(), writer.bytes().size(), "the configuration file");
+    zorb::replace_file(profile_.config_file(), writer.bytes().data(), writer.bytes().size(), "the configuration file");
 }
 
 }  // namespace minihost

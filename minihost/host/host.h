@@ -1,8 +1,10 @@
 // minihost: our own implementation of the velmora host, enough to load a component, merge its
-// services with the host's own, keep its configuration in a file and run it through start and stop.
+// services with the host's own, keep its configuration in the profile and run it through start and
+// stop.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -10,16 +12,22 @@
 
 #include "host/host_api.h"
 #include "host/identity.h"
+#include "minihost/host/command_settings.h"
+#include "minihost/host/metadb.h"
+#include "minihost/host/popup.h"
+#include "minihost/host/profile.h"
 
 struct host_service_class;
 
 namespace minihost {
 
-// One service as the host lists it: from a factory of the component, or an instance of the host's own.
+// One service as the host lists it: from a factory of the component, or one of the host's own,
+// either a single instance or made anew for each request.
 struct registered_service {
     GUID class_guid;
-    service_factory_base* factory;  // the component's factory; null for a host service
-    service_ptr host_instance;      // the host's own service; empty for a component service
+    service_factory_base* factory;      // the component's factory; null for a host service
+    service_ptr host_instance;          // the host's own single service
+    std::function<service_ptr()> make;  // or the maker of the host's own service
 };
 
 // Where the component came from: its export, its module handle, its path.
@@ -29,18 +37,23 @@ struct component_binding {
     std::string library_path;  // full path, UTF-8
 };
 
+// The host's own services, registered at construction: the local file system, the version, the
+// popup service (popups()), the track database (tracks()), the digest service, the web client
+// (Windows only), the context menu's root group, the context-menu manager and the menus of the
+// menu bar. Everything the host keeps between runs lives in its profile.
 class host final : public host_api {
 public:
-    // `config_path`: the file that keeps the component's configuration records (UTF-8; may not exist yet).
-    // The host starts with its own services for local files (minihost/host/filesystem.h) and its
-    // version (minihost/host/core_version.h).
-    explicit host(std::string config_path);
+    explicit host(minihost::profile where);
+    // The profile of a configuration file given alone: the folder that holds it.
+    explicit host(const std::string& config_path) : host(profile::beside(config_path)) {}
     ~host();
     host(const host&) = delete;
     host& operator=(const host&) = delete;
 
     // A service of the host's own; only before start.
     void add_service(const GUID& class_guid, service_ptr instance);
+    // A service of the host's own made anew for every request; only before start.
+    void add_service_maker(const GUID& class_guid, std::function<service_ptr()> make);
 
     // The start sequence: export, library path, service list, configuration, services up, on_init.
     // Raises zorb::exception when the component cannot be started.
@@ -53,11 +66,20 @@ public:
     // Every registered service, the host's first, then the component's in list order.
     const std::vector<registered_service>& services() const { return services_; }
 
+    const minihost::profile& profile() const { return profile_; }
+    popup_router& popups() { return popups_; }
+    track_cache& tracks() { return tracks_; }
+    // The settings of the command running now; the command runner sets them between commands.
+    const command_settings& settings() const { return settings_; }
+    void set_settings(command_settings settings) { settings_ = std::move(settings); }
+    // The window that owns the host's windows and message boxes; null while it has none.
+    void set_main_window(host_window window) { main_window_ = window; }
+
     // host_api
     service_class_ref service_enum_find_class(const GUID& class_guid) override;
     bool service_enum_create(service_base*& out, service_class_ref cls, size_t index) override;
     size_t service_enum_get_count(service_class_ref cls) override;
-    host_window get_main_window() override { return nullptr; }
+    host_window get_main_window() override { return main_window_; }
     void reserved_slot() override {}
     bool is_main_thread() override { return std::this_thread::get_id() == main_thread_; }
     bool is_shutting_down() override { return shutting_down_; }
@@ -66,10 +88,14 @@ private:
     void read_config();
     void write_config();
 
-    std::string config_path_;
+    minihost::profile profile_;
     std::thread::id main_thread_;
     std::atomic<bool> shutting_down_{false};
+    std::atomic<host_window> main_window_{nullptr};
     velmora_client* client_ = nullptr;
+    popup_router popups_;
+    track_cache tracks_;
+    command_settings settings_;
     std::vector<registered_service> host_services_;
     std::vector<registered_service> services_;
     std::vector<std::unique_ptr<host_service_class>> classes_;

@@ -1,4 +1,5 @@
-// minihost's implementations of the host records the component fills.
+// minihost's implementations of the host records the component fills (the information record,
+// file_info_impl, is the host interface's own: host/file_info_impl.h).
 #pragma once
 
 #include <cstdint>
@@ -6,36 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "host/file_info_impl.h"
 #include "host/records.h"
 
 namespace minihost {
-
-class file_info_impl final : public file_info {
-public:
-    using field = std::pair<std::string, std::string>;
-
-    double get_length() const override { return length_; }
-    void set_length(double seconds) override { length_ = seconds; }
-    void meta_add(const char* name, const char* value) override { meta_.emplace_back(name, value); }
-    void info_set(const char* name, const char* value) override {
-        for (field& existing : info_)
-            if (existing.first == name) {
-                existing.second = value;
-                return;
-            }
-        info_.emplace_back(name, value);
-    }
-
-    // Meta values in the order added, one entry per value.
-    const std::vector<field>& meta() const { return meta_; }
-    // Technical fields in the order first set.
-    const std::vector<field>& info() const { return info_; }
-
-private:
-    double length_ = 0;
-    std::vector<field> meta_;
-    std::vector<field> info_;
-};
 
 class audio_chunk_impl final : public audio_chunk {
 public:

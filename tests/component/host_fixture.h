@@ -40,6 +40,35 @@ inline service_ptr_t<capture_console> make_capture_console() {
     return service_ptr_t<capture_console>(new service_impl_t<capture_console>());
 }
 
+// A popup as the host was asked to show it.
+struct shown_popup {
+    std::string title;
+    std::string message;
+    unsigned icon;
+    bool operator==(const shown_popup&) const = default;
+};
+
+// Takes over the popups of `host`: they are recorded, never shown.
+class popup_recorder {
+public:
+    explicit popup_recorder(minihost::host& host) : host_(host) {
+        host.popups().set_presenter([this](const std::string& title, const std::string& message, unsigned icon) {
+            std::lock_guard lock(mutex_);
+            popups_.push_back({title, message, icon});
+        });
+    }
+    ~popup_recorder() { host_.popups().set_presenter({}); }
+    std::vector<shown_popup> popups() {
+        std::lock_guard lock(mutex_);
+        return popups_;
+    }
+
+private:
+    minihost::host& host_;
+    std::mutex mutex_;
+    std::vector<shown_popup> popups_;
+};
+
 // A folder of its own under the system's temporary folder, removed afterwards. The process id is
 // part of its name: ctest runs the tests of one program in parallel processes, which must not
 // remove each other's folders.
@@ -93,11 +122,16 @@ inline const char* const component_service_listing =
     "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"
+    "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
+    "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
+    "mainmenu_group                     {E6F39CF9-2637-4F2F-A636-956669327BB5} Sample component\n"
     "component_installation_validator   {8E12EBFE-1B59-4BAA-849D-C91E313BB819}\n"
     "componentversion                   {C715590B-3D35-432F-9D2D-6304B41B5AEB} Ambrel Component\n"
     "input_file_type                    {6AE86713-FB63-4352-8D32-E96ABC79E662}\n"
     "input_entry                        {22AA01A4-8032-4E48-B06A-78BAF3122136} kiv_ambrel MOD input\n"
     "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
-    "dsp_entry                          {1B9A5E73-6C1D-4A42-953E-7F2BC01564D8} Sample DSP\n";
+    "dsp_entry                          {1B9A5E73-6C1D-4A42-953E-7F2BC01564D8} Sample DSP\n"
+    "contextmenu_item                   {56A52065-D5CE-4332-8B84-B2898D6A03A0}\n"
+    "contextmenu_group                  {FED2207D-1A71-486D-A1D0-70852BF1BD42} Sample component\n";
 
 }  // namespace test_support

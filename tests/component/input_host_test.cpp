@@ -30,6 +30,7 @@ public:
     };
 
     bool is_our_path(const char* path) override { return std::string_view(path).starts_with("fake://"); }
+    void get_display_path(const char* path, zorb::string_base& out) override { out.set_string(path + 7); }
     void open(service_ptr_t<file>& out, const char* path, open_mode, abort_callback& abort) override {
         abort.check();
         auto found = files.find(path);

@@ -220,17 +220,28 @@ TEST(MinihostCommands, GlobalOptionsAnywhereAndTheRestForTheCommand) {
     minihost::command_options options;
     std::string error;
     ASSERT_TRUE(
-        minihost::parse_command_line({"play", "a.xm", "--seconds", "2", "--config", "c.cfg"}, "D/", options, error));
+        minihost::parse_command_line({"play", "a.xm", "--seconds", "2", "--config", "c/c.cfg"}, "D/", options, error));
     EXPECT_STREQ(options.chosen->name, "play");
     EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "--seconds", "2"}));
-    EXPECT_EQ(options.config_path, "c.cfg");
     EXPECT_EQ(options.component_path, "D/kiv_ambrel.dll");
+    // A configuration file given alone brings the profile to its folder.
+    EXPECT_EQ(options.config_path, "c/c.cfg");
+    EXPECT_EQ(options.profile_folder, "c");
 
-    ASSERT_TRUE(minihost::parse_command_line({"--component", "k.dll", "info", "a.xm", "b.mod"}, "D/", options, error));
+    ASSERT_TRUE(minihost::parse_command_line(
+        {"--component", "k.dll", "info", "a.xm", "--web-map", "*=http://x/", "b.mod"}, "D/", options, error));
     EXPECT_STREQ(options.chosen->name, "info");
     EXPECT_EQ(options.arguments, (std::vector<std::string>{"a.xm", "b.mod"}));
     EXPECT_EQ(options.component_path, "k.dll");
-    EXPECT_EQ(options.config_path, "D/minihost.cfg");
+    EXPECT_EQ(options.profile_folder, "D/profile");
+    EXPECT_EQ(options.config_path, minihost::profile("D/profile").config_file());
+    ASSERT_EQ(options.settings.web_map.size(), 1u);
+
+    ASSERT_TRUE(minihost::parse_command_line({"--config", "c.cfg", "about", "--profile", "P"}, "D/", options, error));
+    EXPECT_EQ(options.profile_folder, "P");
+    EXPECT_EQ(options.config_path, "c.cfg");
+    ASSERT_TRUE(minihost::parse_command_line({"about", "--profile", "P"}, "D/", options, error));
+    EXPECT_EQ(options.config_path, minihost::profile("P").config_file());
 
     struct refusal {
         std::vector<std::string> arguments;
@@ -239,7 +250,11 @@ TEST(MinihostCommands, GlobalOptionsAnywhereAndTheRestForTheCommand) {
     for (const refusal& r :
          {refusal{{"render", "a.xm"}, "unknown command render"},
           refusal{{"--seconds", "2"}, "unexpected argument --seconds"},
-          refusal{{"info", "a.xm", "--config"}, "--config needs a path"}, refusal{{}, "no command given"}}) {
+          refusal{{"info", "a.xm", "--config"}, "--config needs a path"},
+          refusal{{"info", "--profile"}, "--profile needs a folder"},
+          refusal{{"about", "--web-map", "http://a/"},
+                  "--web-map needs URL=URL or *=URL, the second an http:// or https:// URL, not http://a/"},
+          refusal{{}, "no command given"}}) {
         EXPECT_FALSE(minihost::parse_command_line(r.arguments, "D/", options, error));
         EXPECT_EQ(error, r.error);
     }

@@ -36,18 +36,26 @@ struct component_run {
     minihost::host host;
 };
 
-// Standard output of minihost.exe with the given arguments.
-inline std::string run_minihost(const std::string& arguments) {
-    const std::string command = beside_executable("minihost.exe") + " " + arguments;
-    FILE* pipe = _popen(command.c_str(), "r");
-    if (pipe == nullptr) return "(cannot start minihost.exe)";
+// What minihost.exe wrote to standard output (and, when asked, standard error) and its exit status.
+struct minihost_run {
     std::string output;
+    int status = -1;
+};
+
+inline minihost_run run_minihost_with_status(const std::string& arguments, bool with_errors = false) {
+    const std::string command = beside_executable("minihost.exe") + " " + arguments + (with_errors ? " 2>&1" : "");
+    FILE* pipe = _popen(command.c_str(), "r");
+    if (pipe == nullptr) return {"(cannot start minihost.exe)", -1};
+    minihost_run run;
     char buffer[256];
-    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
-    _pclose(pipe);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    return output;
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, got);
+    run.status = _pclose(pipe);
+    run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
+    return run;
 }
+
+// Standard output of minihost.exe with the given arguments.
+inline std::string run_minihost(const std::string& arguments) { return run_minihost_with_status(arguments).output; }
 
 inline void write_file(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
     std::ofstream file(zorb::native_path(path), std::ios::binary);

@@ -550,7 +550,7 @@ TEST(MinihostCommands, LiveDialogOnAnEmptyChainEndsWithTheChainAsItWas) {
     EXPECT_NE(run_minihost(config + "dsp configure \"Sample DSP\" --live --close-after 0.2")
                   .find("chain takes Sample DSP [00000000]\nunchanged\n"),
               std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder.file("minihost.cfg.dsp"))));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder.file("dsp_chain.bin"))));
     EXPECT_EQ(run_minihost(config + "dsp list").find("chain:"), std::string::npos);
 }
 

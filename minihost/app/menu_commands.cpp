@@ -1,0 +1,61 @@
+#include "minihost/app/menu_commands.h"
+
+#include <cstdio>
+
+#include "minihost/host/context_menu.h"
+#include "minihost/host/filesystem.h"
+#include "minihost/host/main_menu.h"
+
+namespace minihost {
+namespace {
+
+// Runs the command `path` names in `menu`; a failure is raised again with the path before its text.
+void run_by_path(const menu_node& menu, const std::string& path, std::string_view what) {
+    const menu_node& command = find_menu_command(menu, path, what);
+    try {
+        run_menu_command(command, path);
+    } catch (const std::exception& failure) {
+        throw zorb::exception(path + ": " + failure.what());
+    }
+}
+
+}  // namespace
+
+metadb_handle_list tracks_of_files(host& running, const arguments_t& files) {
+    metadb_handle_list tracks;
+    abort_callback_dummy abort;
+    for (const std::string& file : files) {
+        std::string failure;
+        for (const metadb_handle_ptr& track : running.tracks().add_file(canonical_track_path(file), abort, failure))
+            tracks.add_item(track);
+        if (!failure.empty()) std::fprintf(stderr, "minihost: %s: %s\n", file.c_str(), failure.c_str());
+    }
+    return tracks;
+}
+
+int context_command(command_context& context, const arguments_t& arguments) {
+    const std::string action = arguments.empty() ? "" : arguments[0];
+    if (action != "list" && (action != "run" || arguments.size() < 2))
+        throw usage_error("context needs list FILE... or run ITEM FILE...");
+    const size_t first_file = action == "list" ? 1 : 2;
+    const metadb_handle_list tracks =
+        tracks_of_files(context.running, arguments_t(arguments.begin() + first_file, arguments.end()));
+    const menu_node menu = build_context_menu(context.running, tracks, contextmenu_caller_command_line);
+    if (action == "list")
+        print_menu_tree(menu, context.out);
+    else
+        run_by_path(menu, arguments[1], "context-menu item for this selection");
+    return 0;
+}
+
+int menu_command(command_context& context, const arguments_t& arguments) {
+    if (arguments.size() == 1 && arguments[0] == "list") {
+        print_menu_tree(build_main_menu(context.running), context.out);
+        return 0;
+    }
+    if (arguments.size() != 2 || arguments[0] != "run") throw usage_error("menu needs list or run PATH");
+    run_by_path(build_main_menu(context.running), arguments[1], "main-menu command");
+    return 0;
+}
+
+}  // namespace minihost

@@ -1,0 +1,359 @@
+// minihost's own services and command line around the menus: tracks and their information, the
+// digest service, information records, menu trees, popups printed, web mappings, profiles and
+// script lines, the modal dialog guard.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "host/digest.h"
+#include "host/file_info_impl.h"
+#include "host/service_lookup.h"
+#include "host/shared.h"
+#include "minihost/app/command_line.h"
+#include "minihost/host/filesystem.h"
+#include "minihost/host/menu_tree.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+namespace {
+
+using minihost::menu_node;
+
+struct started_host {
+    explicit started_host(const std::string& name) : folder(name), host(folder.file("config.bin")) {
+        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    }
+    test_support::scratch_folder folder;
+    minihost::host host;
+};
+
+TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
+    started_host run("tracks");
+    minihost::track_cache& tracks = run.host.tracks();
+    const std::string song = minihost::canonical_track_path(test_support::demo_song("demo.xm"));
+    EXPECT_EQ(tracks.handle(song, 0).get(), tracks.handle(song, 0).get());
+    EXPECT_NE(tracks.handle(song, 0).get(), tracks.handle(song, 1).get());
+    EXPECT_NE(tracks.handle(song, 0).get(), tracks.handle(song + "x", 0).get());
+
+    metadb_handle_list changed;
+    const size_t observer = tracks.add_observer([&](const metadb_handle_list& list) { changed = list; });
+    std::string failure = "stale";
+    abort_callback_dummy abort;
+    const metadb_handle_list added = tracks.add_file(song, abort, failure);
+    EXPECT_EQ(failure, "");
+    ASSERT_EQ(added.get_count(), 1u);
+    EXPECT_EQ(added[0].get(), tracks.handle(song, 0).get());
+    EXPECT_EQ(changed.get_count(), 1u);
+    file_info_impl info;
+    ASSERT_TRUE(added[0]->get_info(info));
+    EXPECT_STREQ(info.info_get("samplerate"), "44100");
+    file_stats stats{};
+    ASSERT_TRUE(added[0]->get_file_stats(stats));
+    EXPECT_EQ(stats.size, test_support::read_bytes(test_support::demo_song("demo.xm")).size());
+
+    // What the host is told later replaces what it read, and observers hear of it.
+    info.meta_set("title", "Told later");
+    tracks.update(added[0], info);
+    file_info_impl kept;
+    ASSERT_TRUE(tracks.handle(song, 0)->get_info(kept));
+    EXPECT_STREQ(kept.meta_get("title", 0), "Told later");
+    // Read anew, the track has the input's information again.
+    tracks.reload(added[0], abort);
+    ASSERT_TRUE(added[0]->get_info(kept));
+    EXPECT_EQ(kept.meta_get("title", 0), nullptr);
+    EXPECT_STREQ(kept.info_get("samplerate"), "44100");
+    tracks.remove_observer(observer);
+    changed.remove_all();
+    tracks.update(added[0], info);
+    EXPECT_TRUE(changed.empty());
+    // Components reach the same handles through the host's metadb service.
+    metadb_handle_ptr through_service;
+    service_lookup_one_t<metadb>(run.host)->handle_create(through_service, {song.c_str(), 0});
+    EXPECT_EQ(through_service.get(), added[0].get());
+
+    const metadb_handle_list missing = tracks.add_file(song + ".gone", abort, failure);
+    EXPECT_NE(failure, "");
+    ASSERT_EQ(missing.get_count(), 1u);
+    EXPECT_FALSE(missing[0]->get_info(info));
+    EXPECT_EQ(missing[0]->get_subsong_index(), 0u);
+}
+
+TEST(Tracks, EveryNameOfAFileGivesOnePathShownWithoutItsScheme) {
+    started_host run("track-paths");
+    const std::string song = test_support::demo_song("demo.xm");
+    const std::string canonical = minihost::canonical_track_path(song);
+    EXPECT_TRUE(canonical.starts_with("file://")) << canonical;
+    EXPECT_EQ(minihost::canonical_track_path(test_support::demo_song("../assets/./demo.xm")), canonical);
+    EXPECT_EQ(minihost::canonical_track_path("file://" + song), canonical);
+    EXPECT_EQ(minihost::canonical_track_path("http://x/a.mod"), "http://x/a.mod");
+    zorb::string8 shown;
+    filesystem::g_get_display_path(run.host, canonical.c_str(), shown);
+    EXPECT_EQ(shown.str(), canonical.substr(7));
+    filesystem::g_get_display_path(run.host, "http://x/a.mod", shown);
+    EXPECT_EQ(shown.str(), "http://x/a.mod");
+}
+
+TEST(Digest, MatchesTheReferenceVectorsWholeAndInParts) {
+    started_host run("digest");
+    auto hasher = service_lookup_one_t<hasher_md5>(run.host);
+    struct vector {
+        const char* text;
+        const char* md5;
+    };
+    // The test suite of RFC 1321.
+    for (const vector& v : {
+             vector{"", "d41d8cd98f00b204e9800998ecf8427e"},
+             vector{"a", "0cc175b9c0f1b6a831c399e269772661"},
+             vector{"abc", "900150983cd24fb0d6963f7d28e17f72"},
+             vector{"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+             vector{"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+             vector{"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+                    "d174ab98d277d9f5a5611c2c9f419d9f"},
+             vector{"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+                    "57edf4a22be3c955ac49da2e2107b67a"},
+         }) {
+        const std::string text = v.text;
+        for (size_t split : {size_t(0), text.size() / 3}) {
+            auto state = hasher->create_state();
+            state->process(text.data(), split);
+            state->process(text.data() + split, text.size() - split);
+            const digest_value digest = state->finish();
+            std::string hex;
+            for (uint8_t byte : digest.bytes) {
+                char two[3];
+                std::snprintf(two, sizeof two, "%02x", byte);
+                hex += two;
+            }
+            EXPECT_EQ(hex, v.md5) << '"' << text << "\" split at " << split;
+        }
+    }
+    auto spent = hasher->create_state();
+    spent->finish();
+    EXPECT_THROW(spent->finish(), zorb::exception);
+    EXPECT_THROW(spent->process("a", 1), zorb::exception);
+}
+
+TEST(InformationRecord, MetaFieldsHoldSeveralValuesUnderNamesOfAnyCase) {
+    file_info_impl info;
+    info.meta_add("Artist", "One");
+    info.meta_add("ARTIST", "Two");
+    info.meta_add("title", "T");
+    info.info_set("codec", "MOD");
+    info.info_set("Codec", "XM");
+    info.set_length(3.5);
+    EXPECT_EQ(info.meta_get_count(), 2u);
+    EXPECT_STREQ(info.meta_get("artist", 1), "Two");
+    EXPECT_EQ(info.meta_get("artist", 2), nullptr);
+    EXPECT_EQ(info.meta_get("album", 0), nullptr);
+    EXPECT_EQ(info.info_get_count(), 1u);
+    EXPECT_STREQ(info.info_get("CODEC"), "XM");
+
+    file_info_impl copy(info);
+    copy.meta_set("artist", "Only");
+    EXPECT_EQ(copy.meta_enum_value_count(copy.meta_find("Artist")), 1u);
+    EXPECT_STREQ(copy.meta_get("artist", 0), "Only");
+    EXPECT_EQ(copy.meta_find("title"), 0u);  // replaced fields go to the end
+    copy.meta_remove_field("title");
+    copy.meta_remove_field("genre");
+    EXPECT_EQ(copy.meta_get_count(), 1u);
+    EXPECT_EQ(copy.get_length(), 3.5);
+    copy.reset();
+    EXPECT_EQ(copy.meta_get_count() + copy.info_get_count(), 0u);
+    EXPECT_EQ(copy.get_length(), 0);
+    EXPECT_STREQ(info.meta_get("artist", 0), "One");  // the copy was its own
+}
+
+menu_node command(const std::string& name, int& runs, uint32_t flags = 0) {
+    menu_node entry = minihost::menu_entry(menu_node::command);
+    entry.text = entry.name = name;
+    entry.flags = flags;
+    entry.run = [&runs] { ++runs; };
+    return entry;
+}
+
+menu_node popup(const std::string& name, std::vector<menu_node> children) {
+    menu_node entry = minihost::menu_entry(menu_node::popup);
+    entry.text = entry.name = name;
+    entry.children = std::move(children);
+    return entry;
+}
+
+TEST(MenuTree, PathsNameCommandsFromAnyLevelAndNamesMayHoldSlashes) {
+    int runs = 0;
+    menu_node root = popup("", {popup("A", {command("I/O test", runs), popup("B", {command("x", runs)})}),
+                                popup("C", {command("x", runs), command("Off", runs, minihost::menu_flag_disabled)})});
+    struct lookup {
+        const char* path;
+        const char* failure;  // null when it names one command
+    };
+    for (const lookup& l : {
+             lookup{"A/I/O test", nullptr},
+             lookup{"I/O test", nullptr},
+             lookup{"B/x", nullptr},
+             lookup{"A/B/x", nullptr},
+             lookup{"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
+             lookup{"A/B", "A/B is a sub-menu"},
+             lookup{"A/x", "No command named A/x"},
+             lookup{"", "No command named "},
+         }) {
+        const std::string failure =
+            test_support::failure_text([&] { minihost::find_menu_command(root, l.path, "command"); });
+        EXPECT_EQ(failure, l.failure ? l.failure : "(no failure)") << l.path;
+    }
+    minihost::run_menu_command(minihost::find_menu_command(root, "A/B/x", ""), "A/B/x");
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(test_support::failure_text(
+                  [&] { minihost::run_menu_command(minihost::find_menu_command(root, "Off", ""), "Off"); }),
+              "Off is disabled");
+    EXPECT_EQ(runs, 1);
+    std::ostringstream out;
+    minihost::print_menu_tree(root, out);
+    EXPECT_EQ(out.str(), "A\n  I/O test\n  B\n    x\nC\n  x\n  Off [disabled]\n");
+    EXPECT_EQ(minihost::menu_commands_in_order(root).size(), 4u);
+}
+
+TEST(MenuTree, PartsAreOrderedByPriorityAndEmptyGroupsLeftOut) {
+    int runs = 0;
+    const auto guid_of = [](uint32_t number) { return GUID{number, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}}; };
+    const GUID top = guid_of(1), popup_group = guid_of(2), section = guid_of(3), empty_group = guid_of(4),
+               looped_a = guid_of(5), looped_b = guid_of(6);
+    auto part_of = [&](const GUID& parent, double priority, std::vector<menu_node> entries) {
+        minihost::menu_part part;
+        part.parent = parent;
+        part.priority = priority;
+        part.entries = std::move(entries);
+        return part;
+    };
+    auto group_of = [&](const GUID& guid, const GUID& parent, double priority, const char* popup_name) {
+        minihost::menu_part part = part_of(parent, priority, {});
+        part.is_group = true;
+        part.guid = guid;
+        part.popup = popup_name != nullptr;
+        part.text = popup_name ? popup_name : "";
+        return part;
+    };
+    const std::vector<minihost::menu_part> parts = {
+        part_of(top, 5, {command("late", runs)}),
+        group_of(popup_group, top, 1, "Popup"),
+        part_of(popup_group, 0, {command("inside", runs)}),
+        group_of(section, top, 2, nullptr),
+        part_of(section, 0, {command("s1", runs), command("s2", runs)}),
+        part_of(top, 1, {command("tied", runs)}),
+        group_of(empty_group, top, 0, "Empty"),
+        group_of(looped_a, looped_b, 0, "Loop A"),
+        group_of(looped_b, looped_a, 0, "Loop B"),
+        part_of(looped_a, 0, {command("lost", runs)}),
+    };
+    menu_node root = minihost::menu_entry(menu_node::popup);
+    root.children = minihost::arrange_menu(parts, top);
+    std::ostringstream out;
+    minihost::print_menu_tree(root, out);
+    EXPECT_EQ(out.str(), "Popup\n  inside\ntied\n----\ns1\ns2\n----\nlate\n");
+}
+
+TEST(Popups, PrintedWithTheirTitleAndEveryLineBreak) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    minihost::print_popups(out)("Blah", "first\nsecond\n", popup_icon_error);
+    minihost::print_popups(out)("T", "", popup_icon_information);
+    std::rewind(out);
+    char text[64] = {};
+    const size_t length = std::fread(text, 1, sizeof text - 1, out);
+    std::fclose(out);
+    EXPECT_EQ(std::string(text, length), "[popup] Blah: first\nsecond\n\n[popup] T: \n");
+}
+
+TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
+    struct split_case {
+        const char* text;
+        const char* from;  // null when refused
+        const char* to;
+    };
+    for (const split_case& c : {
+             split_case{"https://www.velmora.org/=http://127.0.0.1:8080/", "https://www.velmora.org/",
+                        "http://127.0.0.1:8080/"},
+             split_case{"http://a/?x=1&y=2=https://b/?z=3", "http://a/?x=1&y=2", "https://b/?z=3"},
+             split_case{"*=http://local/", "*", "http://local/"},
+             split_case{"=http://local/", nullptr, nullptr},
+             split_case{"http://a/=ftp://b/", nullptr, nullptr},
+             split_case{"http://a/", nullptr, nullptr},
+         }) {
+        minihost::web_mapping mapping;
+        std::string error;
+        EXPECT_EQ(minihost::parse_web_mapping(c.text, mapping, error), c.from != nullptr) << c.text;
+        if (!c.from) continue;
+        EXPECT_EQ(mapping.from, c.from);
+        EXPECT_EQ(mapping.to, c.to);
+    }
+    minihost::command_settings session, line;
+    session.web_map = {{"http://a/", "http://session-a/"}, {"*", "http://session-any/"}};
+    line.web_map = {{"http://b/", "http://line-b/"}};
+    const minihost::command_settings combined = line.over(session);
+    EXPECT_EQ(minihost::resolve_web_url(combined.web_map, "http://b/"), "http://line-b/");
+    EXPECT_EQ(minihost::resolve_web_url(combined.web_map, "http://a/"), "http://session-a/");
+    EXPECT_EQ(minihost::resolve_web_url(combined.web_map, "http://c/"), "http://session-any/");
+    EXPECT_EQ(minihost::resolve_web_url(line.web_map, "http://c/"), "http://c/");
+}
+
+TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
+    struct split_case {
+        const char* line;
+        std::vector<std::string> words;
+    };
+    for (const split_case& c : {
+             split_case{"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
+             split_case{"context run Test\" command\" C:\\music\\a.mod",
+                        {"context", "run", "Test command", "C:\\music\\a.mod"}},
+             split_case{"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
+             split_case{"# menu list", {}},
+             split_case{"   \r", {}},
+         }) {
+        std::vector<std::string> words;
+        std::string error;
+        ASSERT_TRUE(minihost::split_script_line(c.line, words, error)) << c.line;
+        EXPECT_EQ(words, c.words) << c.line;
+    }
+    std::vector<std::string> words;
+    std::string error;
+    EXPECT_FALSE(minihost::split_script_line("menu run \"open", words, error));
+
+    minihost::script_line line;
+    ASSERT_TRUE(minihost::parse_script_line({"menu", "run", "--web-map", "*=http://x/", "I/O test"}, line, error));
+    EXPECT_STREQ(line.chosen->name, "menu");
+    EXPECT_EQ(line.arguments, (std::vector<std::string>{"run", "I/O test"}));
+    ASSERT_EQ(line.settings.web_map.size(), 1u);
+    EXPECT_EQ(line.settings.web_map[0].to, "http://x/");
+    struct refusal {
+        std::vector<std::string> words;
+        const char* error;
+    };
+    for (const refusal& r : {
+             refusal{{"menu", "list", "--config", "x.cfg"},
+                     "--config goes on minihost's own command line, not on a script line"},
+             refusal{{"script", "other.txt"}, "a script cannot run another script"},
+             refusal{{"menu", "run", "--web-map"}, "--web-map needs a value"},
+             refusal{{"frobnicate"}, "unknown command frobnicate"},
+         }) {
+        EXPECT_FALSE(minihost::parse_script_line(r.words, line, error));
+        EXPECT_EQ(error, r.error);
+    }
+}
+
+TEST(ModalDialogGuard, RefusesWhileADialogIsOpenAndIgnoresAnUnpairedClose) {
+    ASSERT_TRUE(ModalDialog_CanCreateNew());
+    ModalDialog_Switch(false);
+    EXPECT_TRUE(ModalDialog_CanCreateNew());
+    ModalDialog_Switch(true);
+    ModalDialog_Switch(true);
+    EXPECT_FALSE(ModalDialog_CanCreateNew());
+    ModalDialog_PokeExisting();
+    ModalDialog_Switch(false);
+    EXPECT_FALSE(ModalDialog_CanCreateNew());
+    ModalDialog_Switch(false);
+    EXPECT_TRUE(ModalDialog_CanCreateNew());
+}
+
+}  // namespace

@@ -87,24 +87,6 @@ TEST(IndexStore, WritesTheDocumentedLayout) {
     EXPECT_EQ(file, expected);
 }
 
-TEST(IndexStore, KeepsUserDataAcrossOpeningsOfARealFile) {
-    test_support::scratch_folder folder("index-store-reopen");
-    const std::string path = folder.file("index.bin");
-    {
-        index_store store(path);
-        write_text(store, track_index, 9, "nine");
-        write_text(store, track_index, 0xFFFFFFFFFFFFFFFF, "max");
-        write_text(store, album_index, 9, "album nine");
-        write_text(store, track_index, 2, "");  // stores nothing
-        EXPECT_EQ(store.read(album_index, 8), std::vector<uint8_t>{});
-    }
-    index_store again(path);
-    EXPECT_EQ(dump(again), "T9=nine T18446744073709551615=max A9=album nine");
-    again.drop(track_index, 9);
-    write_text(again, album_index, 9, "");  // the same as a drop
-    EXPECT_EQ(dump(index_store(path)), "T18446744073709551615=max");
-}
-
 TEST(IndexStore, AFileCutAtEveryByteReadsAsTheLastCompleteState) {
     // Each step's changes, and the whole store after them.
     struct step {
@@ -198,8 +180,7 @@ TEST(IndexStore, WhatIsNotAnIndexStoreIsLeftAlone) {
     };
     const file_case cases[] = {
         {{}, nullptr},
-        {{valid.begin(), valid.begin() + 5}, nullptr},  // a header cut short
-        {{valid.begin(), valid.begin() + 20}, nullptr},
+        {{valid.begin(), valid.begin() + 20}, nullptr},  // a header cut short
         {valid, nullptr},
         {{text.begin(), text.end()}, "store is not an index store"},
         {{'K', 'I', 'V', 'I', 'D', 'X', 'Z'}, "store is not an index store"},
@@ -249,78 +230,74 @@ TEST(IndexStore, AFailedWriteIsAnErrorAndLeavesTheStoreAsItWas) {
 TEST(IndexStore, TwoStoresOnOneFileEachSeeTheOthersChanges) {
     test_support::scratch_folder folder("index-store-two");
     const std::string path = folder.file("index.bin");
+    constexpr uint64_t last_key = 0xFFFFFFFFFFFFFFFF;
     index_store first(path);
     index_store second(path);  // opened before the first wrote anything
     write_text(first, track_index, 1, "first");
     write_text(second, track_index, 2, "second");
-    write_text(first, track_index, 3, "first again");
+    write_text(first, track_index, last_key, "first again");
     EXPECT_EQ(dump(second), "T1=first T2=second");  // reads come from memory...
     second.catch_up();
-    EXPECT_EQ(dump(second), "T1=first T2=second T3=first again");  // ...until it looks again
+    EXPECT_EQ(dump(second), "T1=first T2=second T18446744073709551615=first again");  // ...until it looks again
     // A new file under the second's feet, longer than the log it read.
     write_text(first, track_index, 1, "first, rewritten");
     write_text(first, track_index, 5, "five");
     write_text(first, track_index, 6, "six");
     first.compact();
     write_text(second, album_index, 4, "after the compaction");
-    write_text(first, track_index, 2, "");
-    EXPECT_EQ(dump(index_store(path)), "T1=first, rewritten T3=first again T5=five T6=six A4=after the compaction");
+    write_text(first, track_index, 2, "");  // the same as a drop
+    first.drop(album_index, 7);             // nothing to drop
+    EXPECT_EQ(dump(index_store(path)),
+              "T1=first, rewritten T5=five T6=six T18446744073709551615=first again A4=after the compaction");
 }
 
-// Runs the index_store_writer program: it writes `count` keys from `first_key` on into `path`.
-class writer_process {
-public:
-    writer_process(const std::string& path, int first_key, int count) {
-        const std::string program = INDEX_STORE_WRITER;
-        const std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
+// Runs index_store_writer (which writes `count` keys from `first_key` on into `path`) once for
+// each run, all at the same time; true when every one ended well.
+bool run_writers(const std::string& path, std::initializer_list<std::pair<int, int>> runs) {
+    const std::string program = INDEX_STORE_WRITER;
+    bool well = true;
 #ifdef _WIN32
+    std::vector<intptr_t> processes;
+    for (const auto& [first_key, count] : runs) {
         // The C runtime joins the arguments with spaces; quotes keep each one whole.
+        const std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
         std::vector<std::string> quoted;
         for (const std::string& argument : arguments) quoted.push_back("\"" + argument + "\"");
-        process_ = _spawnl(_P_NOWAIT, program.c_str(), quoted[0].c_str(), quoted[1].c_str(), quoted[2].c_str(),
-                           quoted[3].c_str(), nullptr);
-        started_ = process_ != -1;
-#else
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        started_ = posix_spawn(&process_, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
-#endif
+        processes.push_back(_spawnl(_P_NOWAIT, program.c_str(), quoted[0].c_str(), quoted[1].c_str(), quoted[2].c_str(),
+                                    quoted[3].c_str(), nullptr));
     }
-    // The program's exit status; -1 when it could not be started.
-    int wait() {
-        if (!started_) return -1;
+    for (const intptr_t process : processes) {
         int status = -1;
-#ifdef _WIN32
-        _cwait(&status, process_, 0);
-        return status;
-#else
-        waitpid(process_, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
+        well = process != -1 && _cwait(&status, process, 0) != -1 && status == 0 && well;
     }
-
-private:
-    bool started_ = false;
-#ifdef _WIN32
-    intptr_t process_ = -1;
 #else
-    pid_t process_ = 0;
+    std::vector<pid_t> processes;
+    for (const auto& [first_key, count] : runs) {
+        std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
+        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
+        pid_t process = 0;
+        if (posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, environ) == 0)
+            processes.push_back(process);
+        else
+            well = false;
+    }
+    for (const pid_t process : processes) {
+        int status = 0;
+        well = waitpid(process, &status, 0) == process && WIFEXITED(status) && WEXITSTATUS(status) == 0 && well;
+    }
 #endif
-};
+    return well;
+}
 
 TEST(IndexStore, TwoProcessesKeepEachOthersRecords) {
     test_support::scratch_folder folder("index-store-processes");
     const std::string path = folder.file("index.bin");
     // One after the other...
-    EXPECT_EQ(writer_process(path, 0, 20).wait(), 0);
-    EXPECT_EQ(writer_process(path, 1000, 20).wait(), 0);
+    EXPECT_TRUE(run_writers(path, {{0, 20}}));
+    EXPECT_TRUE(run_writers(path, {{1000, 20}}));
     EXPECT_EQ(index_store(path).keys(track_index).size(), 40u);
     // ...and at once, each compacting the file under the other's feet now and then.
-    writer_process one(path, 2000, 150);
-    writer_process two(path, 3000, 150);
-    EXPECT_EQ(one.wait(), 0);
-    EXPECT_EQ(two.wait(), 0);
+    EXPECT_TRUE(run_writers(path, {{2000, 150}, {3000, 150}}));
     index_store store(path);
     const std::vector<uint64_t> keys = store.keys(track_index);
     ASSERT_EQ(keys.size(), 340u);

@@ -166,6 +166,7 @@ TEST_F(Library, PatternsSeeLocationTechnicalMetaAndProviderFields) {
         {"%album artist% - %album%", "Ann - First"},
         {"%ARTIST%[ %genre%][ %playback_time%]$if(%ispaused%, paused)", "Ann"},
         {"%genre%", "?"},
+        {"[%kiv_sample_track_rating%]$len(%KIV_SAMPLE_TRACK_HASH%)", "16"},
     };
     for (const auto& [pattern, expected] : cases)
         EXPECT_EQ(minihost::format_track(host, pattern, track), expected) << pattern;

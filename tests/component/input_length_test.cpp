@@ -115,6 +115,7 @@ TEST_F(ModulesThatEnd, SeekLandsOnTheNearestFrameAndPlaysWhatAnUninterruptedDeco
     };
     const seek_case cases[] = {
         {0, 0},
+        {0.6 / 44100, 1},
         {1.0, 44100},
         {10.5, 463050},
         {1.0 + 0.4 / 44100, 44100},  // nearest frame, down

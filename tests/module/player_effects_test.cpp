@@ -1,7 +1,9 @@
 // Effect codes: row, tick and end actions with their memories.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 #include "player_fixture.h"
@@ -264,6 +266,29 @@ TEST(PlayerEffects, SingleVoice) {
         }
         song.begin();
         for (const trace& expected : c.traces) EXPECT_EQ(row_trace(song, [&] { return c.probe(song); }), expected);
+    }
+}
+
+// The vibrato's sine is 255 sin(2 pi i / 64) truncated, as the classic trackers tabulate it, and
+// its ramp falls by 8 from 255; the offset is (value x depth) >> 5. Over every depth most
+// entries' neighbours give another offset somewhere.
+TEST(PlayerEffects, VibratoWalksEveryEntryOfTheSineAndTheRampAtEveryDepth) {
+    for (u8 waveform : {0, 1}) {
+        for (i32 depth = 1; depth < 16; ++depth) {
+            SCOPED_TRACE(testing::Message() << "waveform " << int(waveform) << " depth " << depth);
+            single_voice song;
+            song.effect(0, 0, 0, fx_vibrato_waveform, waveform);
+            for (i32 row = 1; row < 16; ++row) song.effect(0, row, 0, fx_vibrato, static_cast<u8>(0x10 | depth));
+            song.begin();
+            for (i32 position = 0; position < 64;) {
+                song.run_ticks(1);
+                if (song.context->tick == 0) continue;  // the first tick of a row leaves the offset
+                const i32 value = waveform == 0 ? static_cast<i32>(255 * std::sin(std::numbers::pi * position / 32))
+                                                : 255 - 8 * position;
+                ASSERT_EQ(song.channel(0).period_offset, (value * depth) >> 5) << position;
+                ++position;
+            }
+        }
     }
 }
 

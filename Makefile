@@ -8,6 +8,9 @@ FUZZ_SECONDS ?= 600
 # Each module target runs this long in the smoke run of `make test`.
 SMOKE_FUZZ_SECONDS ?= 30
 CONFIG_FUZZ_SECONDS ?= 20
+TITLEFORMAT_FUZZ_SECONDS ?= 10
+RIFF_FUZZ_SECONDS ?= 15
+INDEX_STORE_FUZZ_SECONDS ?= 15
 NATIVE := build/native
 WIN32 := build/win32
 ASAN := build/asan
@@ -82,6 +85,10 @@ fuzz-smoke: fuzz-build fuzz-corpus
 	@$(call PLAY_FUZZ,$(SMOKE_FUZZ_SECONDS))
 	@$(call LOAD_FUZZ,$(SMOKE_FUZZ_SECONDS))
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_config_records $(CONFIG_FUZZ_SECONDS) $(FUZZ)/config-corpus
+	@FUZZ_FLAGS="-dict=fuzz/titleformat.dict -max_len=4096" scripts/run-fuzz $(FUZZ)/bin/fuzz_titleformat \
+	  $(TITLEFORMAT_FUZZ_SECONDS) $(FUZZ)/titleformat/corpus
+	@FUZZ_FLAGS="-max_len=16384" scripts/run-fuzz $(FUZZ)/bin/fuzz_riff_wave $(RIFF_FUZZ_SECONDS) $(FUZZ)/riff-corpus fuzz/wav-seeds
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_index_store $(INDEX_STORE_FUZZ_SECONDS) $(FUZZ)/index-store/corpus fuzz/index-store-seeds
 
 # Load and play, then load only, each for FUZZ_SECONDS.
 fuzz: fuzz-build fuzz-corpus

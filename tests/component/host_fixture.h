@@ -126,6 +126,7 @@ inline const char* const component_service_listing =
     "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
     "init_stage_callback                {AF51C159-5A6E-4C8B-9D0E-3B7261E40F2A}\n"
     "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
+    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Loop modules for ever\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"
     "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"

@@ -82,8 +82,9 @@ const command commands[] = {
      "             one line per track of the files: PATTERN formatted over it (README, \"Title formatting\")",
      format_command},
     {"properties",
-     "properties FILE...\n"
-     "             the properties view of the files' tracks: every group and its rows",
+     "properties FILE... [--window [--close-after S]]\n"
+     "             the properties view of the files' tracks: every group and its rows; --window shows\n"
+     "             them in the properties window (and closes it after S seconds)",
      properties_command},
 };
 

@@ -7,6 +7,7 @@
 #include "minihost/app/menu_commands.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/input_registry.h"
+#include "minihost/host/properties_window.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"
 #include "zorb/exception.h"
@@ -77,8 +78,23 @@ int format_command(command_context& context, const arguments_t& arguments) {
 }
 
 int properties_command(command_context& context, const arguments_t& arguments) {
-    if (arguments.empty()) throw usage_error("properties needs at least one file");
-    const metadb_handle_list tracks = tracks_of_files(context.running, arguments);
+    arguments_t files;
+    bool window = false;
+    double close_after = 0;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--window") {
+            window = true;
+        } else if (arguments[i] == "--close-after") {
+            if (i + 1 == arguments.size() || !parse_number(arguments[i + 1], close_after))
+                throw usage_error("--close-after needs a number of seconds");
+            ++i;
+        } else {
+            files.push_back(arguments[i]);
+        }
+    }
+    if (files.empty()) throw usage_error("properties needs at least one file");
+    const metadb_handle_list tracks = tracks_of_files(context.running, files);
+    if (window) return show_properties_window(context.running, tracks, close_after);
     std::vector<std::string> failed;
     context.out << property_text(track_property_rows(context.running, tracks, &failed));
     for (const std::string& reason : failed)

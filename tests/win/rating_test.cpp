@@ -1,12 +1,17 @@
 // Ratings through minihost.exe and the real DLL under Wine: the media library, the rating commands,
 // patterns, the dump and the properties, in one script session and again in a second process.
+#include <windows.h>
+// The list view's declarations need the window types above.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "minihost/host/properties_window.h"
 #include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
+#include "zorb/unicode.h"
 
 namespace {
 
@@ -73,6 +78,50 @@ TEST(RatingCommands, RatingsSurviveTheSessionAndShowInTheDumpAndTheProperties) {
     EXPECT_EQ(removed.status, 0) << removed.output;
     EXPECT_NE(removed.output.find("\n2 files removed\n"), std::string::npos) << removed.output;
     EXPECT_NE(run_minihost(profile + "library list").find("0 tracks in the library\n"), std::string::npos);
+}
+
+std::string cell(HWND list, int row, int column) {
+    wchar_t text[256] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return zorb::utf8_from_wide(text);
+}
+
+TEST(PropertiesWindow, ListsEachGroupOnceAboveItsRowsAndCloses) {
+    minihost::CPropertiesWindow window({{"Metadata", 0, "artist", "Ann"},
+                                        {"Metadata", 1, "title", "<various>"},
+                                        {"Sample Component", 0, "Average Track Rating", "1.500"},
+                                        {"Sample Component", 13, "Album Comment", "kiv"}});
+    window.create(nullptr, false);
+    HWND list = static_cast<HWND>(window.list());
+    const std::vector<std::pair<std::string, std::string>> expected = {{"Metadata", ""},
+                                                                       {"    artist", "Ann"},
+                                                                       {"    title", "<various>"},
+                                                                       {"Sample Component", ""},
+                                                                       {"    Average Track Rating", "1.500"},
+                                                                       {"    Album Comment", "kiv"}};
+    ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), LRESULT(expected.size()));
+    for (size_t row = 0; row < expected.size(); ++row) {
+        EXPECT_EQ(cell(list, int(row), 0), expected[row].first) << row;
+        EXPECT_EQ(cell(list, int(row), 1), expected[row].second) << row;
+    }
+    SendMessageW(static_cast<HWND>(window.window()), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(window.window(), nullptr);
+}
+
+TEST(PropertiesWindow, TheCommandShowsItAndEndsWhenClosed) {
+    scratch_folder folder("properties-window");
+    const std::string song = folder.file("a1.wav");
+    write_song(song, {{"IART", "Ann"}});
+    const std::string profile = "--profile " + folder.file("profile") + " ";
+    const minihost_run shown = run_minihost_with_status(profile + "properties --window --close-after 1 " + song, true);
+    EXPECT_EQ(shown.status, 0) << shown.output;
+    const minihost_run refused = run_minihost_with_status(profile + "properties --window --close-after " + song, true);
+    EXPECT_NE(refused.output.find("--close-after needs a number of seconds"), std::string::npos) << refused.output;
+    EXPECT_NE(refused.status, 0);
 }
 
 }  // namespace

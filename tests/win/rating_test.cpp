@@ -96,6 +96,11 @@ TEST(PropertiesWindow, ListsEachGroupOnceAboveItsRowsAndCloses) {
                                         {"Sample Component", 0, "Average Track Rating", "1.500"},
                                         {"Sample Component", 13, "Album Comment", "kiv"}});
     window.create(nullptr, false);
+    // A caption and a frame around the client area.
+    RECT outer, client;
+    GetWindowRect(static_cast<HWND>(window.window()), &outer);
+    GetClientRect(static_cast<HWND>(window.window()), &client);
+    EXPECT_GE(outer.bottom - outer.top - client.bottom, GetSystemMetrics(SM_CYCAPTION));
     HWND list = static_cast<HWND>(window.list());
     const std::vector<std::pair<std::string, std::string>> expected = {{"Metadata", ""},
                                                                        {"    artist", "Ann"},

@@ -8,6 +8,8 @@
 #include "host/http.h"
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
+#include "host/modeless.h"
+#include "host/playlist.h"
 #include "host/service_lookup.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
@@ -65,6 +67,10 @@ host::host(minihost::profile where)
     add_service(contextmenu_group::class_guid, make_context_root_group());
     add_service_maker(contextmenu_manager::class_guid, [this] { return make_contextmenu_manager(*this); });
     for (service_ptr& group : make_main_menu_groups()) add_service(mainmenu_group::class_guid, group);
+    for (const GUID& menu : host_menu_guids())
+        add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
+    add_service_maker(playlist_manager::class_guid, [this] { return playlist().manager(); });
+    add_service(modeless_dialog_manager::class_guid, modeless_.service());
 }
 
 host::~host() {
@@ -123,11 +129,31 @@ void host::stop() {
     } catch (...) {
         write_failure = std::current_exception();
     }
+    try {
+        if (playlist_loaded_ && playlist_.revision() != playlist_saved_revision_)
+            save_playlist(playlist_, profile_.playlist_file());
+        playlist_saved_revision_ = playlist_.revision();
+    } catch (...) {
+        if (!write_failure) write_failure = std::current_exception();
+    }
     initquits_.clear();
     classes_.clear();
     services_.clear();
     client_ = nullptr;
     if (write_failure) std::rethrow_exception(write_failure);
+}
+
+minihost::playlist& host::playlist() {
+    if (!playlist_loaded_ && client_ != nullptr) {
+        playlist_loaded_ = true;
+        guarded("playlist read", [&] {
+            if (const size_t skipped = load_playlist(playlist_, tracks_, profile_.playlist_file()))
+                std::fprintf(stderr, "minihost: %s: %zu damaged lines skipped\n", profile_.playlist_file().c_str(),
+                             skipped);
+        });
+        playlist_saved_revision_ = playlist_.revision();
+    }
+    return playlist_;
 }
 
 service_class_ref host::service_enum_find_class(const GUID& class_guid) {

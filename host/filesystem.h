@@ -31,6 +31,13 @@ public:
     // Writes all `byte_count` bytes at the current position; raises exception_io_denied on a
     // file opened for reading.
     virtual void write(const void* buffer, size_t byte_count, abort_callback& abort) = 0;
+    // Moves the position to `offset` bytes from the start; reads past the end give nothing. A
+    // stream that can only be read onwards raises exception_io_object_not_seekable.
+    virtual void seek(uint64_t offset, abort_callback& abort) {
+        abort.check();
+        (void)offset;
+        throw velmora_io::exception_io_object_not_seekable();
+    }
 };
 
 class filesystem : public service_base {

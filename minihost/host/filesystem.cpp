@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "zorb/files.h"
 
@@ -49,6 +50,14 @@ public:
         stream_.clear();
         stream_.write(static_cast<const char*>(buffer), static_cast<std::streamsize>(byte_count));
         if (!stream_.flush()) throw velmora_io::exception_io("Cannot write " + zorb::utf8_path(path_));
+    }
+    void seek(uint64_t offset, abort_callback& abort) override {
+        abort.check();
+        stream_.clear();
+        // One position serves reading and writing in a file stream.
+        if (offset > static_cast<uint64_t>(std::numeric_limits<std::streamoff>::max()) ||
+            !stream_.seekg(static_cast<std::streamoff>(offset)))
+            throw velmora_io::exception_io("Cannot seek in " + zorb::utf8_path(path_));
     }
 
 private:

@@ -16,6 +16,7 @@
 #include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
 
@@ -67,6 +68,7 @@ host::host(minihost::profile where)
     add_service(contextmenu_group::class_guid, make_context_root_group());
     add_service_maker(contextmenu_manager::class_guid, [this] { return make_contextmenu_manager(*this); });
     for (service_ptr& group : make_main_menu_groups()) add_service(mainmenu_group::class_guid, group);
+    add_service(input_entry::class_guid, make_wav_input(*this));
     for (const GUID& menu : host_menu_guids())
         add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
     add_service_maker(playlist_manager::class_guid, [this] { return playlist().manager(); });

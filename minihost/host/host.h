@@ -43,8 +43,9 @@ struct component_binding {
 // The host's own services, registered at construction: the local file system, the version, the
 // popup service (popups()), the track database (tracks()), the digest service, the web client
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
-// bar with the host's own commands in them, the playlist (playlist_manager) and the registry of
-// modeless windows. Everything the host keeps between runs lives in its profile.
+// bar with the host's own commands in them, an input for WAV files (wav_input.h), the playlist
+// (playlist_manager) and the registry of modeless windows. Everything the host keeps between runs
+// lives in its profile.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);

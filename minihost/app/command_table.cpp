@@ -59,7 +59,8 @@ const command commands[] = {
      "             runs the command or dynamic item PATH (names joined by /, from any level of the menu)",
      menu_command},
     {"gui",
-     "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu]\n"
+     "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu] "
+     "[--show-context-menu PATH]\n"
      "             the main window: its menus, the playlist (the files and folders given, else the one kept),\n"
      "             the component's windows; closes after S seconds; runs the main-menu commands PATH; selects\n"
      "             the rows ROWS (from 1, joined by commas); opens the menu PATH or the selection's context menu",

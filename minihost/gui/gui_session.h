@@ -15,6 +15,7 @@ struct gui_options {
     std::vector<size_t> select;      // playlist rows selected at the start (0-based)
     std::string show_menu;           // a menu of the menu bar opened at the start ("Tools/Sample component")
     bool context_menu = false;       // the selection's context menu opened at the start
+    std::string context_submenu;     // and its sub-menus opened ("Sample component"), if any
 };
 
 // Opens the main window on the started host and returns when it is closed: 0, or 1 after printing

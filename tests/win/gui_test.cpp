@@ -226,6 +226,17 @@ TEST_F(MainWindow, ContextMenuOfTwoSelectedTracksRunsTheChosenCommandOnThem) {
                    popup_icon_information}}));
 }
 
+TEST_F(MainWindow, OpensAgainWhereItWasClosed) {
+    MoveWindow(main(), 130, 90, 640, 420, TRUE);
+    DestroyWindow(main());
+    minihost::CMainWindow again{run.host};
+    again.create(false);
+    RECT place = {};
+    GetWindowRect(static_cast<HWND>(again.window()), &place);
+    EXPECT_EQ((std::vector<LONG>{place.left, place.top, place.right, place.bottom}),
+              (std::vector<LONG>{130, 90, 770, 510}));
+}
+
 // The screen place of the first menu window that shows while a menu runs, which it then closes.
 RECT shown_menu_place;
 BOOL CALLBACK note_if_menu(HWND window, LPARAM) {

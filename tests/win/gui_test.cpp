@@ -449,11 +449,13 @@ TEST(MainWindowSession, ClosingStopsTheHostOnceAndKeepsPlaylistAndPlace) {
     EXPECT_EQ(count(second.output, "kiv_ambrel component: on_quit()\n"), 1u) << second.output;
     EXPECT_EQ(read_bytes(folder.file("profile/playlist.txt")), kept);
 
-    // A menu to open that is not there: said, and the window closes by itself (else this run would
-    // never end), stopping the host as ever.
-    const minihost_run wrong = run_minihost_with_status(profile + "gui --show-menu \"Tools/No such menu\"", true);
+    // A sub-menu to open that is not there in the kept selection's context menu: said, and the
+    // window closes by itself (else this run would never end), stopping the host as ever.
+    const minihost_run wrong =
+        run_minihost_with_status(profile + "gui --show-context-menu \"Sample component/No such menu\"", true);
     EXPECT_EQ(wrong.status, 1) << wrong.output;
-    EXPECT_NE(wrong.output.find("minihost: Tools/No such menu names no menu\n"), std::string::npos) << wrong.output;
+    EXPECT_NE(wrong.output.find("minihost: Sample component/No such menu names no menu\n"), std::string::npos)
+        << wrong.output;
     EXPECT_EQ(count(wrong.output, "kiv_ambrel component: on_quit()\n"), 1u) << wrong.output;
 }
 

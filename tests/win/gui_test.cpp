@@ -184,7 +184,7 @@ TEST_F(MainWindow, MenuBarShowsTheMainMenuAsItIsWhenEachMenuOpens) {
 
     // A highlighted command shows its description in the status bar until the menu closes.
     HWND status = static_cast<HWND>(window.status_bar());
-    // Part 0 holds the normal text; Wine's bar answers with the simple text for it while it is
+    // The first pane holds the normal text; Wine's bar answers with the simple text for it while it is
     // simple (and with nothing for SB_SIMPLEID).
     const auto status_text = [&] {
         wchar_t text[256] = {};

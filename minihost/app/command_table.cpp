@@ -2,6 +2,7 @@
 #include "minihost/app/command_line.h"
 #include "minihost/app/component_commands.h"
 #include "minihost/app/dsp_commands.h"
+#include "minihost/app/gui_command.h"
 #include "minihost/app/input_commands.h"
 #include "minihost/app/library_commands.h"
 #include "minihost/app/menu_commands.h"
@@ -58,6 +59,13 @@ const command commands[] = {
      "  menu run PATH\n"
      "             runs the command or dynamic item PATH (names joined by /, from any level of the menu)",
      menu_command},
+    {"gui",
+     "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu] "
+     "[--show-context-menu PATH]\n"
+     "             the main window: its menus, the playlist (the files and folders given, else the one kept),\n"
+     "             the component's windows; closes after S seconds; runs the main-menu commands PATH; selects\n"
+     "             the rows ROWS (from 1, joined by commas); opens the menu PATH or the selection's context menu",
+     gui_command},
     {"script",
      "script FILE|-\n"
      "             runs the commands of FILE (or standard input), one a line, in one host session;\n"

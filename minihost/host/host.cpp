@@ -9,6 +9,8 @@
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
 #include "host/metadb_index.h"
+#include "host/modeless.h"
+#include "host/playlist.h"
 #include "host/service_lookup.h"
 #include "host/titleformat.h"
 #include "minihost/host/context_menu.h"
@@ -76,6 +78,10 @@ host::host(minihost::profile where)
     add_service(input_entry::class_guid, make_wav_input(*this));
     add_service(titleformat_compiler::class_guid, make_titleformat_compiler(*this));
     add_service(metadb_index_manager::class_guid, index_manager_);
+    for (const GUID& menu : host_menu_guids())
+        add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
+    add_service_maker(playlist_manager::class_guid, [this] { return playlist().manager(); });
+    add_service(modeless_dialog_manager::class_guid, modeless_.service());
 }
 
 host::~host() {
@@ -156,11 +162,31 @@ void host::stop() {
     } catch (...) {
         write_failure = std::current_exception();
     }
+    try {
+        if (playlist_loaded_ && playlist_.revision() != playlist_saved_revision_)
+            save_playlist(playlist_, profile_.playlist_file());
+        playlist_saved_revision_ = playlist_.revision();
+    } catch (...) {
+        if (!write_failure) write_failure = std::current_exception();
+    }
     initquits_.clear();
     classes_.clear();
     services_.clear();
     client_ = nullptr;
     if (write_failure) std::rethrow_exception(write_failure);
+}
+
+minihost::playlist& host::playlist() {
+    if (!playlist_loaded_ && client_ != nullptr) {
+        playlist_loaded_ = true;
+        guarded("playlist read", [&] {
+            if (const size_t skipped = load_playlist(playlist_, tracks_, profile_.playlist_file()))
+                std::fprintf(stderr, "minihost: %s: %zu damaged lines skipped\n", profile_.playlist_file().c_str(),
+                             skipped);
+        });
+        playlist_saved_revision_ = playlist_.revision();
+    }
+    return playlist_;
 }
 
 service_class_ref host::service_enum_find_class(const GUID& class_guid) {

@@ -15,7 +15,10 @@
 #include "minihost/host/command_settings.h"
 #include "minihost/host/index_manager.h"
 #include "minihost/host/media_library.h"
+#include "minihost/host/host_commands.h"
 #include "minihost/host/metadb.h"
+#include "minihost/host/modeless_dialogs.h"
+#include "minihost/host/playlist.h"
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
 
@@ -42,8 +45,9 @@ struct component_binding {
 // The host's own services, registered at construction: the local file system, the version, the
 // popup service (popups()), the track database (tracks()), the digest service, the web client
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
-// bar, an input for WAV files (wav_input.h), the title-formatting compiler (track_format.h) and the
-// index manager over the media library (index_manager.h). Everything the host keeps between runs
+// bar with the host's own commands in them, an input for WAV files (wav_input.h), the title-formatting
+// compiler (track_format.h), the index manager over the media library (index_manager.h), the playlist
+// (playlist_manager) and the registry of modeless windows. Everything the host keeps between runs
 // lives in its profile.
 class host final : public host_api {
 public:
@@ -64,8 +68,9 @@ public:
     // on_init.
     // Raises zorb::exception when the component cannot be started.
     void start(const component_binding& component);
-    // The stop sequence: on_quit, services down, configuration written, instances released.
-    // Does nothing when not started. Raises when the configuration file cannot be written.
+    // The stop sequence: on_quit, services down, configuration written (and the playlist, when it
+    // changed), instances released. Does nothing when not started. Raises when the configuration
+    // file or the playlist cannot be written.
     void stop();
 
     velmora_client& client() const { return *client_; }
@@ -82,6 +87,12 @@ public:
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
     // The window that owns the host's windows and message boxes; null while it has none.
     void set_main_window(host_window window) { main_window_ = window; }
+    // The playlist, read from the profile the first time it is asked for while the host runs (a
+    // file that cannot be read is reported on standard error and the playlist starts empty).
+    minihost::playlist& playlist();
+    modeless_registry& modeless_dialogs() { return modeless_; }
+    // The host's own commands of the menu bar; the window session adds them.
+    host_command_list& host_commands() { return host_commands_; }
 
     // host_api
     service_class_ref service_enum_find_class(const GUID& class_guid) override;
@@ -107,6 +118,11 @@ private:
     media_library library_;
     service_ptr_t<index_manager_impl> index_manager_;
     command_settings settings_;
+    modeless_registry modeless_;
+    host_command_list host_commands_;
+    minihost::playlist playlist_;
+    bool playlist_loaded_ = false;
+    uint64_t playlist_saved_revision_ = 0;
     std::vector<registered_service> host_services_;
     std::vector<registered_service> services_;
     std::vector<std::unique_ptr<host_service_class>> classes_;

@@ -142,4 +142,10 @@ std::vector<service_ptr> make_main_menu_groups() {
     return groups;
 }
 
+std::vector<GUID> host_menu_guids() {
+    std::vector<GUID> guids;
+    for (const host_menu& menu : host_menus) guids.push_back(menu.guid);
+    return guids;
+}
+
 }  // namespace minihost

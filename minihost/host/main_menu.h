@@ -23,5 +23,7 @@ menu_node build_main_menu(host_api& api);
 
 // The host's own groups of the menu bar, one service each.
 std::vector<service_ptr> make_main_menu_groups();
+// Their GUIDs, in menu-bar order.
+std::vector<GUID> host_menu_guids();
 
 }  // namespace minihost

@@ -2,6 +2,8 @@
 //
 //   PROFILE/minihost.cfg    the components' configuration records (unless --config puts them elsewhere)
 //   PROFILE/dsp_chain.bin   the DSP chain that playback runs through
+//   PROFILE/playlist.txt    the playlist
+//   PROFILE/main_window.txt the main window's place and size
 //
 // Later keepers (the metadata index, the media library, the window layout) take a file of their own
 // name in the same folder through file().
@@ -23,6 +25,8 @@ public:
     const std::string& folder() const { return folder_; }
     const std::string& config_file() const { return config_file_; }
     std::string dsp_chain_file() const { return file("dsp_chain.bin"); }
+    std::string playlist_file() const { return file("playlist.txt"); }
+    std::string main_window_file() const { return file("main_window.txt"); }
     // The file `name` in the profile folder.
     std::string file(std::string_view name) const;
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "zorb/time_text.h"
 #include "zorb/unicode.h"
 
 namespace minihost::titleformat {
@@ -362,15 +363,7 @@ void compiled_pattern::format(const field_source& fields, std::string& out) cons
 std::string format_duration(double seconds) {
     if (!(seconds > 0)) return "0:00";
     // Beyond about 31,700 years the hours stop growing rather than overflowing.
-    const auto whole = static_cast<uint64_t>(std::min(seconds, 1e12));
-    const auto hours = static_cast<unsigned long long>(whole / 3600);
-    const unsigned minutes = static_cast<unsigned>(whole / 60 % 60), rest = static_cast<unsigned>(whole % 60);
-    char text[40];
-    if (hours > 0)
-        std::snprintf(text, sizeof text, "%llu:%02u:%02u", hours, minutes, rest);
-    else
-        std::snprintf(text, sizeof text, "%u:%02u", minutes, rest);
-    return text;
+    return zorb::time_text(static_cast<uint64_t>(std::min(seconds, 1e12)));
 }
 
 }  // namespace minihost::titleformat

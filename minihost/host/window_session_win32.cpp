@@ -16,6 +16,7 @@ BOOL CALLBACK close_window(HWND window, LPARAM) {
 
 void CALLBACK close_thread_windows(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
+    EndMenu();  // a menu open now would hold the windows in its own loop
     EnumThreadWindows(GetCurrentThreadId(), close_window, 0);
 }
 

@@ -10,6 +10,7 @@
 #include "host/service_lookup.h"
 #include "sample/commands/capture_state.h"
 #include "sample/commands/command_rows.h"
+#include "sample/listcontrol/list_demos.h"
 
 namespace ambrel {
 namespace {
@@ -37,7 +38,8 @@ const command_row commands[] = {
 };
 
 constexpr uint32_t command_count = sizeof commands / sizeof commands[0];
-constexpr uint32_t command_test = 0, command_io_test = 2, command_capture = 6;
+constexpr uint32_t command_test = 0, command_io_test = 2, command_simple_list = 3, command_owner_data_list = 4,
+                   command_advanced_list = 5, command_capture = 6;
 
 const command_row& command_at(uint32_t index) {
     return command_row_at(commands, index, "kiv_ambrel: main menu command index out of range");
@@ -173,9 +175,17 @@ void mainmenu_commands_sample::execute(uint32_t index, service_ptr) {
         case command_io_test:
             run_network_test(network_test_url);
             return;
+        case command_simple_list:
+            open_list_demo(list_demo::simple);
+            return;
+        case command_owner_data_list:
+            open_list_demo(list_demo::owner_data);
+            return;
+        case command_advanced_list:
+            open_list_demo(list_demo::advanced);
+            return;
         default:
-            // The playback state dialog, the list-control demos and the capture are the later
-            // commands' work.
+            // The playback state dialog and the capture are the later commands' work.
             throw zorb::exception_not_implemented();
     }
 }

@@ -1,0 +1,26 @@
+// minihost.exe gui: a window session with the main window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "minihost/host/host.h"
+
+namespace minihost {
+
+struct gui_options {
+    std::vector<std::string> paths;  // files and folders that make the playlist (else the kept one stays)
+    double close_after = 0;          // seconds until every window closes by itself; 0 never
+    std::vector<std::string> run;    // main-menu commands run once the window shows, by path
+    std::vector<size_t> select;      // playlist rows selected at the start (0-based)
+    std::string show_menu;           // a menu of the menu bar opened at the start ("Tools/Sample component")
+    bool context_menu = false;       // the selection's context menu opened at the start
+    std::string context_submenu;     // and its sub-menus opened ("Sample component"), if any
+};
+
+// Opens the main window on the started host and returns when it is closed: 0, or 1 after printing
+// to standard error what failed (the window could not be made, a command of `run` failed, a
+// handler of the window failed). A build without windows prints that it has none and gives 1.
+int run_gui(host& running, const gui_options& options);
+
+}  // namespace minihost

@@ -1,0 +1,225 @@
+// The host's playlist (model, file, keeping between runs, playlist_manager) and the plain parts of
+// the main window: the playlist's cells, the layout, the kept place, folder listings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "host/file_info_impl.h"
+#include "host/playlist.h"
+#include "host/service_lookup.h"
+#include "minihost/gui/folder_scan.h"
+#include "minihost/gui/main_layout.h"
+#include "minihost/gui/playlist_columns.h"
+#include "minihost/host/filesystem.h"
+#include "minihost/host/host.h"
+#include "minihost/host/input_registry.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+#include "zorb/files.h"
+#include "zorb/time_text.h"
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+namespace {
+
+using minihost::playlist;
+using minihost::playlist_entry;
+
+std::string song_path(const char* name) { return minihost::canonical_track_path(test_support::demo_song(name)); }
+
+class Playlist : public ::testing::Test {
+protected:
+    void SetUp() override { host->start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    // The host stopped (the playlist kept) and a new one started on the same profile.
+    void restart() {
+        host->stop();
+        host = std::make_unique<minihost::host>(minihost::profile(folder.file("profile")));
+        SetUp();
+    }
+    std::vector<std::string> paths(const playlist& list) {
+        std::vector<std::string> out;
+        for (const playlist_entry& each : minihost::playlist_entries(list))
+            out.push_back(minihost::file_name_of(each.path) + (each.selected ? "+" : "") +
+                          (each.subsong ? "/" + std::to_string(each.subsong) : ""));
+        return out;
+    }
+    metadb_handle_list tracks(std::initializer_list<const char*> names) {
+        metadb_handle_list out;
+        for (const char* name : names) out.add_item(host->tracks().handle(name, 0));
+        return out;
+    }
+
+    test_support::scratch_folder folder{"playlist"};
+    std::unique_ptr<minihost::host> host = std::make_unique<minihost::host>(minihost::profile(folder.file("profile")));
+};
+
+TEST_F(Playlist, SelectionAndFocusFollowTheirTracksAndObserversHearWhatChanged) {
+    playlist list;
+    std::vector<playlist::change> heard;
+    list.add_observer([&](playlist::change what) { heard.push_back(what); });
+    EXPECT_EQ(list.add(tracks({"a", "b", "c", "d", "e"})), 0u);
+    list.add({metadb_handle_ptr()});  // empty entries are passed over: nothing changes
+    list.select_only({1, 3, 9});
+    list.set_focus(3);
+    list.set_focus(7);  // past the end: ignored
+    list.remove({0, 0, 2, 42});
+    EXPECT_EQ(paths(list), (std::vector<std::string>{"b+", "d+", "e"}));
+    EXPECT_EQ(list.focus(), 1u);
+    EXPECT_EQ(list.selected_items().get_count(), 2u);
+    list.set_selected(1, 99, false);
+    list.remove({1});  // the focused track goes, and the focus with it
+    EXPECT_EQ(list.focus(), playlist::none);
+    using change = playlist::change;
+    EXPECT_EQ(heard, (std::vector<change>{change::items, change::selection, change::selection, change::items,
+                                          change::selection, change::items}));
+}
+
+TEST_F(Playlist, FileTextReadsBackAndDamagedLinesAreSkipped) {
+    const std::vector<playlist_entry> entries = {{"file://C:\\music\\a b.mod", 0, true}, {"file:///x/y.xm", 3, false}};
+    std::vector<playlist_entry> read;
+    size_t skipped = 9;
+    ASSERT_TRUE(minihost::parse_playlist_file(minihost::playlist_file_text(entries), read, skipped));
+    EXPECT_EQ(read, entries);
+    EXPECT_EQ(skipped, 0u);
+    const std::string damaged =
+        "minihost playlist 1\r\n"
+        "+\t1\tkept.mod\r\n"
+        "*\t0\tbad sign.mod\n"
+        "-\tx\tbad number.mod\n"
+        "-\t2\n"
+        "-\t\tno number.mod\n"
+        "-\t4294967296\ttoo large.mod\n"
+        "\n"
+        "-\t0\tlast.xm";
+    ASSERT_TRUE(minihost::parse_playlist_file(damaged, read, skipped));
+    EXPECT_EQ(read, (std::vector<playlist_entry>{{"kept.mod", 1, true}, {"last.xm", 0, false}}));
+    EXPECT_EQ(skipped, 5u);
+    EXPECT_FALSE(minihost::parse_playlist_file("minihost playlist 2\n-\t0\ta.mod\n", read, skipped));
+    EXPECT_FALSE(minihost::parse_playlist_file("", read, skipped));
+}
+
+TEST_F(Playlist, KeptInTheProfileBetweenRunsWithTracksWhoseFilesAreGone) {
+    const std::string gone = song_path("no-such-song.mod");
+    playlist& list = host->playlist();
+    EXPECT_EQ(list.size(), 0u);  // no file yet
+    abort_callback_dummy abort;
+    std::string failure;
+    list.add(host->tracks().add_file(song_path("demo.mod"), abort, failure));
+    list.add({host->tracks().handle(gone, 2)});
+    list.add(host->tracks().add_file(song_path("demo.xm"), abort, failure));
+    list.select_only({1, 2});
+    restart();
+    playlist& again = host->playlist();
+    EXPECT_EQ(paths(again), (std::vector<std::string>{"demo.mod", "no-such-song.mod+/2", "demo.xm+"}));
+    EXPECT_EQ(again.focus(), 1u);
+    file_info_impl info;
+    EXPECT_TRUE(again.item(0)->get_info(info));   // read anew through the input
+    EXPECT_FALSE(again.item(1)->get_info(info));  // nothing to read, but not lost
+
+    // Components see it through playlist_manager.
+    auto manager = service_lookup_one_t<playlist_manager>(*host);
+    EXPECT_EQ(manager->get_item_count(), 3u);
+    EXPECT_EQ(manager->get_item(2).get(), again.item(2).get());
+    EXPECT_FALSE(manager->get_item(3));
+    EXPECT_TRUE(manager->is_item_selected(1));
+    EXPECT_FALSE(manager->is_item_selected(0));
+    EXPECT_FALSE(manager->is_item_selected(3));
+    metadb_handle_list selected = tracks({"stale"});
+    manager->get_selected_items(selected);
+    ASSERT_EQ(selected.get_count(), 2u);
+    EXPECT_EQ(selected[1].get(), again.item(2).get());
+
+    // A playlist only looked at is not written again; a file that is no playlist is reported, not read.
+    const std::string file = host->profile().playlist_file();
+    test_support::write_bytes(file, {'x'});
+    restart();
+    EXPECT_EQ(host->playlist().size(), 0u);
+    host->stop();
+    EXPECT_EQ(test_support::read_bytes(file), std::vector<uint8_t>{'x'});
+}
+
+TEST(PlaylistCells, ShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
+    test_support::scratch_folder folder("playlist-cells");
+    minihost::host host(minihost::profile(folder.file("profile")));
+    host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    abort_callback_dummy abort;
+    std::string failure;
+    const metadb_handle_ptr song = host.tracks().add_file(song_path("demo.s3m"), abort, failure)[0];
+    const metadb_handle_ptr unknown = host.tracks().handle("file:///music/Song.Mod", 3);
+    std::vector<std::string> known_cells, unknown_cells;
+    for (size_t column = 0; column < minihost::playlist_columns().size(); ++column) {
+        known_cells.push_back(minihost::playlist_cell(*song, column));
+        unknown_cells.push_back(minihost::playlist_cell(*unknown, column));
+    }
+    file_info_impl info;
+    ASSERT_TRUE(song->get_info(info));
+    EXPECT_EQ(known_cells,
+              (std::vector<std::string>{"demo.s3m", "S3M", zorb::length_text(info.get_length()), "44100 Hz", "2", "16",
+                                        "1411 kbps", minihost::local_path_of(song_path("demo.s3m"))}));
+    EXPECT_EQ(unknown_cells,
+              (std::vector<std::string>{"Song.Mod [subsong 3]", "MOD", "", "", "", "", "", "/music/Song.Mod"}));
+}
+
+TEST(MainLayout, BandsKeepTheirHeightsAndThePlaylistGivesWayFirst) {
+    using minihost::box;
+    struct layout_case {
+        int height;
+        std::vector<int> top, bottom;
+        box playlist;
+        std::vector<box> top_boxes, bottom_boxes;
+    };
+    const layout_case cases[] = {
+        {300, {}, {}, {0, 0, 200, 280}, {}, {}},
+        {300, {30}, {50, 40}, {0, 30, 200, 190}, {{0, 0, 200, 30}}, {{0, 190, 200, 240}, {0, 240, 200, 280}}},
+        // 100 pixels: the playlist is gone and the last bottom band is cut to what is left.
+        {100, {30}, {30, 40}, {0, 30, 200, 30}, {{0, 0, 200, 30}}, {{0, 30, 200, 60}, {0, 60, 200, 80}}},
+        {15, {30}, {10}, {0, 0, 200, 0}, {{0, 0, 200, 0}}, {{0, 0, 200, 0}}},
+    };
+    for (const layout_case& c : cases) {
+        const minihost::main_layout layout = minihost::arrange_main_window(200, c.height, c.top, c.bottom, 20);
+        EXPECT_EQ(layout.playlist, c.playlist) << c.height;
+        EXPECT_EQ(layout.top_bands, c.top_boxes) << c.height;
+        EXPECT_EQ(layout.bottom_bands, c.bottom_boxes) << c.height;
+        EXPECT_EQ(layout.status, (box{0, std::max(c.height - 20, 0), 200, c.height})) << c.height;
+    }
+}
+
+TEST(MainLayout, KeptPlaceReadsBackAndComesBackOntoTheScreen) {
+    using minihost::window_placement;
+    window_placement read;
+    const window_placement place{-1200, 40, 800, 500, true};
+    ASSERT_TRUE(minihost::parse_placement(minihost::placement_text(place), read));
+    EXPECT_EQ(read, place);
+    for (const char* bad : {"", "1 2 3 4", "1 2 0 4 0", "1 2 3 4 2", "1 2 3 4 0 5", "a b c d e"})
+        EXPECT_FALSE(minihost::parse_placement(bad, read)) << bad;
+    const minihost::box screen{0, 0, 1024, 738};
+    struct fit_case {
+        window_placement kept, fitted;
+    };
+    for (const fit_case& c : {fit_case{{100, 50, 800, 500, false}, {100, 50, 800, 500, false}},
+                              fit_case{{-1200, 40, 800, 500, true}, {0, 40, 800, 500, true}},
+                              fit_case{{900, 600, 800, 500, false}, {224, 238, 800, 500, false}},
+                              fit_case{{10, 10, 3000, 2000, false}, {0, 0, 1024, 738, false}}})
+        EXPECT_EQ(minihost::fit_on_screen(c.kept, screen), c.fitted) << c.kept.left << "," << c.kept.top;
+}
+
+TEST(FolderScan, FindsTheWantedFilesOfEverySubfolderInPathOrder) {
+    test_support::scratch_folder folder("folder-scan");
+    for (const char* name : {"b.mod", "A.xm", "notes.txt", "sub/c.S3M", "sub/deeper/a.mod", "Sub2/z.mod"}) {
+        std::filesystem::create_directories(zorb::native_path(folder.file(name)).parent_path());
+        std::ofstream(zorb::native_path(folder.file(name))) << "x";
+    }
+    const auto modules = [](const std::string& path) { return minihost::extension_of(path) != "txt"; };
+    std::vector<std::string> names;
+    const std::string root = folder.file("");
+    for (const std::string& path : minihost::files_in_folder(root, modules)) {
+        std::string name = path.substr(root.size());
+        std::replace(name.begin(), name.end(), '\\', '/');
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"A.xm", "b.mod", "sub/c.S3M", "sub/deeper/a.mod", "Sub2/z.mod"}));
+    EXPECT_THROW(minihost::files_in_folder(folder.file("missing"), modules), zorb::exception);
+}
+
+}  // namespace

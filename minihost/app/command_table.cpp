@@ -4,6 +4,7 @@
 #include "minihost/app/dsp_commands.h"
 #include "minihost/app/input_commands.h"
 #include "minihost/app/menu_commands.h"
+#include "minihost/app/playback_commands.h"
 #include "minihost/app/script_command.h"
 #include "minihost/app/settings_commands.h"
 #include "minihost/app/tag_commands.h"
@@ -66,6 +67,12 @@ const command commands[] = {
      "             with FIELD=VALUE sets those fields through the file's input first (FIELD= removes one;\n"
      "             a field given twice gets both values)",
      tags_command},
+    {"playback",
+     "playback FILE... [--seconds N] [--fast]\n"
+     "             plays the files as a playlist through the player (the DSP chain kept, the capture, the\n"
+     "             sound card or, without one, a silent output in real time) and prints its events; stops\n"
+     "             after N seconds of audio (to the frame) or at the playlist's end; --fast: no waiting",
+     playback_command},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "host/identity.h"
 #include "host/input.h"
 #include "host/mainmenu.h"
+#include "host/playback.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
 
@@ -35,6 +36,7 @@ const known_class known_classes[] = {
     {contextmenu_item::class_guid, "contextmenu_item"},
     {mainmenu_group::class_guid, "mainmenu_group"},
     {mainmenu_commands::class_guid, "mainmenu_commands"},
+    {play_callback_static::class_guid, "play_callback_static"},
 };
 
 // The name a service gives itself, for the classes that have one; empty for the others.

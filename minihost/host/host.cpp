@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 #include "host/contextmenu.h"
 #include "host/digest.h"
@@ -9,11 +10,13 @@
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
 #include "host/service_lookup.h"
+#include "host/shared.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/pcm_convert.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
@@ -56,7 +59,10 @@ std::string file_name_of(const std::string& path) {
 service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout_console>()); }
 
 host::host(minihost::profile where)
-    : profile_(std::move(where)), main_thread_(std::this_thread::get_id()), tracks_(*this) {
+    : profile_(std::move(where)),
+      main_thread_(std::this_thread::get_id()),
+      tracks_(*this),
+      playback_(std::make_unique<playback_engine>(*this, tracks_)) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
     add_service(popup_message::class_guid, popups_.service());
@@ -67,6 +73,11 @@ host::host(minihost::profile where)
     add_service_maker(contextmenu_manager::class_guid, [this] { return make_contextmenu_manager(*this); });
     for (service_ptr& group : make_main_menu_groups()) add_service(mainmenu_group::class_guid, group);
     add_service(input_entry::class_guid, make_wav_input(*this));
+    add_service(playback_control::class_guid, playback_->control_service());
+    add_service(play_callback_manager::class_guid, playback_->callback_manager_service());
+    add_service(playback_stream_capture::class_guid, playback_->capture_service());
+    add_service(titleformat_compiler::class_guid, playback_->compiler_service());
+    add_service(pcm_converter::class_guid, make_pcm_converter());
 }
 
 host::~host() {
@@ -105,6 +116,7 @@ void host::start(const component_binding& component) {
     }
 
     read_config();
+    uBrowseForFolder_set_hook(answer_folder, this);
     client_->services_init(true);
     const size_t count = service_count_t<initquit>(*this);
     for (size_t index = 0; index < count; ++index)
@@ -112,13 +124,17 @@ void host::start(const component_binding& component) {
             if (auto service = service_create_at_t<initquit>(*this, index)) initquits_.push_back(service);
         });
     for (auto& service : initquits_) guarded("on_init", [&] { service->on_init(); });
+    playback_->attach_static_callbacks();
 }
 
 void host::stop() {
     if (client_ == nullptr) return;
     shutting_down_ = true;
+    playback_->stop(play_stop_shutting_down);
+    playback_->detach_static_callbacks();
     for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
     client_->services_init(false);
+    uBrowseForFolder_set_hook(nullptr, nullptr);
     std::exception_ptr write_failure;
     try {
         write_config();
@@ -155,6 +171,16 @@ bool host::service_enum_create(service_base*& out, service_class_ref cls, size_t
 }
 
 size_t host::service_enum_get_count(service_class_ref cls) { return cls ? cls->services.size() : 0; }
+
+int host::answer_folder(void* self, void*, const char*, zorb::string_base& out) {
+    const host& asked = *static_cast<const host*>(self);
+    if (asked.settings_.folder.empty()) return 0;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(zorb::native_path(asked.settings_.folder), error);
+    const std::string text = error ? asked.settings_.folder : zorb::utf8_path(folder.lexically_normal());
+    out.set_string(text.data(), text.size());
+    return 1;
+}
 
 void host::read_config() {
     std::vector<uint8_t> bytes;

@@ -14,6 +14,7 @@
 #include "host/identity.h"
 #include "minihost/host/command_settings.h"
 #include "minihost/host/metadb.h"
+#include "minihost/host/playback.h"
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
 
@@ -40,7 +41,10 @@ struct component_binding {
 // The host's own services, registered at construction: the local file system, the version, the
 // popup service (popups()), the track database (tracks()), the digest service, the web client
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
-// bar and an input for WAV files (wav_input.h). Everything the host keeps between runs lives in its
+// bar, an input for WAV files (wav_input.h) and the player (playback(): the playback control, the
+// play callbacks, the stream capture, the title-formatting compiler and the PCM converter). While
+// started, the host answers the shared library's folder picker (uBrowseForFolder) with the
+// command's --folder; without one the command line cancels it. Everything the host keeps between runs lives in its
 // profile.
 class host final : public host_api {
 public:
@@ -70,6 +74,7 @@ public:
     const minihost::profile& profile() const { return profile_; }
     popup_router& popups() { return popups_; }
     track_cache& tracks() { return tracks_; }
+    playback_engine& playback() { return *playback_; }
     // The settings of the command running now; the command runner sets them between commands.
     const command_settings& settings() const { return settings_; }
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
@@ -88,6 +93,7 @@ public:
 private:
     void read_config();
     void write_config();
+    static int answer_folder(void* self, void* parent, const char* title, zorb::string_base& out);
 
     minihost::profile profile_;
     std::thread::id main_thread_;
@@ -96,6 +102,7 @@ private:
     velmora_client* client_ = nullptr;
     popup_router popups_;
     track_cache tracks_;
+    std::unique_ptr<playback_engine> playback_;
     command_settings settings_;
     std::vector<registered_service> host_services_;
     std::vector<registered_service> services_;

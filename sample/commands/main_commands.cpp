@@ -8,6 +8,7 @@
 #include "host/digest.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
+#include "sample/capture/capture.h"
 #include "sample/commands/capture_state.h"
 #include "sample/commands/command_rows.h"
 
@@ -173,9 +174,11 @@ void mainmenu_commands_sample::execute(uint32_t index, service_ptr) {
         case command_io_test:
             run_network_test(network_test_url);
             return;
+        case command_capture:
+            capture_toggle();
+            return;
         default:
-            // The playback state dialog, the list-control demos and the capture are the later
-            // commands' work.
+            // The playback state dialog and the list-control demos are the later commands' work.
             throw zorb::exception_not_implemented();
     }
 }

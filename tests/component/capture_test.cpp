@@ -86,6 +86,19 @@ minihost::wave_file parse_strictly(const bytes_t& bytes) {
     return parsed;
 }
 
+#ifndef _WIN32
+// The raw samples sox, an outside reader, reads from the WAV file at `path`.
+bytes_t sox_hears(const std::string& path) {
+    FILE* sox = popen(("sox '" + path + "' -t raw - 2>/dev/null").c_str(), "r");
+    if (sox == nullptr) return {};
+    bytes_t heard;
+    uint8_t buffer[4096];
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, sox)) heard.insert(heard.end(), buffer, buffer + got);
+    pclose(sox);
+    return heard;
+}
+#endif
+
 // Capture files in `folder`. The component joins folder and name with a backslash, which is part
 // of the name on a system whose separator is the slash.
 std::vector<std::string> capture_files(const std::filesystem::path& folder) {
@@ -198,6 +211,11 @@ TEST_F(Capture, HeaderFormsAndSizesByChannelLayout) {
         minihost::samples_to_int16(chunk.get_data(), expected.size(), expected.data());
         for (size_t i = 0; i < expected.size(); ++i)
             ASSERT_EQ(int16_t(bytes[each.header + 2 * i] | bytes[each.header + 2 * i + 1] << 8), expected[i]) << i;
+#ifndef _WIN32
+        const std::string path = folder.file("layout.wav");
+        test_support::write_bytes(path, bytes);
+        EXPECT_TRUE(sox_hears(path) == bytes_t(bytes.begin() + std::ptrdiff_t(each.header), bytes.end()));
+#endif
     }
 }
 
@@ -324,8 +342,12 @@ TEST_F(Capture, AFormatChangeMidPlaylistGivesTwoFiles) {
     ASSERT_EQ(files.size(), 2u);
     std::vector<std::pair<unsigned, uint64_t>> found;  // channels, frames
     for (const std::string& path : files) {
-        const minihost::wave_file parsed = parse_strictly(test_support::read_bytes(path));
+        const bytes_t bytes = test_support::read_bytes(path);
+        const minihost::wave_file parsed = parse_strictly(bytes);
         found.emplace_back(parsed.format.channels, parsed.frames);
+#ifndef _WIN32
+        EXPECT_TRUE(sox_hears(path) == bytes_t(bytes.begin() + 44, bytes.end()));
+#endif
     }
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::pair<unsigned, uint64_t>>{{1, 3001}, {2, 5000}}));

@@ -70,10 +70,12 @@ const command commands[] = {
      "             a field given twice gets both values)",
      tags_command},
     {"playback",
-     "playback FILE... [--seconds N] [--fast]\n"
+     "playback FILE... [--seconds N] [--fast] [--menu PATH [--close-after S]]\n"
      "             plays the files as a playlist through the player (the DSP chain kept, the capture, the\n"
      "             sound card or, without one, a silent output in real time) and prints its events; stops\n"
-     "             after N seconds of audio (to the frame) or at the playlist's end; --fast: no waiting",
+     "             after N seconds of audio (to the frame) or at the playlist's end; --fast: no waiting;\n"
+     "             --menu runs that main-menu command once playback has started and plays on while the\n"
+     "             windows it opens stay open (--close-after: they close after S seconds)",
      playback_command},
 };
 

@@ -5,7 +5,9 @@
 #include "host/filesystem.h"
 #include "minihost/app/dsp_commands.h"
 #include "minihost/host/dsp_chain.h"
+#include "minihost/host/main_menu.h"
 #include "minihost/host/titleformat.h"
+#include "minihost/host/window_session.h"
 
 namespace minihost {
 namespace {
@@ -74,6 +76,18 @@ bool parse_playback_arguments(const arguments_t& arguments, playback_options& op
             }
             options.seconds = seconds;
             ++i;
+        } else if (argument == "--menu" || argument == "--close-after") {
+            if (i + 1 == arguments.size()) {
+                error = argument + " needs a value";
+                return false;
+            }
+            const std::string& value = arguments[++i];
+            if (argument == "--menu") {
+                options.menu = value;
+            } else if (!parse_number(value, options.close_after) || !(options.close_after > 0)) {
+                error = "--close-after needs a number of seconds above 0";
+                return false;
+            }
         } else if (argument.starts_with("--")) {
             error = "unexpected argument " + argument;
             return false;
@@ -122,7 +136,18 @@ int playback_command(command_context& context, const arguments_t& arguments) {
     engine.register_callback(&printer, ~0u, false);
     try {
         engine.start(play_command_default, false);
-        while (engine.step()) {
+        if (!options.menu.empty()) {
+            run_menu_command(find_menu_command(build_main_menu(running), options.menu, "main-menu command"),
+                             options.menu);
+            close_windows_after(options.close_after);
+        }
+        // The windows a command opened live on: playback goes on, paused or ended, until they close.
+        for (;;) {
+            const bool played = engine.step();
+            const bool windows_open = pump_window_messages();
+            if (played) continue;
+            if (!windows_open) break;
+            wait_for_window_messages(50);
         }
         engine.stop(play_stop_user);  // a callback that paused it leaves it paused: it ends here
     } catch (...) {

@@ -10,13 +10,15 @@
 
 namespace minihost {
 
-// FILE... [--seconds N] [--fast]
+// FILE... [--seconds N] [--fast] [--menu PATH] [--close-after S]
 int playback_command(command_context& context, const arguments_t& arguments);
 
 struct playback_options {
     std::vector<std::string> files;  // UTF-8 paths, played in this order
     double seconds = 0;              // stop after this much audio; 0: when the playlist ends
     bool fast = false;               // as fast as decoding goes, instead of in real time
+    std::string menu;                // the main-menu command run once playback has started; none when empty
+    double close_after = 0;          // seconds after which the windows opened close; 0: they stay
 };
 
 // False with `error` set when the arguments make no valid playback command.

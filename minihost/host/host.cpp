@@ -16,6 +16,7 @@
 #include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
+#include "host/ui_control.h"
 #include "minihost/host/pcm_convert.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
@@ -78,6 +79,7 @@ host::host(minihost::profile where)
     add_service(playback_stream_capture::class_guid, playback_->capture_service());
     add_service(titleformat_compiler::class_guid, playback_->compiler_service());
     add_service(pcm_converter::class_guid, make_pcm_converter());
+    add_service(ui_control::class_guid, status_line_.service());
 }
 
 host::~host() {

@@ -17,6 +17,7 @@
 #include "minihost/host/playback.h"
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
+#include "minihost/host/status_line.h"
 
 struct host_service_class;
 
@@ -75,6 +76,8 @@ public:
     popup_router& popups() { return popups_; }
     track_cache& tracks() { return tracks_; }
     playback_engine& playback() { return *playback_; }
+    // The status line components override (ui_control).
+    minihost::status_line& status_line() { return status_line_; }
     // The settings of the command running now; the command runner sets them between commands.
     const command_settings& settings() const { return settings_; }
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
@@ -103,6 +106,7 @@ private:
     popup_router popups_;
     track_cache tracks_;
     std::unique_ptr<playback_engine> playback_;
+    minihost::status_line status_line_;
     command_settings settings_;
     std::vector<registered_service> host_services_;
     std::vector<registered_service> services_;

@@ -11,6 +11,7 @@
 #include "sample/capture/capture.h"
 #include "sample/commands/capture_state.h"
 #include "sample/commands/command_rows.h"
+#include "sample/commands/playback_state.h"
 
 namespace ambrel {
 namespace {
@@ -38,7 +39,7 @@ const command_row commands[] = {
 };
 
 constexpr uint32_t command_count = sizeof commands / sizeof commands[0];
-constexpr uint32_t command_test = 0, command_io_test = 2, command_capture = 6;
+constexpr uint32_t command_test = 0, command_playback_state = 1, command_io_test = 2, command_capture = 6;
 
 const command_row& command_at(uint32_t index) {
     return command_row_at(commands, index, "kiv_ambrel: main menu command index out of range");
@@ -171,6 +172,9 @@ void mainmenu_commands_sample::execute(uint32_t index, service_ptr) {
         case command_test:
             popup_message_show("This is a sample menu command.", "Blah", popup_icon_information);
             return;
+        case command_playback_state:
+            open_playback_state_demo();
+            return;
         case command_io_test:
             run_network_test(network_test_url);
             return;
@@ -178,7 +182,7 @@ void mainmenu_commands_sample::execute(uint32_t index, service_ptr) {
             capture_toggle();
             return;
         default:
-            // The playback state dialog and the list-control demos are the later commands' work.
+            // The list-control demos are the later commands' work.
             throw zorb::exception_not_implemented();
     }
 }

@@ -132,7 +132,7 @@ TEST_F(MenuCommands, MainMenuListsTheSampleGroupAndLaterFeaturesFail) {
               std::string::npos)
         << listed;
     EXPECT_NE(listed.find("    Dynamic menu test group\n      Test dynamic item #1\n      ----\n"), std::string::npos);
-    for (const char* failing : {"menu run \"Sample component/Playback state demo\"",
+    for (const char* failing : {"menu run \"Sample component/Simple CListControl demo\"",
                                 "context run \"Calculate peak\" " /* a file follows */}) {
         const bool context = std::string(failing).starts_with("context");
         const minihost_run run =
@@ -172,7 +172,7 @@ TEST_F(MenuCommands, ScriptRunsItsLinesInOneSessionAndStopsAtTheFirstFailure) {
             home_page + "=" + server.url() +
             "\n"
             "menu run \"Test dynamic item #3\"\n"
-            "menu run \"Playback state demo\"\n"
+            "menu run \"Simple CListControl demo\"\n"
             "menu list\n");
     const minihost_run run =
         run_minihost_with_status(profile + "--web-map *=" + loopback_server::closed_url() + " script " + script, true);

@@ -79,6 +79,24 @@ protected:
     ~play_callback() = default;
 };
 
+// A play_callback that ignores every event: derive and override the events wanted.
+class play_callback_impl_base : public play_callback {
+public:
+    void on_playback_starting(int, bool) override {}
+    void on_playback_new_track(metadb_handle*) override {}
+    void on_playback_stop(int) override {}
+    void on_playback_seek(double) override {}
+    void on_playback_pause(bool) override {}
+    void on_playback_edited(metadb_handle*) override {}
+    void on_playback_dynamic_info(const file_info&) override {}
+    void on_playback_dynamic_info_track(const file_info&) override {}
+    void on_playback_time(double) override {}
+    void on_volume_change(float) override {}
+
+protected:
+    ~play_callback_impl_base() = default;
+};
+
 // A component's callback that lives as long as the component: the host registers it at start.
 class play_callback_static : public service_base {
 public:

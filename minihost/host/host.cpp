@@ -11,12 +11,13 @@
 #include "host/memory_stream.h"
 #include "host/service_lookup.h"
 #include "host/shared.h"
+#include "host/ui_control.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
+#include "minihost/host/guarded_call.h"
 #include "minihost/host/main_menu.h"
-#include "host/ui_control.h"
 #include "minihost/host/pcm_convert.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
@@ -30,16 +31,6 @@ struct host_service_class {
 
 namespace minihost {
 namespace {
-
-// Runs one call into the component the way the host does: a failure is reported, not fatal.
-template <typename Call>
-void guarded(const char* what, Call&& call) {
-    try {
-        call();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "minihost: %s failed: %s\n", what, failure.what());
-    }
-}
 
 class stdout_console : public console_receiver {
 public:

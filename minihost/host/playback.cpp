@@ -10,6 +10,7 @@
 
 #include "host/service_lookup.h"
 #include "minihost/host/dsp_chain.h"
+#include "minihost/host/guarded_call.h"
 #include "minihost/host/host.h"
 #include "minihost/host/input_registry.h"
 #include "minihost/host/metadb.h"
@@ -18,16 +19,6 @@
 
 namespace minihost {
 namespace {
-
-// Reports what a call into a component raised; playback goes on.
-template <typename Call>
-void guarded(const char* what, Call&& call) {
-    try {
-        call();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "minihost: %s failed: %s\n", what, failure.what());
-    }
-}
 
 class fast_output final : public audio_output {
 public:

@@ -43,22 +43,13 @@ public:
 };
 
 // Hears only playback stopping, which closes the file.
-class play_callback_psc : public play_callback_static, private play_callback {
+class play_callback_psc : public play_callback_static, private play_callback_impl_base {
 public:
     unsigned get_flags() override { return play_callback_flag_stop; }
     play_callback* get_callback() override { return this; }
 
 private:
-    void on_playback_starting(int, bool) override {}
-    void on_playback_new_track(metadb_handle*) override {}
     void on_playback_stop(int) override { capture_close_file(); }
-    void on_playback_seek(double) override {}
-    void on_playback_pause(bool) override {}
-    void on_playback_edited(metadb_handle*) override {}
-    void on_playback_dynamic_info(const file_info&) override {}
-    void on_playback_dynamic_info_track(const file_info&) override {}
-    void on_playback_time(double) override {}
-    void on_volume_change(float) override {}
 };
 
 }  // namespace ambrel

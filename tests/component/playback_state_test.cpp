@@ -69,17 +69,8 @@ TEST_F(PlaybackState, TheLineShowsWhatPlaysStoppedOrAnError) {
 
 // Between the starting event and the new track the player plays nothing it can format yet.
 TEST_F(PlaybackState, TheLineSaysOpeningWhileTheTrackOpens) {
-    struct on_starting final : play_callback {
+    struct on_starting final : play_callback_impl_base {
         void on_playback_starting(int, bool) override { seen = state->render("%samplerate%"); }
-        void on_playback_new_track(metadb_handle*) override {}
-        void on_playback_stop(int) override {}
-        void on_playback_seek(double) override {}
-        void on_playback_pause(bool) override {}
-        void on_playback_edited(metadb_handle*) override {}
-        void on_playback_dynamic_info(const file_info&) override {}
-        void on_playback_dynamic_info_track(const file_info&) override {}
-        void on_playback_time(double) override {}
-        void on_volume_change(float) override {}
         ambrel::playback_state_line* state = nullptr;
         std::string seen;
     } listener;

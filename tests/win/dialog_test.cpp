@@ -727,11 +727,21 @@ TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAtOnce) {
     EXPECT_TRUE(run.host.playback().is_playing());
 }
 
-RECT menu_rect;  // where note_menu_and_close found the open menu
+RECT menu_rect;                                // where note_menu_and_close found the open menu
+minihost::status_line* menu_status = nullptr;  // the host's status line...
+std::string status_shown;                      // ...and its text while the first item was highlighted
 
+// First the menu's place and a key press that highlights its first item, then the status text.
 void CALLBACK note_menu_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    if (const HWND menu = FindWindowW(L"#32768", nullptr)) GetWindowRect(menu, &menu_rect);
+    const HWND menu = FindWindowW(L"#32768", nullptr);
+    if (menu != nullptr && menu_rect.right == 0) {
+        GetWindowRect(menu, &menu_rect);
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        SetTimer(nullptr, 0, 200, note_menu_and_close);
+        return;
+    }
+    status_shown = menu_status->override_text();
     EndMenu();
 }
 
@@ -739,6 +749,7 @@ void CALLBACK note_menu_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
 TEST_F(PlaybackStateDialog, KeyboardContextMenuOpensAtTheTestAreasCentre) {
     ASSERT_NE(dialog, nullptr);
     menu_rect = {};
+    menu_status = &run.host.status_line();
     SetTimer(nullptr, 0, 300, note_menu_and_close);
     const HWND area = GetDlgItem(dialog, 1010);
     SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(area), MAKELPARAM(-1, -1));
@@ -746,6 +757,8 @@ TEST_F(PlaybackStateDialog, KeyboardContextMenuOpensAtTheTestAreasCentre) {
     GetWindowRect(area, &bounds);
     EXPECT_EQ(menu_rect.left, (bounds.left + bounds.right) / 2);
     EXPECT_EQ(menu_rect.top, (bounds.top + bounds.bottom) / 2);
+    EXPECT_EQ(status_shown, "This is a test command.");
+    EXPECT_EQ(run.host.status_line().override_text(), "");  // given back when the menu closed
 }
 
 }  // namespace

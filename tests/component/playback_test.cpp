@@ -70,8 +70,8 @@ protected:
     }
 
     test_support::scratch_folder folder{"playback"};
+    event_log log;  // outlives the host, whose stop at the end it may still hear
     minihost::host host{folder.file("config.bin")};
-    event_log log;
 };
 
 TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndEndAtTheLastOne) {

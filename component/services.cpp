@@ -3,6 +3,7 @@
 // initialisation only within one file, which is why all of them are defined here.
 #include "component/identity.h"
 #include "component/input_ambrel.h"
+#include "sample/capture/capture.h"
 #include "sample/commands/context_commands.h"
 #include "sample/commands/main_commands.h"
 #include "sample/dsp/dsp_sample.h"
@@ -26,6 +27,8 @@ mainmenu_group_popup_factory main_group_factory(guid_main_group, mainmenu_groups
                                                 main_group_name);
 service_factory_single_t<mainmenu_commands_sample> main_commands_factory;
 service_factory_single_t<mainmenu_sample_dynamic> main_dynamic_factory;
+service_factory_single_t<initquit_psc> capture_initquit_factory;
+service_factory_single_t<play_callback_psc> capture_play_callback_factory;
 
 }  // namespace
 

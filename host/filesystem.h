@@ -38,6 +38,14 @@ public:
         (void)offset;
         throw velmora_io::exception_io_object_not_seekable();
     }
+    // The current position in bytes from the start; a stream that keeps none raises
+    // exception_io_object_not_seekable.
+    virtual uint64_t get_position(abort_callback& abort) {
+        abort.check();
+        throw velmora_io::exception_io_object_not_seekable();
+    }
+    // True when seek and get_position work. Raises nothing.
+    virtual bool can_seek() { return false; }
 };
 
 class filesystem : public service_base {

@@ -37,6 +37,17 @@ VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sa
 
 }  // namespace audio_math
 
+// Asks the person for a folder with the system's folder picker, owned by `parent` (an HWND, may be
+// null) and headed `title`: true with the folder's path (UTF-8) in `out`, or false when the
+// picker was cancelled. Counts as a modal dialog for the guard below. On the user-interface thread.
+VELMORA_SHARED_API bool uBrowseForFolder(void* parent, const char* title, zorb::string_base& out);
+
+// The host's own answer to uBrowseForFolder, for sessions that show no picker: the hook returns 1
+// with the folder in `out`, 0 for a cancelled picker, or -1 to show the system's picker after all.
+// A null hook (the start) shows the picker. Set by the host on its user-interface thread.
+using uBrowseForFolder_hook_t = int (*)(void* context, void* parent, const char* title, zorb::string_base& out);
+VELMORA_SHARED_API void uBrowseForFolder_set_hook(uBrowseForFolder_hook_t hook, void* context);
+
 // Dialog text in UTF-8; UTF-16 only at the Windows call. `dialog` is an HWND. On the dialog's thread.
 // Sets the text of the control `id`; false when there is no such control.
 VELMORA_SHARED_API bool uSetDlgItemText(void* dialog, int id, const char* text);

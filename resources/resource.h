@@ -1,7 +1,8 @@
 // Identifiers of the component's dialog templates and their controls.
 #pragma once
 
-#define IDD_DSP 101
+#define IDD_PLAYBACK_STATE 101
+#define IDD_DSP 103
 #define IDD_MYPREFERENCES 102
 #define IDD_LIST_DEMO 120
 
@@ -9,6 +10,10 @@
 #define IDC_BOGO1 1001
 #define IDC_BOGO2 1002
 #define IDC_LOOP_MODULES 1003
+// The playback state dialog's; its buttons are sample/commands/playback_state.h's.
+#define IDC_PLAYBACK_PATTERN 1002
+#define IDC_PLAYBACK_STATE 1003
+#define IDC_PLAYBACK_CONTEXT_AREA 1010
 #define IDC_SLIDER 1012
 #define IDC_SLIDER_LABEL 1013
 #define IDC_LIST_DEMO_LIST 1200

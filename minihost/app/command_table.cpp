@@ -6,6 +6,7 @@
 #include "minihost/app/input_commands.h"
 #include "minihost/app/library_commands.h"
 #include "minihost/app/menu_commands.h"
+#include "minihost/app/playback_commands.h"
 #include "minihost/app/script_command.h"
 #include "minihost/app/settings_commands.h"
 #include "minihost/app/tag_commands.h"
@@ -94,6 +95,14 @@ const command commands[] = {
      "             the properties view of the files' tracks: every group and its rows; --window shows\n"
      "             them in the properties window (and closes it after S seconds)",
      properties_command},
+    {"playback",
+     "playback FILE... [--seconds N] [--fast] [--menu PATH [--close-after S]]\n"
+     "             plays the files as a playlist through the player (the DSP chain kept, the capture, the\n"
+     "             sound card or, without one, a silent output in real time) and prints its events; stops\n"
+     "             after N seconds of audio (to the frame) or at the playlist's end; --fast: no waiting;\n"
+     "             --menu runs that main-menu command once playback has started and plays on while the\n"
+     "             windows it opens stay open (--close-after: they close after S seconds)",
+     playback_command},
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "host/input.h"
 #include "host/mainmenu.h"
 #include "host/metadb_index.h"
+#include "host/playback.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
 #include "host/titleformat.h"
@@ -43,6 +44,7 @@ const known_class known_classes[] = {
     {track_property_provider::class_guid, "track_property_provider"},
     {metadb_index_manager::class_guid, "metadb_index_manager"},
     {titleformat_compiler::class_guid, "titleformat_compiler"},
+    {play_callback_static::class_guid, "play_callback_static"},
 };
 
 // The name a service gives itself, for the classes that have one; empty for the others.

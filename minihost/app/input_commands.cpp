@@ -60,15 +60,6 @@ std::string format_file_time(uint64_t timestamp) {
     return text;
 }
 
-int16_t sample_to_int16(float sample) {
-    const float scaled = sample * 32768.0f;
-    // Out of range (and NaN) is settled before rounding; lrint rounds to nearest, ties to even, as
-    // nearbyint does, but without the rounding-mode dance that makes nearbyint slow on 32-bit x86.
-    if (!(scaled > -32768.5f)) return std::isnan(scaled) ? 0 : -32768;
-    if (scaled >= 32767.5f) return 32767;
-    return static_cast<int16_t>(std::lrint(scaled));
-}
-
 #ifdef AMBREL_SSE2_CONVERSION
 // Eight samples a step: squares summed in pairs and then in 64 bits, and the extremes kept as they
 // are, since the magnitude of -32768 has no 16-bit form.
@@ -114,29 +105,6 @@ void sample_levels::add_each(const int16_t* samples, size_t count) {
 double sample_levels::rms() const {
     return count_ ? std::sqrt(static_cast<double>(sum_of_squares_) / static_cast<double>(count_)) / 32768 : 0;
 }
-
-#ifdef AMBREL_SSE2_CONVERSION
-// Eight samples a step: NaN made 0, clamped, rounded as the processor rounds (to nearest, ties to
-// even, the state every thread starts in), packed to 16 bits. The 32-bit build may not assume SSE2
-// elsewhere, so only this function is built for it.
-__attribute__((target("sse2"))) void samples_to_int16(const float* samples, size_t count, int16_t* out) {
-    const __m128 scale = _mm_set1_ps(32768.0f), lowest = _mm_set1_ps(-32768.0f), highest = _mm_set1_ps(32767.0f);
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m128 low = _mm_mul_ps(_mm_loadu_ps(samples + i), scale);
-        __m128 high = _mm_mul_ps(_mm_loadu_ps(samples + i + 4), scale);
-        low = _mm_max_ps(_mm_min_ps(_mm_and_ps(low, _mm_cmpord_ps(low, low)), highest), lowest);
-        high = _mm_max_ps(_mm_min_ps(_mm_and_ps(high, _mm_cmpord_ps(high, high)), highest), lowest);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                         _mm_packs_epi32(_mm_cvtps_epi32(low), _mm_cvtps_epi32(high)));
-    }
-    for (; i < count; ++i) out[i] = sample_to_int16(samples[i]);
-}
-#else
-void samples_to_int16(const float* samples, size_t count, int16_t* out) {
-    for (size_t i = 0; i < count; ++i) out[i] = sample_to_int16(samples[i]);
-}
-#endif
 
 int print_info(host& running, const std::vector<std::string>& files, std::ostream& out) {
     input_registry inputs(running);

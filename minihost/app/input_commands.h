@@ -8,6 +8,7 @@
 
 #include "minihost/app/command_line.h"
 #include "minihost/host/dsp_chain.h"
+#include "minihost/host/pcm_convert.h"
 
 namespace minihost {
 
@@ -39,12 +40,6 @@ int play(host& running, const play_options& options, std::ostream& out, dsp_chai
 
 // "YYYY-MM-DD hh:mm:ss UTC" for a host file time; "unknown" for filetimestamp_invalid.
 std::string format_file_time(uint64_t timestamp);
-
-// The float sample as the 16-bit value it stands for (scale 32768, rounded to nearest with ties to
-// even, clamped; NaN is 0).
-int16_t sample_to_int16(float sample);
-// The same for `count` samples into `out`, eight at a time where the processor has SSE2.
-void samples_to_int16(const float* samples, size_t count, int16_t* out);
 
 // Peak and RMS of 16-bit samples, full scale 1, summed in integers: exact, and cheap per sample.
 class sample_levels {

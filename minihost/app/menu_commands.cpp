@@ -5,6 +5,7 @@
 #include "minihost/host/context_menu.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/window_session.h"
 
 namespace minihost {
 namespace {
@@ -55,6 +56,8 @@ int menu_command(command_context& context, const arguments_t& arguments) {
     }
     if (arguments.size() != 2 || arguments[0] != "run") throw usage_error("menu needs list or run PATH");
     run_by_path(build_main_menu(context.running), arguments[1], "main-menu command");
+    // A command that opened a modeless window ends when the window closes.
+    while (pump_window_messages()) wait_for_window_messages(50);
     return 0;
 }
 

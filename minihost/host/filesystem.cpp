@@ -59,6 +59,14 @@ public:
             !stream_.seekg(static_cast<std::streamoff>(offset)))
             throw velmora_io::exception_io("Cannot seek in " + zorb::utf8_path(path_));
     }
+    uint64_t get_position(abort_callback& abort) override {
+        abort.check();
+        stream_.clear();
+        const auto position = stream_.tellg();
+        if (position < 0) throw velmora_io::exception_io("Cannot find the position in " + zorb::utf8_path(path_));
+        return static_cast<uint64_t>(position);
+    }
+    bool can_seek() override { return true; }
 
 private:
     std::fstream stream_;

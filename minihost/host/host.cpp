@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 #include "host/contextmenu.h"
 #include "host/digest.h"
@@ -13,12 +14,16 @@
 #include "host/playlist.h"
 #include "host/service_lookup.h"
 #include "host/titleformat.h"
+#include "host/shared.h"
+#include "host/ui_control.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
+#include "minihost/host/guarded_call.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/track_format.h"
+#include "minihost/host/pcm_convert.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
@@ -31,16 +36,6 @@ struct host_service_class {
 
 namespace minihost {
 namespace {
-
-// Runs one call into the component the way the host does: a failure is reported, not fatal.
-template <typename Call>
-void guarded(const char* what, Call&& call) {
-    try {
-        call();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "minihost: %s failed: %s\n", what, failure.what());
-    }
-}
 
 class stdout_console : public console_receiver {
 public:
@@ -65,7 +60,8 @@ host::host(minihost::profile where)
       main_thread_(std::this_thread::get_id()),
       tracks_(*this),
       library_(tracks_, profile_.file("library.txt")),
-      index_manager_(make_index_manager(library_, profile_.file("metadb_index.log"))) {
+      index_manager_(make_index_manager(library_, profile_.file("metadb_index.log"))),
+      playback_(std::make_unique<playback_engine>(*this, tracks_)) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
     add_service(popup_message::class_guid, popups_.service());
@@ -82,6 +78,11 @@ host::host(minihost::profile where)
         add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
     add_service_maker(playlist_manager::class_guid, [this] { return playlist().manager(); });
     add_service(modeless_dialog_manager::class_guid, modeless_.service());
+    add_service(playback_control::class_guid, playback_->control_service());
+    add_service(play_callback_manager::class_guid, playback_->callback_manager_service());
+    add_service(playback_stream_capture::class_guid, playback_->capture_service());
+    add_service(pcm_converter::class_guid, make_pcm_converter());
+    add_service(ui_control::class_guid, status_line_.service());
 }
 
 host::~host() {
@@ -120,6 +121,7 @@ void host::start(const component_binding& component) {
     }
 
     read_config();
+    uBrowseForFolder_set_hook(answer_folder, this);
     client_->services_init(true);
     const size_t count = service_count_t<initquit>(*this);
     for (size_t index = 0; index < count; ++index)
@@ -128,6 +130,7 @@ void host::start(const component_binding& component) {
         });
     run_init_stages();
     for (auto& service : initquits_) guarded("on_init", [&] { service->on_init(); });
+    playback_->attach_static_callbacks();
 }
 
 void host::run_init_stages() {
@@ -153,9 +156,12 @@ void host::run_init_stages() {
 void host::stop() {
     if (client_ == nullptr) return;
     shutting_down_ = true;
+    playback_->stop(play_stop_shutting_down);
+    playback_->detach_static_callbacks();
     for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
     client_->services_init(false);
     index_manager_->remove_all();
+    uBrowseForFolder_set_hook(nullptr, nullptr);
     std::exception_ptr write_failure;
     try {
         write_config();
@@ -212,6 +218,16 @@ bool host::service_enum_create(service_base*& out, service_class_ref cls, size_t
 }
 
 size_t host::service_enum_get_count(service_class_ref cls) { return cls ? cls->services.size() : 0; }
+
+int host::answer_folder(void* self, void*, const char*, zorb::string_base& out) {
+    const host& asked = *static_cast<const host*>(self);
+    if (asked.settings_.folder.empty()) return 0;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(zorb::native_path(asked.settings_.folder), error);
+    const std::string text = error ? asked.settings_.folder : zorb::utf8_path(folder.lexically_normal());
+    out.set_string(text.data(), text.size());
+    return 1;
+}
 
 void host::read_config() {
     std::vector<uint8_t> bytes;

@@ -19,8 +19,10 @@
 #include "minihost/host/metadb.h"
 #include "minihost/host/modeless_dialogs.h"
 #include "minihost/host/playlist.h"
+#include "minihost/host/playback.h"
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
+#include "minihost/host/status_line.h"
 
 struct host_service_class;
 
@@ -47,8 +49,10 @@ struct component_binding {
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
 // bar with the host's own commands in them, an input for WAV files (wav_input.h), the title-formatting
 // compiler (track_format.h), the index manager over the media library (index_manager.h), the playlist
-// (playlist_manager) and the registry of modeless windows. Everything the host keeps between runs
-// lives in its profile.
+// (playlist_manager), the registry of modeless windows and the player (playback(): the playback
+// control, the play callbacks, the stream capture and the PCM converter). While started, the host
+// answers the shared library's folder picker (uBrowseForFolder) with the command's --folder; without
+// one the command line cancels it. Everything the host keeps between runs lives in its profile.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);
@@ -82,6 +86,9 @@ public:
     track_cache& tracks() { return tracks_; }
     media_library& library() { return library_; }
     index_manager_impl& index_manager() { return *index_manager_; }
+    playback_engine& playback() { return *playback_; }
+    // The status line components override (ui_control).
+    minihost::status_line& status_line() { return status_line_; }
     // The settings of the command running now; the command runner sets them between commands.
     const command_settings& settings() const { return settings_; }
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
@@ -107,6 +114,7 @@ private:
     void read_config();
     void write_config();
     void run_init_stages();
+    static int answer_folder(void* self, void* parent, const char* title, zorb::string_base& out);
 
     minihost::profile profile_;
     std::thread::id main_thread_;
@@ -117,6 +125,8 @@ private:
     track_cache tracks_;
     media_library library_;
     service_ptr_t<index_manager_impl> index_manager_;
+    std::unique_ptr<playback_engine> playback_;
+    minihost::status_line status_line_;
     command_settings settings_;
     modeless_registry modeless_;
     host_command_list host_commands_;

@@ -45,6 +45,8 @@ public:
         out.set_string(text.data(), text.size());
     }
 
+    const titleformat::compiled_pattern& pattern() const { return pattern_; }
+
 private:
     host_api& api_;
     titleformat::compiled_pattern pattern_;
@@ -62,6 +64,11 @@ private:
 };
 
 }  // namespace
+
+const titleformat::compiled_pattern* compiled_pattern_of(titleformat_object& object) {
+    const auto* ours = dynamic_cast<const titleformat_object_impl*>(&object);
+    return ours ? &ours->pattern() : nullptr;
+}
 
 void track_field_source::get_field(std::string_view name, titleformat::field_values& values) const {
     if (name == "path") {

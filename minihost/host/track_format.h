@@ -38,6 +38,9 @@ private:
 // The host's titleformat_compiler over `api`'s services.
 service_ptr make_titleformat_compiler(host_api& api);
 
+// The compiled pattern inside one of this host's titleformat objects; null for any other object.
+const titleformat::compiled_pattern* compiled_pattern_of(titleformat_object& object);
+
 // `pattern` compiled and run over `track`, providers' fields included. Raises the syntax error.
 std::string format_track(host_api& api, const std::string& pattern, const metadb_handle_ptr& track);
 

@@ -12,6 +12,13 @@ namespace minihost {
 // command which opens windows for a person can also end by itself. Nothing for 0 or less.
 void close_windows_after(double seconds);
 
+// Handles the messages waiting for the calling thread's windows (the dialog keys of its dialogs
+// included) and answers whether a visible window of the thread is left. False, handling nothing,
+// in a build without windows.
+bool pump_window_messages();
+// Waits until a message comes for the calling thread or `milliseconds` have passed.
+void wait_for_window_messages(unsigned milliseconds);
+
 // Opens the preferences window and returns when it is closed; 0, or 1 after printing to standard
 // error why it could not be shown or which of its pages failed while it was open.
 int show_preferences_window(host_api& api, double close_after_seconds);

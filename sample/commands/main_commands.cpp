@@ -8,9 +8,11 @@
 #include "host/digest.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
+#include "sample/capture/capture.h"
 #include "sample/commands/capture_state.h"
 #include "sample/commands/command_rows.h"
 #include "sample/listcontrol/list_demos.h"
+#include "sample/commands/playback_state.h"
 
 namespace ambrel {
 namespace {
@@ -38,8 +40,8 @@ const command_row commands[] = {
 };
 
 constexpr uint32_t command_count = sizeof commands / sizeof commands[0];
-constexpr uint32_t command_test = 0, command_io_test = 2, command_simple_list = 3, command_owner_data_list = 4,
-                   command_advanced_list = 5, command_capture = 6;
+constexpr uint32_t command_test = 0, command_playback_state = 1, command_io_test = 2, command_simple_list = 3,
+                   command_owner_data_list = 4, command_advanced_list = 5, command_capture = 6;
 
 const command_row& command_at(uint32_t index) {
     return command_row_at(commands, index, "kiv_ambrel: main menu command index out of range");
@@ -172,6 +174,9 @@ void mainmenu_commands_sample::execute(uint32_t index, service_ptr) {
         case command_test:
             popup_message_show("This is a sample menu command.", "Blah", popup_icon_information);
             return;
+        case command_playback_state:
+            open_playback_state_demo();
+            return;
         case command_io_test:
             run_network_test(network_test_url);
             return;
@@ -184,8 +189,10 @@ void mainmenu_commands_sample::execute(uint32_t index, service_ptr) {
         case command_advanced_list:
             open_list_demo(list_demo::advanced);
             return;
+        case command_capture:
+            capture_toggle();
+            return;
         default:
-            // The playback state dialog and the capture are the later commands' work.
             throw zorb::exception_not_implemented();
     }
 }

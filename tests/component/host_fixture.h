@@ -129,6 +129,8 @@ inline const char* const component_service_listing =
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Loop modules for ever\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"
+    "play_callback_static               {51A3E68F-CB91-42B6-9072-424449170930}\n"
+    "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
     "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
     "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
     "mainmenu_group                     {E6F39CF9-2637-4F2F-A636-956669327BB5} Sample component\n"

@@ -21,8 +21,11 @@
 #include "minihost/app/dsp_commands.h"
 #include "minihost/host/advconfig.h"
 #include "minihost/host/dsp_chain.h"
+#include "minihost/host/main_menu.h"
 #include "minihost/host/preferences_window.h"
+#include "sample/commands/playback_state.h"
 #include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 #include "zorb/files.h"
 
@@ -660,6 +663,102 @@ TEST(MinihostCommands, PlayThroughTheGainDspGivesATenthOfTheAmplitude) {
         loudest = std::max<int16_t>(loudest, int16_t(std::abs(loud[i])));
     }
     EXPECT_GT(loudest, 3000);  // the comparison is over real music, not near silence
+}
+
+// The playback state dialog, opened by its main-menu command in a host with the component, over
+// minihost's player playing a two-second WAV file.
+class PlaybackStateDialog : public ::testing::Test {
+protected:
+    PlaybackStateDialog() {
+        wave_spec spec;
+        const std::string song = folder.file("song.wav");
+        write_bytes(song, wave_file(spec, integer_samples(spec, std::vector<int64_t>(2 * 44100 * 2))));
+        metadb_handle_list list;
+        list.add_item(run.host.tracks().handle(song, 0));
+        run.host.playback().set_playlist(list);
+        run.host.playback().set_output(minihost::make_fast_output());
+        const char* path = "Sample component/Playback state demo";
+        minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(run.host), path, "command"),
+                                   path);
+        dialog = FindWindowW(nullptr, L"Playback State Demo");
+    }
+    ~PlaybackStateDialog() override {
+        if (IsWindow(dialog)) DestroyWindow(dialog);
+        run.host.playback().stop(play_stop_user);
+    }
+    std::string state() { return control_text(dialog, 1003); }
+    void press(int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+    void play_until(double seconds) {
+        while (run.host.playback().position() < seconds && run.host.playback().step()) {
+        }
+    }
+
+    scratch_folder folder{"playback-state-dialog"};
+    component_run run{component_path, folder.file("config.bin")};
+    HWND dialog = nullptr;
+};
+
+TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAtOnce) {
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(control_text(dialog, 1002), ambrel::playback_state_default_pattern);
+    EXPECT_EQ(state(), "Stopped.");
+    press(1004);                                                         // Play
+    EXPECT_EQ(state(), "PCM | 1411 kbps | 44100 Hz | 2 | 0:00 / 0:02");  // the new track's event
+    play_until(1.2);
+    EXPECT_EQ(state(), "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:02");  // the time event
+    press(1005);                                                         // Pause
+    EXPECT_TRUE(run.host.playback().is_paused());
+    EXPECT_EQ(state(), "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:02 | paused");
+    uSetDlgItemText(dialog, 1002, "%samplerate%");  // no event: the edit alone re-renders
+    EXPECT_EQ(state(), "44100");
+    uSetDlgItemText(dialog, 1002, "");
+    EXPECT_EQ(state(), "");
+    press(1005);
+    EXPECT_FALSE(run.host.playback().is_paused());
+    press(1006);  // Stop
+    EXPECT_FALSE(run.host.playback().is_playing());
+    EXPECT_EQ(state(), "Stopped.");
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindow(dialog));
+    // Nothing listens any more: the events of playing must not reach the destroyed dialog.
+    run.host.playback().start(play_command_default, false);
+    play_until(0.5);
+    EXPECT_TRUE(run.host.playback().is_playing());
+}
+
+RECT menu_rect;                                // where note_menu_and_close found the open menu
+minihost::status_line* menu_status = nullptr;  // the host's status line...
+std::string status_shown;                      // ...and its text while the first item was highlighted
+
+// First the menu's place and a key press that highlights its first item, then the status text.
+void CALLBACK note_menu_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    const HWND menu = FindWindowW(L"#32768", nullptr);
+    if (menu != nullptr && menu_rect.right == 0) {
+        GetWindowRect(menu, &menu_rect);
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        SetTimer(nullptr, 0, 200, note_menu_and_close);
+        return;
+    }
+    status_shown = menu_status->override_text();
+    EndMenu();
+}
+
+// The menu key opens the context menu at the centre of the test area; its top-left corner is there.
+TEST_F(PlaybackStateDialog, KeyboardContextMenuOpensAtTheTestAreasCentre) {
+    ASSERT_NE(dialog, nullptr);
+    menu_rect = {};
+    menu_status = &run.host.status_line();
+    SetTimer(nullptr, 0, 300, note_menu_and_close);
+    const HWND area = GetDlgItem(dialog, 1010);
+    SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(area), MAKELPARAM(-1, -1));
+    RECT bounds;
+    GetWindowRect(area, &bounds);
+    EXPECT_EQ(menu_rect.left, (bounds.left + bounds.right) / 2);
+    EXPECT_EQ(menu_rect.top, (bounds.top + bounds.bottom) / 2);
+    EXPECT_EQ(status_shown, "This is a test command.");
+    EXPECT_EQ(run.host.status_line().override_text(), "");  // given back when the menu closed
 }
 
 }  // namespace

@@ -425,3 +425,30 @@ TEST(MinihostInput, TagsInfoAndPlayTakeWavFilesThroughTheHostsOwnInput) {
 }
 
 }  // namespace
+
+// With "Loop modules for ever" off the player goes from each song to the next at the end of its
+// pass and ends with the playlist, having played every pass whole.
+TEST(MinihostInput, PlaybackWithoutLoopingPlaysEachSongOnceAndEndsWithTheList) {
+    test_support::scratch_folder folder("minihost-playlist");
+    const std::string profile = " --profile " + folder.file("profile") + " ";
+    ASSERT_NE(
+        run_minihost(profile + "advconfig set \"Loop modules for ever\" off").find("Loop modules for ever: off\n"),
+        std::string::npos);
+    std::string songs, expected_tracks;
+    uint64_t frames = 0;
+    for (const char* name : {"demo.mod", "demo.s3m", "demo.xm"}) {
+        songs += " " + demo_song(name);
+        expected_tracks += "[playback] new track: \"" + demo_song(name) + "\"\n";
+        frames += test_support::pass_frames(demo_song(name));
+    }
+    std::string output = run_minihost(profile + "playback" + songs + " --fast");
+    // The time events between the tracks are another test's.
+    std::string events;
+    for (size_t start = 0, end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = output.substr(start, end + 1 - start);
+        if (line.starts_with("[playback] ") && !line.starts_with("[playback] time: ")) events += line;
+    }
+    EXPECT_EQ(events, "[playback] starting: command 1\n" + expected_tracks +
+                          "[playback] stop: end of playlist\n[playback] " + std::to_string(frames) +
+                          " frames played\n");
+}

@@ -132,7 +132,7 @@ TEST_F(MenuCommands, MainMenuListsTheSampleGroupAndLaterFeaturesFail) {
               std::string::npos)
         << listed;
     EXPECT_NE(listed.find("    Dynamic menu test group\n      Test dynamic item #1\n      ----\n"), std::string::npos);
-    for (const char* failing : {"menu run \"Sample component/Playback state demo\"",
+    for (const char* failing : {"menu run \"Sample component/Simple CListControl demo\"",
                                 "context run \"Calculate peak\" " /* a file follows */}) {
         const bool context = std::string(failing).starts_with("context");
         const minihost_run run =
@@ -172,7 +172,7 @@ TEST_F(MenuCommands, ScriptRunsItsLinesInOneSessionAndStopsAtTheFirstFailure) {
             home_page + "=" + server.url() +
             "\n"
             "menu run \"Test dynamic item #3\"\n"
-            "menu run \"Playback state demo\"\n"
+            "menu run \"Simple CListControl demo\"\n"
             "menu list\n");
     const minihost_run run =
         run_minihost_with_status(profile + "--web-map *=" + loopback_server::closed_url() + " script " + script, true);
@@ -282,3 +282,36 @@ TEST(Popups, WindowSessionShowsAMessageBoxWithTheIconOfItsCode) {
 }
 
 }  // namespace
+
+TEST_F(MenuCommands, CaptureOfFiveSecondsPlayedEqualsWhatPlayWrites) {
+    const std::string captures = folder.file("captures");
+    std::filesystem::create_directories(zorb::native_path(captures));
+    const std::string script = folder.file("capture.txt");
+    std::ofstream(zorb::native_path(script), std::ios::binary)
+        << ("menu run \"Sample component/Playback stream capture demo\" --folder " + captures +
+            "\n"
+            "playback " +
+            demo_song("demo.xm") +
+            " --seconds 5 --fast\n"
+            "menu run \"Sample component/Playback stream capture demo\"\n");
+    const minihost_run run = run_minihost_with_status(profile + "script " + script, true);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("[playback] new track: \""), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("[playback] time: 0:05\n[playback] stop: stopped\n[playback] 220500 frames played\n"),
+              std::string::npos)
+        << run.output;
+
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(zorb::native_path(captures)))
+        files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    const std::string name = zorb::utf8_path(files[0].filename());
+    EXPECT_TRUE(name.starts_with("capture-") && name.ends_with(".wav") && name.size() == 8 + 36 + 4) << name;
+    const std::vector<uint8_t> captured = read_bytes(zorb::utf8_path(files[0]));
+    ASSERT_EQ(captured.size(), 44u + 220500 * 4);
+
+    const std::string played = folder.file("played.wav");
+    ASSERT_EQ(run_minihost_with_status(profile + "play " + demo_song("demo.xm") + " --seconds 5 --out " + played).status,
+              0);
+    EXPECT_TRUE(read_bytes(played) == captured);
+}

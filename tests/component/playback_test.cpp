@@ -1,0 +1,216 @@
+// minihost's player: the events it raises, the commands that choose a track, the time limit, the
+// formatting against the playing track, and the capture service's hand-over.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/service_lookup.h"
+#include "minihost/host/host.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+namespace {
+
+// Every event as a line.
+class event_log final : public play_callback {
+public:
+    void on_playback_starting(int command, bool paused) override {
+        add("starting " + std::to_string(command) + (paused ? " paused" : ""));
+    }
+    void on_playback_new_track(metadb_handle* track) override {
+        add("new track " + minihost::file_name_of(track->get_path()));
+    }
+    void on_playback_stop(int reason) override { add("stop " + std::to_string(reason)); }
+    void on_playback_seek(double) override { add("seek"); }
+    void on_playback_pause(bool paused) override { add(paused ? "pause on" : "pause off"); }
+    void on_playback_edited(metadb_handle*) override { add("edited"); }
+    void on_playback_dynamic_info(const file_info&) override { add("dynamic info"); }
+    void on_playback_dynamic_info_track(const file_info&) override { add("dynamic track info"); }
+    void on_playback_time(double seconds) override { add("time " + std::to_string(int(seconds))); }
+    void on_volume_change(float) override { add("volume"); }
+
+    std::vector<std::string> lines;
+    std::function<void(const std::string&)> after;  // runs after each event is logged
+
+private:
+    void add(const std::string& line) {
+        lines.push_back(line);
+        if (after) after(line);
+    }
+};
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+
+    // A 16-bit WAV file of `frames` frames of a quiet ramp.
+    std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
+        test_support::wave_spec spec;
+        spec.channels = channels;
+        spec.rate = rate;
+        std::vector<int64_t> values(frames * channels);
+        for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 200) - 100;
+        const std::string path = folder.file(name);
+        test_support::write_bytes(path, test_support::wave_file(spec, test_support::integer_samples(spec, values)));
+        return path;
+    }
+    void play(const std::vector<std::string>& paths) {
+        metadb_handle_list list;
+        for (const std::string& path : paths) list.add_item(host.tracks().handle(path, 0));
+        engine().set_playlist(list);
+    }
+    minihost::playback_engine& engine() { return host.playback(); }
+    void run_to_end() {
+        while (engine().step()) {
+        }
+    }
+
+    test_support::scratch_folder folder{"playback"};
+    event_log log;  // outlives the host, whose stop at the end it may still hear
+    minihost::host host{folder.file("config.bin")};
+};
+
+TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndEndAtTheLastOne) {
+    play({wave("a.wav", 2, 8000, 8000 * 2 + 100), wave("b.wav", 1, 8000, 4000)});
+    engine().register_callback(&log, ~0u, false);
+    engine().start(play_command_default, false);
+    EXPECT_TRUE(engine().is_playing());
+    run_to_end();
+    EXPECT_FALSE(engine().is_playing());
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"starting 1", "new track a.wav", "time 1", "time 2",
+                                                   "new track b.wav", "stop 1"}));
+    EXPECT_EQ(engine().frames_played(), 8000u * 2 + 100 + 4000);
+}
+
+TEST_F(Playback, ACallbackHearsOnlyTheEventsOfItsFlags) {
+    play({wave("a.wav", 2, 8000, 9000)});
+    engine().register_callback(&log, play_callback_flag_stop | play_callback_flag_new_track, false);
+    engine().start(play_command_default, false);
+    run_to_end();
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"new track a.wav", "stop 1"}));
+}
+
+TEST_F(Playback, TheTimeLimitStopsAtExactlyThatManyFrames) {
+    play({wave("a.wav", 2, 44100, 44100), wave("b.wav", 2, 44100, 44100)});
+    engine().register_callback(&log, play_callback_flag_stop, false);
+    engine().set_time_limit(1.5);
+    engine().start(play_command_default, false);
+    run_to_end();
+    EXPECT_EQ(engine().frames_played(), 66150u);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"stop 0"}));
+}
+
+TEST_F(Playback, CommandsChooseTheTrack) {
+    play({wave("a.wav", 1, 8000, 800), wave("b.wav", 1, 8000, 800), wave("c.wav", 1, 8000, 800)});
+    engine().register_callback(&log, play_callback_flag_new_track | play_callback_flag_stop, false);
+    struct step {
+        int command;
+        const char* expected;  // the track playing afterwards
+    };
+    const step steps[] = {
+        {play_command_previous, "a.wav"},  // not playing: the cursor's track
+        {play_command_next, "b.wav"},     {play_command_next, "c.wav"},
+        {play_command_next, "c.wav"},  // nothing after the last: it plays on
+        {play_command_previous, "b.wav"}, {play_command_default, "b.wav"},
+        {play_command_random, nullptr},  // another one than b
+    };
+    for (const step& each : steps) {
+        engine().start(each.command, false);
+        const std::string playing = minihost::file_name_of(engine().now_playing()->get_path());
+        if (each.expected)
+            EXPECT_EQ(playing, each.expected) << each.command;
+        else
+            EXPECT_NE(playing, "b.wav");
+    }
+    // Replacing a track tells that it stops for another one.
+    EXPECT_EQ(log.lines[1], "stop 2");
+}
+
+TEST_F(Playback, PauseTwiceReturnsAndStepsNothingWhilePaused) {
+    play({wave("a.wav", 1, 8000, 8000)});
+    engine().register_callback(&log, play_callback_flag_pause, false);
+    engine().start(play_command_default, true);
+    EXPECT_TRUE(engine().is_paused());
+    EXPECT_FALSE(engine().step());
+    EXPECT_EQ(engine().frames_played(), 0u);
+    engine().pause(false);
+    engine().pause(false);  // already so: no event
+    EXPECT_TRUE(engine().step());
+    engine().pause(true);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"pause on", "pause off", "pause on"}));
+    engine().stop(play_stop_user);
+    EXPECT_FALSE(engine().is_paused());
+}
+
+TEST_F(Playback, FormattingUsesThePlayingTrackAndThePlaybackFields) {
+    auto control = service_lookup_one_t<playback_control>(host);
+    auto compiler = service_lookup_one_t<titleformat_compiler>(host);
+    service_ptr_t<titleformat_object> pattern;
+    compiler->compile(pattern, "%samplerate% Hz | %playback_time%[ / %length%]$if(%ispaused%, | paused,)");
+    zorb::string8 text;
+    EXPECT_FALSE(control->playback_format_title(nullptr, text, pattern, nullptr, 3));  // nothing plays
+
+    play({wave("a.wav", 1, 8000, 8000 * 3)});
+    control->start(play_command_default, false);
+    while (engine().position() < 1) engine().step();
+    ASSERT_TRUE(control->playback_format_title(nullptr, text, pattern, nullptr, 3));
+    EXPECT_STREQ(text.get_ptr(), "8000 Hz | 0:01 / 0:03");
+    control->pause(true);
+    ASSERT_TRUE(control->playback_format_title(nullptr, text, pattern, nullptr, 3));
+    EXPECT_STREQ(text.get_ptr(), "8000 Hz | 0:01 / 0:03 | paused");
+    service_ptr_t<titleformat_object> empty;
+    compiler->compile(empty, "");
+    EXPECT_TRUE(control->playback_format_title(nullptr, text, empty, nullptr, 3));
+    EXPECT_STREQ(text.get_ptr(), "");
+}
+
+TEST_F(Playback, ACallbackUnregisteredDuringAnEventHearsNoMore) {
+    play({wave("a.wav", 1, 8000, 8000 * 2)});
+    event_log other;
+    engine().register_callback(&log, ~0u, false);
+    engine().register_callback(&other, ~0u, false);
+    // The first one drops the second at the new track: the second hears the start only.
+    log.after = [&](const std::string& line) {
+        if (line.starts_with("new track")) engine().unregister_callback(&other);
+    };
+    engine().start(play_command_default, false);
+    run_to_end();
+    EXPECT_EQ(other.lines, (std::vector<std::string>{"starting 1"}));
+    EXPECT_EQ(log.lines.back(), "stop 1");
+}
+
+// Counts chunks and removes itself from the capture at the third.
+class self_removing_capture final : public playback_stream_capture_callback {
+public:
+    explicit self_removing_capture(playback_stream_capture& service) : service_(service) {}
+    void on_chunk(const audio_chunk& chunk) override {
+        frames += chunk.get_sample_count();
+        if (++chunks == 3) service_.remove_callback(this);
+    }
+    size_t chunks = 0;
+    uint64_t frames = 0;
+
+private:
+    playback_stream_capture& service_;
+};
+
+TEST_F(Playback, TheCaptureGetsEveryPlayedChunkUntilRemoved) {
+    auto capture = service_lookup_one_t<playback_stream_capture>(host);
+    self_removing_capture removing(*capture);
+    capture->add_callback(&removing);
+    capture->add_callback(&removing);  // once is enough
+    play({wave("a.wav", 2, 44100, 44100)});
+    engine().set_time_limit(0.5);
+    engine().start(play_command_default, false);
+    run_to_end();
+    EXPECT_EQ(removing.chunks, 3u);
+    // What the capture got and what was played agree while it listened.
+    EXPECT_LT(removing.frames, engine().frames_played());
+    EXPECT_EQ(engine().frames_played(), 22050u);
+}
+
+}  // namespace

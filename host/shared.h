@@ -35,7 +35,34 @@ VELMORA_SHARED_API void convert_from_int16(const int16_t* source, size_t count, 
 // same block. No clipping: results beyond ±1.0 stay as they are. Any thread.
 VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sample* destination, audio_sample factor);
 
+// The largest absolute value of `count` samples; 0 for none. NaN samples are passed over. Any thread.
+VELMORA_SHARED_API audio_sample calculate_peak(const audio_sample* samples, size_t count);
+
 }  // namespace audio_math
+
+// Marks a call for crash reports while it lasts: the host's fatal stops (uBugCheck) name the calls
+// that the failing thread was in, innermost last. `name` must outlive the object (a literal).
+// The calls of each thread are their own; nesting deeper than 32 keeps the outer 32.
+class VELMORA_SHARED_API uCallStackTracker {
+public:
+    explicit uCallStackTracker(const char* name);
+    ~uCallStackTracker();
+    uCallStackTracker(const uCallStackTracker&) = delete;
+    uCallStackTracker& operator=(const uCallStackTracker&) = delete;
+};
+// The calls marked on the calling thread, outermost first, one per line.
+VELMORA_SHARED_API void uCallStackTracker_describe(zorb::string_base& out);
+
+// Asks the person for a folder with the system's folder picker, owned by `parent` (an HWND, may be
+// null) and headed `title`: true with the folder's path (UTF-8) in `out`, or false when the
+// picker was cancelled. Counts as a modal dialog for the guard below. On the user-interface thread.
+VELMORA_SHARED_API bool uBrowseForFolder(void* parent, const char* title, zorb::string_base& out);
+
+// The host's own answer to uBrowseForFolder, for sessions that show no picker: the hook returns 1
+// with the folder in `out`, 0 for a cancelled picker, or -1 to show the system's picker after all.
+// A null hook (the start) shows the picker. Set by the host on its user-interface thread.
+using uBrowseForFolder_hook_t = int (*)(void* context, void* parent, const char* title, zorb::string_base& out);
+VELMORA_SHARED_API void uBrowseForFolder_set_hook(uBrowseForFolder_hook_t hook, void* context);
 
 // Dialog text in UTF-8; UTF-16 only at the Windows call. `dialog` is an HWND. On the dialog's thread.
 // Sets the text of the control `id`; false when there is no such control.

@@ -21,9 +21,20 @@ bool take_web_map(const std::string& value, command_settings& settings, std::str
     return true;
 }
 
+bool take_folder(const std::string& value, command_settings& settings, std::string& error) {
+    if (value.empty()) {
+        error = "--folder needs a folder";
+        return false;
+    }
+    settings.folder = value;
+    return true;
+}
+
 const command_option options_of_every_command[] = {
     {"--web-map", "--web-map URL=URL  the web client asks the second URL for the first; *=URL for every URL",
      take_web_map},
+    {"--folder", "--folder DIR       the folder a command asks for (without it the command line cancels the question)",
+     take_folder},
 };
 
 const command_option* find_option(std::string_view name) {
@@ -187,6 +198,8 @@ int run_command(host& running, const command& chosen, const arguments_t& argumen
         std::fprintf(stderr, "minihost: %s\n", failure.what());
         status = 1;
     }
+    // What the command started on the host's threads ends with it, under its settings.
+    running.processes().finish_all();
     out.flush();
     running.set_settings(session);
     return status;

@@ -5,6 +5,7 @@ namespace minihost {
 command_settings command_settings::over(const command_settings& session) const {
     command_settings combined = *this;
     combined.web_map.insert(combined.web_map.end(), session.web_map.begin(), session.web_map.end());
+    if (combined.folder.empty()) combined.folder = session.folder;
     return combined;
 }
 

@@ -16,8 +16,10 @@ struct web_mapping {
 
 struct command_settings {
     std::vector<web_mapping> web_map;  // --web-map, in the order given
+    std::string folder;                // --folder: the folder picker's answer (UTF-8); empty: none
 
-    // These settings (a script line's) over `session`'s: the line's web mappings come first.
+    // These settings (a script line's) over `session`'s: the line's web mappings come first, the
+    // line's folder replaces the session's.
     command_settings over(const command_settings& session) const;
 };
 

@@ -2,18 +2,23 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 #include "host/contextmenu.h"
 #include "host/digest.h"
+#include "host/file_lock.h"
 #include "host/http.h"
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
 #include "host/service_lookup.h"
+#include "host/shared.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
+#include "minihost/host/file_locks.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/metadb_io.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
 
@@ -55,7 +60,12 @@ std::string file_name_of(const std::string& path) {
 service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout_console>()); }
 
 host::host(minihost::profile where)
-    : profile_(std::move(where)), main_thread_(std::this_thread::get_id()), tracks_(*this) {
+    : profile_(std::move(where)),
+      main_thread_(std::this_thread::get_id()),
+      tracks_(*this),
+      processes_(*this, [this](const std::string& title, const std::string& failure) {
+          popups_.show(title, failure, popup_icon_error);
+      }) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
     add_service(popup_message::class_guid, popups_.service());
@@ -65,6 +75,9 @@ host::host(minihost::profile where)
     add_service(contextmenu_group::class_guid, make_context_root_group());
     add_service_maker(contextmenu_manager::class_guid, [this] { return make_contextmenu_manager(*this); });
     for (service_ptr& group : make_main_menu_groups()) add_service(mainmenu_group::class_guid, group);
+    add_service(threaded_process::class_guid, processes_.service());
+    add_service(file_lock_manager::class_guid, make_file_lock_manager());
+    add_service(metadb_io::class_guid, make_metadb_io(*this, tracks_, processes_, popups_));
 }
 
 host::~host() {
@@ -103,6 +116,7 @@ void host::start(const component_binding& component) {
     }
 
     read_config();
+    uBrowseForFolder_set_hook(answer_folder, this);
     client_->services_init(true);
     const size_t count = service_count_t<initquit>(*this);
     for (size_t index = 0; index < count; ++index)
@@ -115,8 +129,10 @@ void host::start(const component_binding& component) {
 void host::stop() {
     if (client_ == nullptr) return;
     shutting_down_ = true;
+    processes_.stop();  // the processes' objects belong to the component
     for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
     client_->services_init(false);
+    uBrowseForFolder_set_hook(nullptr, nullptr);
     std::exception_ptr write_failure;
     try {
         write_config();
@@ -153,6 +169,22 @@ bool host::service_enum_create(service_base*& out, service_class_ref cls, size_t
 }
 
 size_t host::service_enum_get_count(service_class_ref cls) { return cls ? cls->services.size() : 0; }
+
+void host::set_window_session(bool windows) {
+    window_session_ = windows;
+    popups_.set_presenter(windows ? message_box_popups(*this) : print_popups(stdout));
+    processes_.set_views(windows ? progress_windows() : print_progress(stderr));
+}
+
+int host::answer_folder(void* self, void*, const char*, zorb::string_base& out) {
+    const host& asked = *static_cast<const host*>(self);
+    if (asked.settings_.folder.empty()) return asked.window_session_ ? -1 : 0;
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(zorb::native_path(asked.settings_.folder), error);
+    const std::string text = error ? asked.settings_.folder : zorb::utf8_path(folder.lexically_normal());
+    out.set_string(text.data(), text.size());
+    return 1;
+}
 
 void host::read_config() {
     std::vector<uint8_t> bytes;

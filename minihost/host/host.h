@@ -16,6 +16,7 @@
 #include "minihost/host/metadb.h"
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
+#include "minihost/host/threaded_process.h"
 
 struct host_service_class;
 
@@ -40,7 +41,10 @@ struct component_binding {
 // The host's own services, registered at construction: the local file system, the version, the
 // popup service (popups()), the track database (tracks()), the digest service, the web client
 // (Windows only), the context menu's root group, the context-menu manager and the menus of the
-// menu bar. Everything the host keeps between runs lives in its profile.
+// menu bar, the threaded processes (processes()), the file locks and the database I/O. Everything
+// the host keeps between runs lives in its profile. While started, the host answers the shared
+// library's folder picker (uBrowseForFolder) with the command's --folder; without one the command
+// line cancels it and a window session shows the system's picker.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);
@@ -74,6 +78,11 @@ public:
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
     // The window that owns the host's windows and message boxes; null while it has none.
     void set_main_window(host_window window) { main_window_ = window; }
+    process_runner& processes() { return processes_; }
+    // A window session shows popups as message boxes, threaded processes in progress windows and
+    // the system's folder picker; otherwise they go to the command line (the start).
+    void set_window_session(bool windows);
+    bool window_session() const { return window_session_; }
 
     // host_api
     service_class_ref service_enum_find_class(const GUID& class_guid) override;
@@ -87,6 +96,7 @@ public:
 private:
     void read_config();
     void write_config();
+    static int answer_folder(void* self, void* parent, const char* title, zorb::string_base& out);
 
     minihost::profile profile_;
     std::thread::id main_thread_;
@@ -95,6 +105,8 @@ private:
     velmora_client* client_ = nullptr;
     popup_router popups_;
     track_cache tracks_;
+    process_runner processes_;
+    bool window_session_ = false;
     command_settings settings_;
     std::vector<registered_service> host_services_;
     std::vector<registered_service> services_;

@@ -1,10 +1,20 @@
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
+#include "minihost/host/threaded_process.h"
 #include "minihost/host/window_session.h"
 
 namespace minihost {
 
 void close_windows_after(double) {}
+
+bool pump_messages(double seconds) {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    return true;
+}
+
+progress_view_factory progress_windows() { return print_progress(stderr); }
 
 int show_preferences_window(host_api&, double) {
     std::fprintf(stderr, "minihost: this build has no windows\n");

@@ -109,9 +109,8 @@ TEST_F(ComponentMenus, ManagerNumbersTheCommandsOfItsMenuInMenuOrder) {
 
 TEST_F(ComponentMenus, CommandsOfLaterFeaturesReportThatTheyAreNotImplemented) {
     const metadb_handle_list selection = tracks({{"a.mod", 0}});
-    for (const char* item :
-         {"Calculate peak", "Copy files", "Alter tags", "Alter tags (low level)", "UI and threads demo"})
-        EXPECT_EQ(test_support::failure_text([&] { run_context(item, selection); }), "Feature not implemented") << item;
+    EXPECT_EQ(test_support::failure_text([&] { run_context("UI and threads demo", selection); }),
+              "Feature not implemented");
     for (const char* command : {"Playback state demo", "Simple CListControl demo", "Owner-data CListControl demo",
                                 "Advanced CListControl demo", "Playback stream capture demo"})
         EXPECT_EQ(test_support::failure_text([&] { run_main(command); }), "Feature not implemented") << command;

@@ -8,6 +8,9 @@ FUZZ_SECONDS ?= 600
 # Each module target runs this long in the smoke run of `make test`.
 SMOKE_FUZZ_SECONDS ?= 30
 CONFIG_FUZZ_SECONDS ?= 20
+TITLEFORMAT_FUZZ_SECONDS ?= 10
+RIFF_FUZZ_SECONDS ?= 15
+INDEX_STORE_FUZZ_SECONDS ?= 15
 NATIVE := build/native
 WIN32 := build/win32
 ASAN := build/asan
@@ -22,7 +25,7 @@ REFERENCE_SECONDS := 60
 REFERENCE_PCM := $(WIN32)/reference-pcm
 MINIHOST := scripts/wine-run $(WIN32)/bin/minihost.exe
 
-.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-build fuzz-smoke fuzz-corpus demo reference-pcm screenshots clean
+.PHONY: all deps build test test-native test-win32 test-asan fuzz fuzz-build fuzz-smoke fuzz-corpus demo reference-pcm screenshots mutation clean
 
 all: build
 
@@ -35,8 +38,10 @@ build: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-posix.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32) -j $(JOBS)
 
+# Ends with the lines of tests against the lines of product code (scripts/line-ratio), pass or fail.
 test: build
-	@$(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke
+	@status=0; $(MAKE) --no-print-directory test-native test-win32 test-asan fuzz-smoke || status=$$?; \
+	  scripts/line-ratio; exit $$status
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
@@ -80,6 +85,10 @@ fuzz-smoke: fuzz-build fuzz-corpus
 	@$(call PLAY_FUZZ,$(SMOKE_FUZZ_SECONDS))
 	@$(call LOAD_FUZZ,$(SMOKE_FUZZ_SECONDS))
 	@scripts/run-fuzz $(FUZZ)/bin/fuzz_config_records $(CONFIG_FUZZ_SECONDS) $(FUZZ)/config-corpus
+	@FUZZ_FLAGS="-dict=fuzz/titleformat.dict -max_len=4096" scripts/run-fuzz $(FUZZ)/bin/fuzz_titleformat \
+	  $(TITLEFORMAT_FUZZ_SECONDS) $(FUZZ)/titleformat/corpus
+	@FUZZ_FLAGS="-max_len=16384" scripts/run-fuzz $(FUZZ)/bin/fuzz_riff_wave $(RIFF_FUZZ_SECONDS) $(FUZZ)/riff-corpus fuzz/wav-seeds
+	@scripts/run-fuzz $(FUZZ)/bin/fuzz_index_store $(INDEX_STORE_FUZZ_SECONDS) $(FUZZ)/index-store/corpus fuzz/index-store-seeds
 
 # Load and play, then load only, each for FUZZ_SECONDS.
 fuzz: fuzz-build fuzz-corpus
@@ -111,6 +120,12 @@ demo: build
 	done; \
 	if [ $$same -eq 3 ]; then echo "native: ambrel render gave out/native/*.wav, identical PCM to the DLL's for all 3 songs"; \
 	else exit 1; fi
+
+# How many small faults put into module/, component/, helpers/, sample/ and minihost/ the tests catch, from a
+# fixed sample of mutants (scripts/mutation-score; MUTATION_ARGS="--help" lists its options). Its own
+# copy of the sources and build trees live under build/mutation; not part of `make test`.
+mutation: deps
+	@scripts/mutation-score $(MUTATION_ARGS)
 
 # PNGs of the component's dialogs as a user sees them, under out/screenshots/.
 screenshots: build

@@ -10,6 +10,7 @@ ZORB_DECLARE_EXCEPTION(exception_io, zorb::exception, "Generic I/O error");
 ZORB_DECLARE_EXCEPTION(exception_io_not_found, exception_io, "Object not found");
 ZORB_DECLARE_EXCEPTION(exception_io_denied, exception_io, "Access denied");
 ZORB_DECLARE_EXCEPTION(exception_io_no_handler_for_path, exception_io, "Unsupported file path");
+ZORB_DECLARE_EXCEPTION(exception_io_object_not_seekable, exception_io, "Object is not seekable");
 ZORB_DECLARE_EXCEPTION(exception_io_data, exception_io, "Unsupported format or corrupted file");
 ZORB_DECLARE_EXCEPTION(exception_io_unsupported_format, exception_io_data, "Unsupported file format");
 ZORB_DECLARE_EXCEPTION(exception_io_bad_subsong_index, exception_io_data, "Unexpected subsong index");

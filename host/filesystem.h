@@ -33,6 +33,13 @@ public:
     // Writes all `byte_count` bytes at the current position; raises exception_io_denied on a
     // file opened for reading.
     virtual void write(const void* buffer, size_t byte_count, abort_callback& abort) = 0;
+    // Moves the position to `offset` bytes from the start; reads past the end give nothing. A
+    // stream that can only be read onwards raises exception_io_object_not_seekable.
+    virtual void seek(uint64_t offset, abort_callback& abort) {
+        abort.check();
+        (void)offset;
+        throw velmora_io::exception_io_object_not_seekable();
+    }
     // The MIME type of the content into `out` ("audio/wav"): true, or false with `out` untouched
     // when the file system does not know it. Raises nothing.
     virtual bool get_content_type(zorb::string_base& out) {
@@ -42,11 +49,8 @@ public:
     // True for a file that lives on another machine. Raises nothing.
     virtual bool is_remote() { return false; }
     // Back to the first byte, as just after opening; a stream that cannot go back raises
-    // velmora_io::exception_io.
-    virtual void reopen(abort_callback& abort) {
-        abort.check();
-        throw velmora_io::exception_io("The file cannot go back to its start");
-    }
+    // exception_io_object_not_seekable.
+    virtual void reopen(abort_callback& abort) { seek(0, abort); }
 
     // Copies everything from the position of `source` to its end into `target` at its position;
     // the number of bytes copied. Raises what the two files raise.

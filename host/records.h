@@ -78,9 +78,17 @@ protected:
 
 using audio_sample = float;  // full scale is -1..1
 
-// Channel configuration bits.
+// Channel configuration bits: one per speaker, the channels of a chunk interleaved in the order of
+// their bits. The same bits as the channel masks of WAV files.
 constexpr unsigned channel_front_left = 1, channel_front_right = 2;
 constexpr unsigned channel_config_stereo = channel_front_left | channel_front_right;
+constexpr unsigned channel_front_center = 0x4, channel_lfe = 0x8, channel_back_left = 0x10, channel_back_right = 0x20,
+                   channel_front_center_left = 0x40, channel_front_center_right = 0x80, channel_back_center = 0x100,
+                   channel_side_left = 0x200, channel_side_right = 0x400, channel_top_center = 0x800,
+                   channel_top_front_left = 0x1000, channel_top_front_center = 0x2000, channel_top_front_right = 0x4000,
+                   channel_top_back_left = 0x8000, channel_top_back_center = 0x10000, channel_top_back_right = 0x20000;
+constexpr unsigned channel_config_mono = channel_front_center;
+constexpr unsigned channel_config_all = 0x3FFFF;  // every speaker the host knows
 
 // Decoded audio: interleaved float samples with their frame count, rate and channels. Used by one
 // thread at a time; the data pointer stays valid until the next set_data_size. Raises nothing.

@@ -30,19 +30,38 @@ bool read_file(std::string_view path, std::vector<uint8_t>& out) {
 }
 
 void replace_file(std::string_view path, const void* data, size_t size, std::string_view what) {
+    replace_file_with(path, what, [&](std::ostream& content) {
+        content.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    });
+}
+
+void replace_file_with(std::string_view path, std::string_view what,
+                       const std::function<void(std::ostream& content)>& write_content) {
     const std::filesystem::path target = native_path(path);
     std::filesystem::path fresh = target;
     fresh += ".new";
     // The half-written new file goes; the old one was never touched.
-    const auto failure = [&](const std::string& reason) {
+    const auto remove_fresh = [&] {
         std::error_code ignored;
         std::filesystem::remove(fresh, ignored);
+    };
+    const auto failure = [&](const std::string& reason) {
+        remove_fresh();
         return zorb::exception("Cannot write " + std::string(what) + " " + std::string(path) + ": " + reason);
     };
     {
         std::ofstream file(fresh, std::ios::binary | std::ios::trunc);
-        file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-        if (!file.flush()) throw failure("the new content could not be written");
+        if (!file.is_open()) throw failure("the new file " + utf8_path(fresh) + " could not be created");
+        try {
+            write_content(file);
+        } catch (...) {
+            file.close();
+            remove_fresh();
+            throw;
+        }
+        const bool written = static_cast<bool>(file.flush());
+        file.close();
+        if (!written || file.fail()) throw failure("the new content could not be written");
     }
     std::error_code error;
     std::filesystem::rename(fresh, target, error);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +25,11 @@ bool read_file(std::string_view path, std::vector<uint8_t>& out);
 // it and then renamed over it, so that a failure leaves the old content as it was. Raises
 // zorb::exception "Cannot write WHAT PATH" (with the system's reason) when either step fails.
 void replace_file(std::string_view path, const void* data, size_t size, std::string_view what);
+
+// The same with the new content written by `write_content` into the stream of PATH.new, for content
+// too large to hold in memory. When `write_content` raises, the new file goes, the old one stays,
+// and its failure passes on unchanged; a stream that failed raises as replace_file.
+void replace_file_with(std::string_view path, std::string_view what,
+                       const std::function<void(std::ostream& content)>& write_content);
 
 }  // namespace zorb

@@ -5,6 +5,23 @@ namespace {
 
 constexpr char32_t replacement_character = 0xFFFD;
 
+template <typename map_t>
+std::string utf8_map(std::string_view text, map_t map) {
+    std::string mapped;
+    mapped.reserve(text.size());
+    for (size_t position = 0; position < text.size();) {
+        const size_t start = position;
+        char32_t c;
+        if (utf8_decode(text, position, c))
+            append_utf8(mapped, map(c));
+        else
+            mapped.append(text.substr(start, position - start));
+    }
+    return mapped;
+}
+
+}  // namespace
+
 void append_utf8(std::string& out, char32_t c) {
     const auto put = [&](unsigned value) { out.push_back(static_cast<char>(value)); };
     if (c < 0x80) {
@@ -24,7 +41,27 @@ void append_utf8(std::string& out, char32_t c) {
     }
 }
 
-}  // namespace
+char32_t lower_case(char32_t c) {
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;     // Latin-1 letters, not the multiplication sign
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;  // Greek capitals
+    if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic capitals
+    if (c >= 0x400 && c <= 0x40F) return c + 80;                // Cyrillic capitals with marks
+    return c;
+}
+
+char32_t upper_case(char32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 32;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1 letters, not the division sign
+    if (c == 0x3C2) return 0x3A3;                            // final sigma
+    if (c >= 0x3B1 && c <= 0x3C9) return c - 32;             // Greek small letters
+    if (c >= 0x430 && c <= 0x44F) return c - 32;             // Cyrillic small letters
+    if (c >= 0x450 && c <= 0x45F) return c - 80;             // Cyrillic small letters with marks
+    return c;
+}
+
+std::string utf8_lower(std::string_view text) { return utf8_map(text, lower_case); }
+std::string utf8_upper(std::string_view text) { return utf8_map(text, upper_case); }
 
 bool utf8_decode(std::string_view text, size_t& position, char32_t& out) {
     const auto byte = [&](size_t index) { return static_cast<unsigned char>(text[index]); };

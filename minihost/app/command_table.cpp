@@ -6,6 +6,7 @@
 #include "minihost/app/menu_commands.h"
 #include "minihost/app/script_command.h"
 #include "minihost/app/settings_commands.h"
+#include "minihost/app/tag_commands.h"
 
 namespace minihost {
 namespace {
@@ -62,6 +63,12 @@ const command commands[] = {
      "             runs the commands of FILE (or standard input), one a line, in one host session;\n"
      "             a line may give options of its own; the script stops at the first failing line",
      script_command},
+    {"tags",
+     "tags FILE [FIELD=VALUE...]\n"
+     "             the file's meta fields (FIELD=VALUE, a line per value), length and technical fields;\n"
+     "             with FIELD=VALUE sets those fields through the file's input first (FIELD= removes one;\n"
+     "             a field given twice gets both values)",
+     tags_command},
 };
 
 }  // namespace

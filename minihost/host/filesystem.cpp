@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "minihost/host/host.h"
 #include "zorb/files.h"
@@ -71,11 +72,13 @@ public:
     }
     bool get_content_type(zorb::string_base& out) override { return local_content_type(zorb::utf8_path(path_), out); }
     bool is_remote() override { return false; }
-    void reopen(abort_callback& abort) override {
+    void seek(uint64_t offset, abort_callback& abort) override {
         abort.check();
         stream_.clear();
-        if (!stream_.seekg(0))
-            throw velmora_io::exception_io("Cannot go back to the start of " + zorb::utf8_path(path_));
+        // One position serves reading and writing in a file stream.
+        if (offset > static_cast<uint64_t>(std::numeric_limits<std::streamoff>::max()) ||
+            !stream_.seekg(static_cast<std::streamoff>(offset)))
+            throw velmora_io::exception_io("Cannot seek in " + zorb::utf8_path(path_));
     }
 
 private:

@@ -19,6 +19,7 @@
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/metadb_io.h"
+#include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
 
@@ -78,6 +79,7 @@ host::host(minihost::profile where)
     add_service(threaded_process::class_guid, processes_.service());
     add_service(file_lock_manager::class_guid, make_file_lock_manager());
     add_service(metadb_io::class_guid, make_metadb_io(*this, tracks_, processes_, popups_));
+    add_service(input_entry::class_guid, make_wav_input(*this));
 }
 
 host::~host() {

@@ -40,11 +40,11 @@ struct component_binding {
 
 // The host's own services, registered at construction: the local file system, the version, the
 // popup service (popups()), the track database (tracks()), the digest service, the web client
-// (Windows only), the context menu's root group, the context-menu manager and the menus of the
-// menu bar, the threaded processes (processes()), the file locks and the database I/O. Everything
-// the host keeps between runs lives in its profile. While started, the host answers the shared
-// library's folder picker (uBrowseForFolder) with the command's --folder; without one the command
-// line cancels it and a window session shows the system's picker.
+// (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
+// bar, an input for WAV files (wav_input.h), the threaded processes (processes()), the file locks
+// and the database I/O. Everything the host keeps between runs lives in its profile. While started,
+// the host answers the shared library's folder picker (uBrowseForFolder) with the command's
+// --folder; without one the command line cancels it and a window session shows the system's picker.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);

@@ -79,9 +79,12 @@ public:
     }
     bool get_content_type(zorb::string_base& out) override { return local_content_type(path_, out); }
     bool is_remote() override { return on_network_share(zorb::wide_from_utf8(path_)); }
-    void reopen(abort_callback& abort) override {
+    void seek(uint64_t offset, abort_callback& abort) override {
         abort.check();
-        if (!SetFilePointerEx(handle_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) fail("Cannot go back to the start of ");
+        LARGE_INTEGER position;
+        position.QuadPart = static_cast<LONGLONG>(offset);
+        if (offset > static_cast<uint64_t>(INT64_MAX) || !SetFilePointerEx(handle_, position, nullptr, FILE_BEGIN))
+            fail("Cannot seek in ");
     }
 
 private:

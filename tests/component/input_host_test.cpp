@@ -75,7 +75,8 @@ protected:
     void SetUp() override {
         host.add_service(filesystem::class_guid, files);
         host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
-        entry = service_lookup_one_t<input_entry>(host).query_as<input_entry_v3>();
+        // The host has an input of its own for WAV files; the module input is the one for modules.
+        entry = minihost::input_registry(host).find("song.mod").query_as<input_entry_v3>();
         ASSERT_TRUE(entry);
     }
     void add_file(const std::string& path, uint64_t size, std::vector<uint8_t> bytes, bool read_fails = false) {
@@ -194,10 +195,10 @@ TEST_F(InputInHost, LastResortInputsAreAskedAfterTheOthers) {
     other.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
     minihost::input_registry inputs(other);
     EXPECT_EQ(minihost::input_name(inputs.find("C:\\music\\song.XM")), "kiv_ambrel MOD input");
-    EXPECT_EQ(minihost::input_name(inputs.find("C:\\music\\song.wav")), "catch-all");
+    EXPECT_EQ(minihost::input_name(inputs.find("C:\\music\\song.flac")), "catch-all");
 
     minihost::input_registry only_ours(host);
-    EXPECT_EQ(failure_text([&] { only_ours.find("C:\\music\\song.wav"); }), "Unsupported file format");
+    EXPECT_EQ(failure_text([&] { only_ours.find("C:\\music\\song.flac"); }), "Unsupported file format");
 }
 
 #if GTEST_HAS_DEATH_TEST && !defined(_WIN32)

@@ -12,6 +12,7 @@
 #include "minihost/host/input_registry.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -50,7 +51,8 @@ class InputDll : public ::testing::Test {
 protected:
     InputDll() : library(beside_executable("kiv_ambrel.dll")), host(folder.file("config.bin")) {
         host.start(library.binding());
-        entry = service_lookup_one_t<input_entry>(host).query_as<input_entry_v3>();
+        // The host has an input of its own for WAV files; the module input is the one for modules.
+        entry = minihost::input_registry(host).find("song.mod").query_as<input_entry_v3>();
     }
     service_ptr_t<input_decoder> open_decoder(const std::string& path) {
         service_ptr_t<input_decoder> decoder;
@@ -324,7 +326,7 @@ TEST(MinihostInput, InfoNamesTheInputOrTheFailure) {
     const std::string song = demo_song("demo.s3m");
     const std::string text = folder.file("notes.mod");
     test_support::write_bytes(text, std::vector<uint8_t>(2000, 'n'));
-    const std::string output = run_minihost("info " + song + " " + text + " " + folder.file("other.wav") + " 2>&1");
+    const std::string output = run_minihost("info " + song + " " + text + " " + folder.file("other.flac") + " 2>&1");
     const std::string size = std::to_string(std::filesystem::file_size(test_support::native_path(song)));
     EXPECT_NE(output.find(song +
                           ": kiv_ambrel MOD input\n  samplerate: 44100\n  channels: 2\n  bitspersample: 16\n"
@@ -335,7 +337,7 @@ TEST(MinihostInput, InfoNamesTheInputOrTheFailure) {
               std::string::npos)
         << output;
     EXPECT_NE(output.find(text + ": Unsupported file format\n"), std::string::npos) << output;
-    EXPECT_NE(output.find(folder.file("other.wav") + ": Unsupported file format\n"), std::string::npos) << output;
+    EXPECT_NE(output.find(folder.file("other.flac") + ": Unsupported file format\n"), std::string::npos) << output;
 }
 
 TEST(MinihostInput, PlayWritesWhatTheHostReceived) {
@@ -352,6 +354,41 @@ TEST(MinihostInput, PlayWritesWhatTheHostReceived) {
     EXPECT_TRUE(std::equal(written.begin() + 44, written.end(), reference.begin()));
 
     EXPECT_NE(run_minihost("play " + folder.file("missing.xm") + " --seconds 1 2>&1").find("Object not found"),
+              std::string::npos);
+}
+
+// The host's own WAV input behind minihost.exe's commands: tags set and shown, info, and play
+// giving back the file's own samples.
+TEST(MinihostInput, TagsInfoAndPlayTakeWavFilesThroughTheHostsOwnInput) {
+    test_support::scratch_folder folder("minihost-wav");
+    test_support::wave_spec mono;
+    mono.channels = 1;
+    mono.rate = 22050;
+    std::vector<int64_t> ramp(22050);
+    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = int64_t(i) - 11025;
+    const std::vector<uint8_t> samples = test_support::integer_samples(mono, ramp);
+    const std::string wav = folder.file("ramp.wav");
+    test_support::write_bytes(wav, test_support::wave_file(mono, samples, {{"INAM", "Ramp"}}));
+
+    const std::string tagged =
+        wav + ": minihost WAV input\n  title=Ramp\n  comment=kiv_sample was here\n  length: 1 s\n";
+    EXPECT_NE(run_minihost("tags " + wav + " \"comment=kiv_sample was here\" 2>&1").find(tagged), std::string::npos);
+    const std::string shown = run_minihost("tags " + wav + " 2>&1");
+    EXPECT_NE(shown.find(tagged), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\n  samplerate: 22050\n  channels: 1\n  bitspersample: 16\n"), std::string::npos) << shown;
+    EXPECT_NE(run_minihost("info " + wav).find(wav + ": minihost WAV input\n  codec: PCM\n"), std::string::npos);
+
+    const std::string played = folder.file("played.wav");
+    EXPECT_NE(run_minihost("play " + wav + " --seconds 5 --out " + played + " 2>&1").find(": 22050 frames decoded"),
+              std::string::npos);
+    const std::vector<uint8_t> written = test_support::read_bytes(played);
+    ASSERT_EQ(written.size(), 44 + samples.size());
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), written.begin() + 44));
+
+    const std::string module = folder.file("song.mod");
+    test_support::write_bytes(module, test_support::read_bytes(demo_song("demo.mod")));
+    EXPECT_NE(run_minihost("tags " + module + " comment=x 2>&1")
+                  .find("minihost: " + module + ": the kiv_ambrel MOD input wrote no tags: Unsupported file format"),
               std::string::npos);
 }
 

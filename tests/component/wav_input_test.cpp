@@ -1,0 +1,385 @@
+// The host's WAV input in a started host: every encoding decoded to exact floats, seeking, tags
+// written through its info writer and the tags command (read back by exiftool where it runs), and
+// writes that fail half way leaving the file as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "host/file_info_impl.h"
+#include "minihost/app/tag_commands.h"
+#include "minihost/host/host_records.h"
+#include "minihost/host/input_registry.h"
+#include "minihost/host/riff_wave.h"
+#include "minihost/host/wav_input.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+namespace {
+
+using namespace test_support;
+
+class WavInput : public ::testing::Test {
+protected:
+    WavInput() : folder("wav-input"), host(folder.file("config.bin")), inputs(host) {
+        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    }
+    std::string put(const std::string& name, const bytes_t& bytes) {
+        const std::string path = folder.file(name);
+        write_bytes(path, bytes);
+        return path;
+    }
+    // Every sample the decoder gives, with the frame count of each block.
+    std::vector<float> decode_all(input_decoder& decoder, std::vector<size_t>* blocks = nullptr) {
+        minihost::audio_chunk_impl chunk;
+        std::vector<float> samples;
+        while (decoder.run(chunk, abort)) {
+            samples.insert(samples.end(), chunk.get_data(),
+                           chunk.get_data() + chunk.get_sample_count() * chunk.get_channels());
+            if (blocks) blocks->push_back(chunk.get_sample_count());
+            last = {chunk.get_sample_rate(), chunk.get_channels(), chunk.get_channel_config()};
+        }
+        return samples;
+    }
+    // The meta lines ("FIELD=VALUE") that `tags FILE ARGUMENTS...` prints, and its status.
+    std::vector<std::string> run_tags(const std::vector<std::string>& arguments, int* status = nullptr) {
+        std::ostringstream out;
+        const minihost::command_settings session;
+        minihost::command_context context{host, out, session};
+        const int result = minihost::tags_command(context, arguments);
+        if (status) *status = result;
+        std::vector<std::string> meta;
+        std::istringstream lines(out.str());
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with("  ") && line.find('=') != std::string::npos) meta.push_back(line.substr(2));
+        return meta;
+    }
+
+    struct format_seen {
+        unsigned rate, channels, config;
+        bool operator==(const format_seen&) const = default;
+    } last{};
+    scratch_folder folder;
+    minihost::host host;
+    minihost::input_registry inputs;
+    abort_callback_dummy abort;
+};
+
+TEST_F(WavInput, TakesWavPathsInAnyCase) {
+    for (const char* path : {"a.wav", "C:\\music\\B.WAV", "file:///tmp/c.Wav"})
+        EXPECT_EQ(minihost::input_name(inputs.find(path)), minihost::wav_input_name) << path;
+    for (const char* path : {"d.wave", "e.wav.bak", "wav", "f.wav\\g"})
+        EXPECT_EQ(failure_text([&] { inputs.find(path); }), "Unsupported file format") << path;
+}
+
+// Samples for `frames` frames of `spec`: the extremes, zero and ±1 first, then a spread of values.
+std::vector<int64_t> integer_values(const wave_spec& spec, size_t frames) {
+    const unsigned bits = spec.valid_bits ? spec.valid_bits : spec.bits;
+    const int64_t lowest = -(int64_t{1} << (bits - 1)), highest = (int64_t{1} << (bits - 1)) - 1;
+    std::vector<int64_t> values = {lowest, highest, 0, -1, 1};
+    for (uint64_t k = values.size(); values.size() < frames * spec.channels; ++k)
+        values.push_back(static_cast<int64_t>((k * 2654435761u) % (uint64_t{1} << bits)) + lowest);
+    return values;
+}
+
+TEST_F(WavInput, DecodesEveryEncodingToItsExactSamples) {
+    const auto spec = [](uint16_t format, unsigned bits, unsigned channels, bool extensible, uint32_t mask = 0,
+                         uint16_t valid = 0, uint32_t rate = 44100) {
+        wave_spec s;
+        s.format = format;
+        s.bits = bits;
+        s.channels = channels;
+        s.extensible = extensible;
+        s.mask = mask;
+        s.valid_bits = valid;
+        s.rate = rate;
+        return s;
+    };
+    const struct {
+        const char* name;
+        wave_spec spec;
+        unsigned config;
+    } cases[] = {
+        {"8-bit mono", spec(1, 8, 1, false), channel_config_mono},
+        {"8-bit 8 channels at 8000 Hz", spec(1, 8, 8, false, 0, 0, 8000), 0x63F},
+        {"12-bit 3 channels", spec(1, 12, 3, false), 0x7},
+        {"16-bit stereo", spec(1, 16, 2, false), channel_config_stereo},
+        {"16-bit stereo extensible without a mask", spec(1, 16, 2, true), channel_config_stereo},
+        {"24-bit mono at 22050 Hz", spec(1, 24, 1, false, 0, 0, 22050), channel_config_mono},
+        {"24-bit 5.1 extensible", spec(1, 24, 6, true, 0x3F), 0x3F},
+        {"20 bits in 24, extensible", spec(1, 24, 2, true, 0x3, 20), channel_config_stereo},
+        {"32-bit stereo", spec(1, 32, 2, false), channel_config_stereo},
+        {"32-bit 7.1 extensible", spec(1, 32, 8, true, 0x63F), 0x63F},
+        {"32-bit float stereo", spec(3, 32, 2, false), channel_config_stereo},
+        {"32-bit float quad extensible", spec(3, 32, 4, true, 0x33), 0x33},
+        {"64-bit float mono extensible", spec(3, 64, 1, true, 0x4), channel_front_center},
+    };
+    constexpr size_t frames = minihost::wav_block_frames + 904;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<float> expected;
+        bytes_t data;
+        if (c.spec.format == 3) {
+            std::vector<double> values = {1.0, -1.0, 0.0, 1.5, -1e-30, 0.1};
+            for (size_t k = values.size(); k < frames * c.spec.channels; ++k) values.push_back(std::sin(0.001 * k));
+            for (const double value : values) expected.push_back(static_cast<float>(value));
+            data = float_samples(values, c.spec.bits == 64);
+        } else {
+            const std::vector<int64_t> values = integer_values(c.spec, frames);
+            const unsigned bits = c.spec.valid_bits ? c.spec.valid_bits : c.spec.bits;
+            for (const int64_t value : values)
+                expected.push_back(static_cast<float>(std::ldexp(double(value), 1 - int(bits))));
+            data = integer_samples(c.spec, values);
+        }
+        const std::string path = put("encoding.wav", wave_file(c.spec, data));
+        service_ptr_t<input_decoder> decoder = inputs.open_for_decoding(path, abort);
+        decoder->initialize(0, 0, abort);
+        std::vector<size_t> blocks;
+        EXPECT_EQ(decode_all(*decoder, &blocks), expected);
+        EXPECT_EQ(blocks, (std::vector<size_t>{minihost::wav_block_frames, 904}));
+        EXPECT_EQ(last, (format_seen{c.spec.rate, c.spec.channels, c.config}));
+
+        file_info_impl info;
+        decoder->read_info(0, info, abort);
+        EXPECT_DOUBLE_EQ(info.get_length(), double(frames) / c.spec.rate);
+        EXPECT_STREQ(info.info_get("bitspersample"),
+                     std::to_string(c.spec.valid_bits ? c.spec.valid_bits : c.spec.bits).c_str());
+        EXPECT_STREQ(info.info_get("channels"), std::to_string(c.spec.channels).c_str());
+        EXPECT_STREQ(info.info_get("samplerate"), std::to_string(c.spec.rate).c_str());
+        EXPECT_STREQ(info.info_get("codec"), c.spec.format == 3 ? "PCM (floating point)" : "PCM");
+    }
+}
+
+TEST_F(WavInput, SeeksToTheNearestFrameAndEndsAtTheLast) {
+    wave_spec mono;
+    mono.channels = 1;
+    mono.rate = 1000;
+    std::vector<int64_t> ramp(3000);
+    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = int64_t(i);
+    service_ptr_t<input_decoder> decoder =
+        inputs.open_for_decoding(put("ramp.wav", wave_file(mono, integer_samples(mono, ramp))), abort);
+    decoder->initialize(0, 0, abort);
+    EXPECT_TRUE(decoder->can_seek());
+    const struct {
+        double seconds;
+        size_t first_frame;  // 3000: at the end
+    } cases[] = {{1.5, 1500},    {0.0004, 0}, {0.0006, 1},   {2.9994, 2999},
+                 {2.9996, 3000}, {-1, 0},     {1e300, 3000}, {std::nan(""), 0}};
+    for (const auto& c : cases) {
+        decoder->seek(c.seconds, abort);
+        const std::vector<float> rest = decode_all(*decoder);
+        ASSERT_EQ(rest.size(), 3000 - c.first_frame) << c.seconds;
+        if (!rest.empty()) {
+            EXPECT_EQ(rest[0], float(c.first_frame) / 32768) << c.seconds;
+        }
+    }
+}
+
+// What exiftool, an outside reader of RIFF INFO, makes of a file: "Tag: value" per line.
+std::map<std::string, std::string> exiftool_tags(const std::string& path) {
+    std::map<std::string, std::string> tags;
+#ifndef _WIN32
+    FILE* pipe = popen(("exiftool -s2 -RIFF:all '" + path + "' 2>&1").c_str(), "r");
+    if (pipe == nullptr) return tags;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        const size_t colon = text.find(": ");
+        if (colon != std::string::npos) tags[text.substr(0, colon)] = text.substr(colon + 2);
+    }
+    pclose(pipe);
+#else
+    (void)path;
+#endif
+    return tags;
+}
+
+TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
+    const wave_spec stereo;
+    bytes_t audio(4 * 11025);
+    for (size_t i = 0; i < audio.size(); ++i) audio[i] = uint8_t(i * 7 + i / 251);
+    const bytes_t odd_chunk = chunk("junk", bytes_t{'o', 'd', 'd'});
+    const bytes_t original = riff({chunk("fmt ", fmt_payload(stereo)), odd_chunk, chunk("data", audio),
+                                   info_list({{"INAM", "Old title"}, {"IENG", "Someone"}})});
+    using lines = std::vector<std::string>;
+    const struct {
+        const char* name;
+        lines arguments;
+        lines meta;                                   // as tags prints it afterwards
+        std::map<std::string, std::string> exiftool;  // tags exiftool must show, with "" for none
+    } cases[] = {
+        {"a comment added",
+         {"comment=kiv_sample was here"},
+         {"title=Old title", "IENG=Someone", "comment=kiv_sample was here"},
+         {{"Comment", "kiv_sample was here"}, {"Title", "Old title"}, {"Engineer", "Someone"}}},
+        {"every named field",
+         {"title=T", "artist=Ar", "album=Al", "album artist=AA", "date=2026", "genre=Tracker", "tracknumber=7"},
+         {"IENG=Someone", "title=T", "artist=Ar", "album=Al", "album artist=AA", "date=2026", "genre=Tracker",
+          "tracknumber=7"},
+         {{"Title", "T"},
+          {"Artist", "Ar"},
+          {"Product", "Al"},
+          {"DateCreated", "2026"},
+          {"Genre", "Tracker"},
+          {"TrackNumber", "7"}}},
+        {"two values joined",
+         {"artist=A", "artist=B"},
+         {"title=Old title", "IENG=Someone", "artist=A; B"},
+         {{"Artist", "A; B"}}},
+        {"a field removed, an odd-length value",
+         {"title=", "comment=ab"},
+         {"IENG=Someone", "comment=ab"},
+         {{"Title", ""}, {"Comment", "ab"}}},
+        {"every field removed", {"title=", "IENG="}, {}, {{"Title", ""}, {"Engineer", ""}}},
+        {"text beyond ASCII",
+         {"comment=Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xE2\x99\xAA"},
+         {"title=Old title", "IENG=Someone", "comment=Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xE2\x99\xAA"},
+         {{"Comment", "Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xE2\x99\xAA"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = put("tagged.wav", original);
+        lines arguments = {path};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        int status = -1;
+        EXPECT_EQ(run_tags(arguments, &status), c.meta);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(run_tags({path}), c.meta);
+
+        const bytes_t written = read_bytes(path);
+        minihost::memory_source source(written.data(), written.size());
+        const minihost::wave_file parsed = minihost::parse_wave(source);
+        EXPECT_EQ(minihost::wave_strict_problems(parsed), std::vector<std::string>{});
+        lines order;
+        for (const minihost::riff_chunk& part : parsed.chunks) order.emplace_back(part.id, 4);
+        lines expected_order = {"fmt ", "junk", "data"};
+        const auto beyond_ascii = [](const std::string& line) {
+            return std::any_of(line.begin(), line.end(), [](char c) { return uint8_t(c) >= 0x80; });
+        };
+        if (std::any_of(c.meta.begin(), c.meta.end(), beyond_ascii)) expected_order.push_back("CSET");
+        if (!c.meta.empty()) expected_order.push_back("LIST");
+        EXPECT_EQ(order, expected_order);
+        const bytes_t data(written.begin() + std::ptrdiff_t(parsed.data_offset()),
+                           written.begin() + std::ptrdiff_t(parsed.data_offset() + audio.size()));
+        EXPECT_TRUE(data == audio);
+        EXPECT_TRUE(std::search(written.begin(), written.end(), odd_chunk.begin(), odd_chunk.end()) != written.end());
+        EXPECT_FALSE(std::filesystem::exists(native_path(path + ".new")));
+#ifndef _WIN32
+        // sox, another outside reader, hears the same samples.
+        FILE* sox = popen(("sox '" + path + "' -t raw - 2>/dev/null").c_str(), "r");
+        ASSERT_NE(sox, nullptr);
+        bytes_t heard(audio.size() + 1);
+        heard.resize(std::fread(heard.data(), 1, heard.size(), sox));
+        pclose(sox);
+        EXPECT_TRUE(heard == audio) << heard.size() << " bytes from sox";
+        const auto seen = exiftool_tags(path);
+        ASSERT_FALSE(seen.empty()) << "exiftool is missing (scripts/install-deps installs it)";
+        EXPECT_EQ(seen.count("Warning"), 0u) << seen.at("Warning");
+        for (const auto& [tag, value] : c.exiftool) {
+            const auto found = seen.find(tag);
+            EXPECT_EQ(found == seen.end() ? "" : found->second, value) << tag;
+        }
+#endif
+    }
+}
+
+TEST_F(WavInput, FieldsTheFileCannotHoldAndInputsThatWriteNoTagsAreReported) {
+    const std::string path = put("plain.wav", wave_file(wave_spec{}, bytes_t(400)));
+    int status = -1;
+    EXPECT_EQ(run_tags({path, "mood=calm", "comment=kept"}, &status), std::vector<std::string>{"comment=kept"});
+    EXPECT_EQ(status, 1);
+
+    const std::string module = put("song.mod", read_bytes(demo_song("demo.mod")));
+    EXPECT_EQ(failure_text([&] {
+                  run_tags({module, "comment=x"});
+              }),
+              module + ": the kiv_ambrel MOD input wrote no tags: Unsupported file format");
+    EXPECT_TRUE(read_bytes(module) == read_bytes(demo_song("demo.mod")));
+    EXPECT_EQ(run_tags({module}, &status), std::vector<std::string>{});
+    EXPECT_EQ(status, 0);
+
+    EXPECT_EQ(failure_text([&] { run_tags({}); }), "tags needs a file");
+    EXPECT_EQ(failure_text([&] { run_tags({path, "=x"}); }), "expected FIELD=VALUE, not =x");
+    EXPECT_EQ(failure_text([&] { run_tags({path, "comment"}); }), "expected FIELD=VALUE, not comment");
+}
+
+// An abort that comes once the new file holds bytes: in the middle of writing it.
+class abort_once_written final : public abort_callback {
+public:
+    explicit abort_once_written(std::string path) : path_(std::move(path)) {}
+    bool is_aborting() const override {
+        std::error_code error;
+        return std::filesystem::file_size(native_path(path_), error) > 0 && !error;
+    }
+
+private:
+    std::string path_;
+};
+
+TEST_F(WavInput, AWriteThatFailsHalfWayLeavesTheFileAsItWas) {
+    const bytes_t original = wave_file(wave_spec{}, bytes_t(1 << 20, 0x5A), {{"INAM", "Kept"}});
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> prepare;
+        std::string failure;  // the start of the text raised
+    } cases[] = {
+        {"the new file cannot be created",
+         [](const std::string& path) { std::filesystem::create_directory(native_path(path + ".new")); },
+         "Cannot write tags to "},
+#ifndef _WIN32
+        {"the disk is full",
+         [](const std::string& path) { std::filesystem::create_symlink("/dev/full", native_path(path + ".new")); },
+         "Cannot write the new file: No space left on device"},
+#endif
+        {"the user aborts", [](const std::string&) {}, "User abort"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = put("failing.wav", original);
+        std::error_code ignored;
+        std::filesystem::remove_all(native_path(path + ".new"), ignored);
+        c.prepare(path);
+        service_ptr_t<input_info_writer> writer = inputs.open_for_info_write(path, abort);
+        file_info_impl info;
+        writer->read_info(0, info, abort);
+        info.meta_set("comment", "never written");
+        writer->write_info(0, info, abort);
+        abort_once_written abort_midway(path + ".new");
+        abort_callback& finishing = c.failure == "User abort" ? static_cast<abort_callback&>(abort_midway) : abort;
+        EXPECT_EQ(failure_text([&] { writer->finish_write(finishing); }).rfind(c.failure, 0), 0u)
+            << failure_text([&] { writer->finish_write(finishing); });
+        EXPECT_TRUE(read_bytes(path) == original);
+        EXPECT_FALSE(std::filesystem::is_regular_file(native_path(path + ".new")));
+    }
+}
+
+#ifdef _WIN32
+// Windows cannot replace a file that another handle holds open without sharing its deletion:
+// a decoder's.
+TEST_F(WavInput, AFileHeldOpenElsewhereIsNotReplacedAndStaysWhole) {
+    const bytes_t original = wave_file(wave_spec{}, bytes_t(4000, 1));
+    const std::string path = put("held.wav", original);
+    service_ptr_t<input_info_writer> writer = inputs.open_for_info_write(path, abort);
+    file_info_impl info;
+    info.meta_set("comment", "blocked");
+    writer->write_info(0, info, abort);
+    {
+        service_ptr_t<input_decoder> decoder = inputs.open_for_decoding(path, abort);
+        EXPECT_EQ(failure_text([&] { writer->finish_write(abort); }).rfind("Cannot write tags to " + path + ": ", 0),
+                  0u);
+        EXPECT_TRUE(read_bytes(path) == original);
+    }
+    // Info readers and writers keep no file open, so one does not stand in the other's way.
+    service_ptr_t<input_info_reader> reader = inputs.open_for_info_read(path, abort);
+    writer->finish_write(abort);
+    EXPECT_EQ(run_tags({path}), std::vector<std::string>{"comment=blocked"});
+}
+#endif
+
+}  // namespace

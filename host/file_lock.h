@@ -19,6 +19,7 @@ public:
     // `mode` and takes it: the lock object is held with one reference owned by the caller, and the
     // lock lasts until its last reference goes. Two texts for one file (a file:// URL and a plain
     // path, different letter case on Windows) are one path. Raises velmora_io::exception_aborted
-    // when `abort` asks while it waits.
+    // when `abort` asks while it waits, and velmora_io::exception_io instead of waiting for a lock
+    // that the calling thread holds itself (which would never be released).
     virtual service_ptr acquire(const char* path, lock_mode mode, abort_callback& abort) = 0;
 };

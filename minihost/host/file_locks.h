@@ -7,7 +7,9 @@
 namespace minihost {
 
 // The service; paths are told apart by file_identity (filesystem.h). A waiting request looks at
-// its abort every 10 ms at most. Locks are granted in no particular order.
+// its abort every 10 ms at most. Locks are granted in no particular order. A request that would
+// wait for a lock its own thread holds (a copy onto the file it reads, named another way) raises
+// velmora_io::exception_io instead of waiting for ever.
 service_ptr make_file_lock_manager();
 
 }  // namespace minihost

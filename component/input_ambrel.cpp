@@ -1,10 +1,13 @@
 #include "component/input_ambrel.h"
 
+#include <cmath>
+#include <new>
 #include <type_traits>
 
 #include "helpers/client.h"
 #include "host/shared.h"
 #include "module.h"
+#include "sample/preferences/loop_setting.h"
 
 namespace ambrel {
 namespace {
@@ -68,6 +71,12 @@ void input_ambrel::open(service_ptr_t<file> hint, const char* path, open_reason 
     // fixes at 44100 Hz together with the samples per tick and the mix buffer.
     module_start(module_.get());
     module_set_output_format(module_.get());
+    loops_forever_ = modules_loop_forever();
+    if (loops_forever_) return;
+    module_pass pass{};
+    // A pass that reached the row cap still has a length: the frames up to the cap.
+    if (module_song_length(module_.get(), &pass) < 0) throw std::bad_alloc();
+    length_ = pass.frames;
 }
 
 void input_ambrel::read_info(file_info& info) const {
@@ -76,25 +85,52 @@ void input_ambrel::read_info(file_info& info) const {
     info.info_set("bitspersample", "16");
     info.info_set("encoding", "lossless");
     info.info_set("bitrate", "1411");
+    if (!loops_forever_) info.set_length(static_cast<double>(length_) / input_sample_rate);
 }
 
-void input_ambrel::run(audio_chunk& chunk) {
-    constexpr size_t samples = input_block_frames * input_channels;
-    render_buffer_.resize(samples);
+bool input_ambrel::run(audio_chunk& chunk) {
+    size_t frames = input_block_frames;
+    if (!loops_forever_) {
+        if (position_ >= length_) return false;
+        if (length_ - position_ < frames) frames = static_cast<size_t>(length_ - position_);
+    }
+    constexpr size_t block_samples = input_block_frames * input_channels;
+    render_buffer_.resize(block_samples);
     module_->output_buffer = render_buffer_.data();
-    module_->output_size = static_cast<int32_t>(samples * sizeof(int16_t));
+    module_->output_size = static_cast<int32_t>(block_samples * sizeof(int16_t));
     module_render(module_.get());
+    const size_t samples = frames * input_channels;
     chunk.set_data_size(samples);
     audio_math::convert_from_int16(render_buffer_.data(), samples, chunk.get_data(), 1.0f);
-    chunk.set_sample_count(input_block_frames);
+    chunk.set_sample_count(frames);
     chunk.set_sample_rate(input_sample_rate);
     chunk.set_channels(input_channels, channel_config_stereo);
-}
-
-bool input_ambrel_decoder::run(audio_chunk& chunk, abort_callback&) {
-    instance_.run(chunk);
+    position_ += frames;
     return true;
 }
+
+void input_ambrel::seek(double seconds) {
+    if (loops_forever_) return;
+    const double wanted = seconds * input_sample_rate;
+    uint64_t frame = 0;
+    if (wanted >= static_cast<double>(length_))
+        frame = length_;
+    else if (wanted > 0)
+        frame = static_cast<uint64_t>(std::llround(wanted));
+    if (module_seek(module_.get(), frame) < 0) throw std::bad_alloc();
+    position_ = frame;
+}
+
+void input_ambrel::rewind() {
+    if (position_ != 0) seek(0);
+}
+
+void input_ambrel_decoder::initialize(uint32_t subsong, unsigned, abort_callback&) {
+    check_subsong(subsong);
+    instance_.rewind();
+}
+
+bool input_ambrel_decoder::run(audio_chunk& chunk, abort_callback&) { return instance_.run(chunk); }
 
 bool input_ambrel_decoder::run_with_raw(audio_chunk&, mem_block_container&, abort_callback&) {
     throw zorb::exception_not_implemented();

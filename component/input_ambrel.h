@@ -1,5 +1,7 @@
 // The module input: recognises MOD, S3M and XM paths, opens instances that load the whole file
-// into the module library, and decodes it as 44100 Hz stereo float audio that never ends.
+// into the module library, and decodes it as 44100 Hz stereo float audio. With "Loop modules for
+// ever" on (the default) the audio never ends and has no length; off, it is the song's first pass,
+// with its length, ending at its last frame, and seekable.
 #pragma once
 
 #include <cstdint>
@@ -35,19 +37,31 @@ public:
     input_ambrel(const input_ambrel&) = delete;
     input_ambrel& operator=(const input_ambrel&) = delete;
 
-    // Reads the whole file at `path` anew (the hint is not used), loads and starts the module.
+    // Reads the whole file at `path` anew (the hint is not used), loads and starts the module,
+    // and takes the loop setting as it stands now; not looping, it measures the first pass.
     // Raises exception_io_unsupported_format for data no loader takes, for an empty file and for
-    // files of 2 GiB and more; the host's I/O and abort failures pass on.
+    // files of 2 GiB and more, std::bad_alloc when the length pass finds no memory; the host's
+    // I/O and abort failures pass on.
     void open(service_ptr_t<file> hint, const char* path, open_reason reason, abort_callback& abort);
     void read_info(file_info& info) const;
     file_stats stats() const { return stats_; }
-    // Renders the next input_block_frames frames into `chunk`.
-    void run(audio_chunk& chunk);
+    // Renders the next input_block_frames frames into `chunk`, fewer for the last block of a pass;
+    // false with `chunk` untouched once a pass that does not loop has ended.
+    bool run(audio_chunk& chunk);
+    bool loops_forever() const { return loops_forever_; }
+    // Not looping: moves to the frame nearest `seconds`, 0 for negative times (and NaN), the end
+    // for times beyond it. Looping: nothing. Raises std::bad_alloc when the pass finds no memory.
+    void seek(double seconds);
+    // Not looping: back to the start unless already there. Looping: nothing.
+    void rewind();
 
 private:
     std::vector<int16_t> render_buffer_;      // empty until the first run, then 4096 bytes for good
     std::unique_ptr<module_context> module_;  // owned, zeroed at construction; freed with module_free
     file_stats stats_{};                      // as the file was at open
+    bool loops_forever_ = true;               // the setting at open
+    uint64_t length_ = 0;                     // frames of the first pass; kept only when not looping
+    uint64_t position_ = 0;                   // frames delivered since the start (or the last seek)
 };
 
 // The info reader operations, common to the three instance kinds: one subsong, index 0.
@@ -75,10 +89,10 @@ protected:
 
 class input_ambrel_decoder : public input_wrapper_singletrack_t<input_decoder_v4> {
 public:
-    void initialize(uint32_t subsong, unsigned, abort_callback&) override { check_subsong(subsong); }
+    void initialize(uint32_t subsong, unsigned, abort_callback&) override;
     bool run(audio_chunk& chunk, abort_callback& abort) override;
-    void seek(double, abort_callback&) override {}
-    bool can_seek() override { return false; }
+    void seek(double seconds, abort_callback&) override { instance_.seek(seconds); }
+    bool can_seek() override { return !instance_.loops_forever(); }
     bool poll_stream_info(file_info&, double&) override { return false; }
     bool poll_track_info(file_info&, double&) override { return false; }
     void idle(abort_callback&) override {}

@@ -29,11 +29,13 @@ service_factory_single_t<mainmenu_sample_dynamic> main_dynamic_factory;
 
 cfg_int_t<uint32_t> cfg_bogo_setting_1(guid_cfg_bogo_setting_1, default_cfg_bogo_setting_1);
 cfg_int_t<uint32_t> cfg_bogo_setting_2(guid_cfg_bogo_setting_2, default_cfg_bogo_setting_2);
+config_value_t<uint8_t> cfg_loop_modules(guid_cfg_loop_modules, default_loop_modules ? 1 : 0);
 
 namespace {
 
 service_factory_single_t<advconfig_branch_sample> advconfig_branch_factory;
 service_factory_single_t<advconfig_bogo_setting_3> advconfig_bogo_setting_3_factory;
+service_factory_single_t<advconfig_loop_modules> advconfig_loop_modules_factory;
 service_factory_single_t<preferences_page_myimpl> preferences_page_factory;
 
 }  // namespace

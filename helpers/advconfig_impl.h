@@ -88,3 +88,28 @@ private:
     std::string name_;
     uint32_t flags_;
 };
+
+// A check box entry over a configuration variable of its own GUID that lives elsewhere (a page or
+// a service may read and write the same variable); it stores 1 checked and 0 not, and reads any
+// other byte as checked.
+class advconfig_checkbox_impl : public advconfig_entry_checkbox {
+public:
+    advconfig_checkbox_impl(const char* name, config_value_t<uint8_t>& state, const GUID& parent, double priority,
+                            bool default_state)
+        : state_(state), name_(name), parent_(parent), priority_(priority), default_(default_state) {}
+
+    void entry_name(zorb::string_base& out) override { out.set_string(name_.c_str(), name_.size()); }
+    GUID entry_guid() override { return state_.guid(); }
+    GUID entry_parent() override { return parent_; }
+    void reset_entry() override { set_state(default_); }
+    double entry_priority() override { return priority_; }
+    bool get_state() override { return state_.get() != 0; }
+    void set_state(bool checked) override { state_.set(checked ? 1 : 0); }
+
+private:
+    config_value_t<uint8_t>& state_;
+    std::string name_;
+    GUID parent_;
+    double priority_;
+    bool default_;
+};

@@ -62,3 +62,14 @@ public:
     // Bits telling when a change takes effect; 0 at once.
     virtual uint32_t preference_flags() = 0;
 };
+
+// An entry the host shows as a check box.
+class advconfig_entry_checkbox : public advconfig_entry {
+public:
+    static constexpr GUID class_guid = {0xA01571A2, 0xB29B, 0x44F3, {0xB5, 0xE4, 0x4F, 0xDF, 0x56, 0xCE, 0x80, 0x4D}};
+    using parent_t = advconfig_entry;
+    using service_class_t = advconfig_entry;
+
+    virtual bool get_state() = 0;
+    virtual void set_state(bool checked) = 0;
+};

@@ -8,6 +8,7 @@
 
 #include "finetune.h"
 #include "loader.h"
+#include "mod_periods.h"
 #include "reader.h"
 
 namespace {
@@ -46,19 +47,7 @@ struct period_note {
     u8 note;  // octave * 16 + semitone
 };
 
-constexpr u16 octave_periods[9][12] = {
-    {6848, 6464, 6096, 5760, 5424, 5120, 4832, 4560, 4304, 4064, 3840, 3628},
-    {3424, 3232, 3048, 2880, 2712, 2560, 2416, 2280, 2152, 2032, 1920, 1814},
-    {1712, 1616, 1525, 1440, 1359, 1283, 1211, 1143, 1078, 1018, 961, 902},
-    {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453},
-    {428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226},
-    {214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113},
-    {107, 101, 95, 90, 85, 80, 76, 71, 67, 63, 60, 57},
-    {53, 50, 47, 45, 42, 40, 37, 35, 33, 31, 30, 28},
-    {26, 25, 23, 22, 21, 20, 18, 17, 16, 15, 15, 14},
-};
-
-// Periods that some trackers wrote for notes of the table above.
+// Periods that some trackers wrote for notes of mod_octave_periods.
 constexpr period_note alternative_periods[] = {
     {75, 0x66}, {1140, 0x27}, {1280, 0x25}, {1524, 0x22}, {1356, 0x24}, {1016, 0x29}, {692, 0x34},
 };
@@ -74,7 +63,7 @@ constexpr std::array<u8, period_limit> build_note_by_period() {
     for (u8& note : notes) note = module_note_none;
     for (int octave = 0; octave < 9; ++octave) {
         for (int semitone = 0; semitone < 12; ++semitone) {
-            const u16 period = octave_periods[octave][semitone];
+            const u16 period = mod_octave_periods[octave][semitone];
             if (period < period_limit) notes[period] = static_cast<u8>(octave * 16 + semitone);
         }
     }

@@ -7,5 +7,6 @@
 #define IDC_STATIC -1
 #define IDC_BOGO1 1001
 #define IDC_BOGO2 1002
+#define IDC_LOOP_MODULES 1003
 #define IDC_SLIDER 1012
 #define IDC_SLIDER_LABEL 1013

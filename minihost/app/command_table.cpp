@@ -16,7 +16,8 @@ const command commands[] = {
     {"about", "about      show the component's identity and installation check", about_command},
     {"info",
      "info FILE...\n"
-     "             per file: the input that takes it, its technical fields and file statistics",
+     "             per file: the input that takes it, its technical fields, its length (when the input\n"
+     "             gives one) and file statistics",
      info_command},
     {"play",
      "play FILE [--seconds N] [--out OUT.wav] [--dsp NAME [--preset DATA]]...\n"
@@ -27,7 +28,8 @@ const command commands[] = {
      "advconfig list\n"
      "             the advanced-settings tree with the values of its entries\n"
      "  advconfig set NAME VALUE\n"
-     "             sets the advanced setting NAME (its name, or its path as list shows it, joined by /)",
+     "             sets the advanced setting NAME (its name, or its path as list shows it, joined by /);\n"
+     "             a check box takes on or off",
      advconfig_command},
     {"preferences",
      "preferences [--close-after S]\n"

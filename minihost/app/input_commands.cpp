@@ -152,6 +152,7 @@ int print_info(host& running, const std::vector<std::string>& files, std::ostrea
             const file_stats stats = reader->query_file_stats(abort);
             out << path << ": " << input_name(input) << '\n';
             for (const auto& [name, value] : info.info()) out << "  " << name << ": " << value << '\n';
+            if (info.get_length() > 0) out << "  length: " << info.get_length() << " s\n";
             out << "  file size: " << stats.size << " bytes\n"
                 << "  file time: " << format_file_time(stats.timestamp) << '\n';
         } catch (const std::exception& failure) {

@@ -1,6 +1,7 @@
 #include "minihost/host/advconfig.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "host/service_lookup.h"
@@ -36,13 +37,31 @@ std::vector<advconfig_item> collect_items(host_api& api) {
 
 std::string item_line(const advconfig_item& item) {
     std::string line = item.name;
-    if (item.entry)
-        if (auto text_entry = item.entry.query_as<advconfig_entry_string>()) {
-            zorb::string8 value;
-            text_entry->value_text(value);
-            line += ": " + value.str();
-        }
+    if (!item.entry) return line;
+    if (auto text_entry = item.entry.query_as<advconfig_entry_string>()) {
+        zorb::string8 value;
+        text_entry->value_text(value);
+        line += ": " + value.str();
+    } else if (auto checkbox = item.entry.query_as<advconfig_entry_checkbox>()) {
+        line += checkbox->get_state() ? ": on" : ": off";
+    }
     return line;
+}
+
+// What a check box takes from the command line: on, off and their usual synonyms, in any case.
+bool parse_checkbox_value(std::string value, bool& checked) {
+    for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* on : {"on", "1", "true", "yes"})
+        if (value == on) {
+            checked = true;
+            return true;
+        }
+    for (const char* off : {"off", "0", "false", "no"})
+        if (value == off) {
+            checked = false;
+            return true;
+        }
+    return false;
 }
 
 class tree_walk {
@@ -113,12 +132,24 @@ bool set_advconfig_value(host_api& api, const std::string& name, const std::stri
         return false;
     }
     service_ptr_t<advconfig_entry_string> text_entry;
-    if (!matches.empty() && matches[0]->entry) text_entry = matches[0]->entry.query_as<advconfig_entry_string>();
-    if (!text_entry) {
+    service_ptr_t<advconfig_entry_checkbox> checkbox;
+    if (!matches.empty() && matches[0]->entry) {
+        text_entry = matches[0]->entry.query_as<advconfig_entry_string>();
+        checkbox = matches[0]->entry.query_as<advconfig_entry_checkbox>();
+    }
+    if (text_entry) {
+        text_entry->set_value_text(value.data(), value.size());
+    } else if (checkbox) {
+        bool checked = false;
+        if (!parse_checkbox_value(value, checked)) {
+            error = name + " takes on or off, not " + value;
+            return false;
+        }
+        checkbox->set_state(checked);
+    } else {
         error = "no advanced setting named " + name;
         return false;
     }
-    text_entry->set_value_text(value.data(), value.size());
     out << item_line(*matches[0]) << '\n';
     out.flush();
     return true;

@@ -32,4 +32,8 @@ advconfig_branch_sample::advconfig_branch_sample()
 advconfig_bogo_setting_3::advconfig_bogo_setting_3()
     : advconfig_entry_integer_impl_("Bogo setting 3", guid_advconfig_bogo_setting_3, guid_advconfig_branch, 0.0,
                                     default_bogo_setting_3, 0, maximum_bogo_setting_3, 0) {}
+
+advconfig_loop_modules::advconfig_loop_modules()
+    : advconfig_checkbox_impl(loop_modules_name, cfg_loop_modules, guid_advconfig_branch, 0.0, default_loop_modules) {}
+
 }  // namespace ambrel

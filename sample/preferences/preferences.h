@@ -7,6 +7,7 @@
 #include "helpers/advconfig_impl.h"
 #include "helpers/config_records.h"
 #include "host/preferences.h"
+#include "sample/preferences/loop_setting.h"
 
 namespace ambrel {
 

@@ -31,18 +31,19 @@ public:
     }
 
     uint32_t page_state() override {
-        const bool changed =
-            field(IDC_BOGO1) != cfg_bogo_setting_1.get() || field(IDC_BOGO2) != cfg_bogo_setting_2.get();
+        const bool changed = field(IDC_BOGO1) != cfg_bogo_setting_1.get() ||
+                             field(IDC_BOGO2) != cfg_bogo_setting_2.get() || loop_box() != modules_loop_forever();
         return preferences_state_resettable | (changed ? preferences_state_changed : 0);
     }
     host_window page_window() override { return window_; }
     void apply() override {
         cfg_bogo_setting_1.set(field(IDC_BOGO1));
         cfg_bogo_setting_2.set(field(IDC_BOGO2));
+        cfg_loop_modules.set(loop_box() ? 1 : 0);
         callback_->state_changed();
     }
     void reset() override {
-        show_values(default_cfg_bogo_setting_1, default_cfg_bogo_setting_2);
+        show_values(default_cfg_bogo_setting_1, default_cfg_bogo_setting_2, default_loop_modules);
         callback_->state_changed();
     }
 
@@ -62,6 +63,8 @@ private:
             case WM_COMMAND:
                 if (HIWORD(wparam) == EN_CHANGE && (LOWORD(wparam) == IDC_BOGO1 || LOWORD(wparam) == IDC_BOGO2))
                     on_edit_change();
+                else if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == IDC_LOOP_MODULES)
+                    callback_->state_changed();
                 return TRUE;
             case WM_DESTROY:
                 window_ = nullptr;  // destroyed with its parent; the instance may live on
@@ -74,7 +77,7 @@ private:
     void on_init(HWND window) {
         window_ = window;
         filling_ = true;
-        show_values(cfg_bogo_setting_1.get(), cfg_bogo_setting_2.get());
+        show_values(cfg_bogo_setting_1.get(), cfg_bogo_setting_2.get(), modules_loop_forever());
         filling_ = false;
     }
 
@@ -84,10 +87,13 @@ private:
         if (!filling_) callback_->state_changed();
     }
 
-    void show_values(uint32_t setting_1, uint32_t setting_2) {
+    void show_values(uint32_t setting_1, uint32_t setting_2, bool loop_modules) {
         uSetDlgItemText(window_, IDC_BOGO1, std::to_string(setting_1).c_str());
         uSetDlgItemText(window_, IDC_BOGO2, std::to_string(setting_2).c_str());
+        CheckDlgButton(window_, IDC_LOOP_MODULES, loop_modules ? BST_CHECKED : BST_UNCHECKED);
     }
+
+    bool loop_box() const { return IsDlgButtonChecked(window_, IDC_LOOP_MODULES) == BST_CHECKED; }
 
     uint32_t field(int id) const {
         zorb::string8 text;

@@ -198,6 +198,7 @@ inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>&
 // The component's services as the host lists them: the reverse of their creation order.
 inline const char* const component_service_listing =
     "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
+    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Loop modules for ever\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"
     "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"

@@ -12,6 +12,7 @@
 
 #include "host/input.h"
 #include "minihost/host/host_records.h"
+#include "module/module.h"
 #include "zorb/files.h"
 
 namespace test_support {
@@ -46,6 +47,17 @@ inline std::vector<float> decode_blocks(input_decoder& decoder, size_t blocks) {
         samples.insert(samples.end(), chunk.get_data(), chunk.get_data() + 2048);
     }
     return samples;
+}
+
+// Output frames of the first pass of the module at `path`, by the module library itself.
+inline uint64_t pass_frames(const std::string& path) {
+    std::vector<uint8_t> bytes = read_bytes(path);
+    module_context song{};
+    EXPECT_EQ(module_load(bytes.data(), int32_t(bytes.size()), &song), 0) << path;
+    module_pass pass{};
+    EXPECT_EQ(module_song_length(&song, &pass), 0) << path;
+    module_free(&song);
+    return pass.frames;
 }
 
 // The text of the failure `call` raises, or "(no failure)".

@@ -34,6 +34,7 @@ protected:
         ambrel::cfg_bogo_setting_1.set(ambrel::default_cfg_bogo_setting_1);
         ambrel::cfg_bogo_setting_2.set(ambrel::default_cfg_bogo_setting_2);
         bogo_3()->reset_entry();
+        ambrel::cfg_loop_modules.set(1);
     }
     service_ptr_t<advconfig_entry_string_v2> bogo_3() {
         const size_t count = service_count_t<advconfig_entry>(host);
@@ -107,7 +108,7 @@ TEST_F(SamplePreferences, AdvancedEntryParsesLeadingDigitsAndClamps) {
 TEST_F(SamplePreferences, TreeHangsTheBranchInTheHostsAndSetsByNameOrPath) {
     std::ostringstream tree;
     minihost::print_advconfig_tree(host, tree);
-    EXPECT_EQ(tree.str(), "Tools\n  Sample Component\n    Bogo setting 3: 42\n");
+    EXPECT_EQ(tree.str(), "Tools\n  Sample Component\n    Bogo setting 3: 42\n    Loop modules for ever: on\n");
     std::ostringstream out;
     std::string error;
     EXPECT_TRUE(minihost::set_advconfig_value(host, "Tools/Sample Component/Bogo setting 3", "777", out, error));
@@ -116,6 +117,47 @@ TEST_F(SamplePreferences, TreeHangsTheBranchInTheHostsAndSetsByNameOrPath) {
     EXPECT_EQ(error, "no advanced setting named Sample Component");
     EXPECT_FALSE(minihost::set_advconfig_value(host, "Bogo setting 4", "1", out, error));
     EXPECT_EQ(value_of(*bogo_3()), "777");
+}
+
+TEST_F(SamplePreferences, LoopSettingIsACheckBoxKeptInOneByte) {
+    service_ptr_t<advconfig_entry_checkbox> checkbox;
+    for (size_t index = 0; index < service_count_t<advconfig_entry>(host); ++index)
+        if (auto entry = service_create_at_t<advconfig_entry>(host, index).query_as<advconfig_entry_checkbox>())
+            checkbox = entry;
+    ASSERT_TRUE(checkbox);
+    EXPECT_EQ(checkbox->entry_guid(), ambrel::guid_cfg_loop_modules);
+    EXPECT_EQ(checkbox->entry_parent(), ambrel::guid_advconfig_branch);
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_loop_modules), (std::vector<uint8_t>{1}));
+    struct typed {
+        const char* text;
+        const char* shown;  // nullptr: refused, the value stays
+    };
+    for (const typed& t : {typed{"off", "off"}, typed{"YES", "on"}, typed{"0", "off"}, typed{"True", "on"},
+                           typed{"no", "off"}, typed{"maybe", nullptr}, typed{"", nullptr}, typed{"1", "on"},
+                           typed{"FALSE", "off"}, typed{"onn", nullptr}}) {
+        const bool before = checkbox->get_state();
+        std::ostringstream out;
+        std::string error;
+        const bool taken =
+            minihost::set_advconfig_value(host, "Tools/Sample Component/Loop modules for ever", t.text, out, error);
+        EXPECT_EQ(taken, t.shown != nullptr) << t.text;
+        if (t.shown) {
+            EXPECT_EQ(out.str(), std::string("Loop modules for ever: ") + t.shown + "\n") << t.text;
+        } else {
+            EXPECT_EQ(error,
+                      std::string("Tools/Sample Component/Loop modules for ever takes on or off, not ") + t.text);
+            EXPECT_EQ(checkbox->get_state(), before) << t.text;
+        }
+    }
+    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_loop_modules), (std::vector<uint8_t>{0}));
+    EXPECT_FALSE(ambrel::modules_loop_forever());
+    feed(host.client(), ambrel::guid_cfg_loop_modules, {2});  // any byte but 0 is on
+    EXPECT_TRUE(checkbox->get_state());
+    feed(host.client(), ambrel::guid_cfg_loop_modules, {});
+    EXPECT_TRUE(checkbox->get_state());
+    checkbox->set_state(false);
+    checkbox->reset_entry();
+    EXPECT_TRUE(ambrel::modules_loop_forever());
 }
 
 TEST(AdvconfigTree, ItemsOfAnUnknownBranchAreStillListed) {
@@ -133,7 +175,8 @@ TEST(AdvconfigTree, ItemsOfAnUnknownBranchAreStillListed) {
     std::ostringstream tree;
     minihost::print_advconfig_tree(host, tree);
     EXPECT_EQ(tree.str(),
-              "Tools\n  Sample Component\n    Bogo setting 3: 42\n(no branch {ABCDEF01-2345-6789-0102-030405060708})\n"
+              "Tools\n  Sample Component\n    Bogo setting 3: 42\n    Loop modules for ever: on\n(no branch "
+              "{ABCDEF01-2345-6789-0102-030405060708})\n"
               "  Lost\n    Depth: 3\n");
     std::ostringstream out;
     std::string error;

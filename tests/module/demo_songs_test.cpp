@@ -11,7 +11,6 @@
 
 #include "demo_songs.h"
 #include "module.h"
-#include "synth.h"
 
 namespace {
 
@@ -165,24 +164,6 @@ TEST(DemoSongs, EveryFormatCarriesTheScoredEffects) {
             EXPECT_TRUE(codes.count(code)) << e.what;
         }
     }
-}
-
-TEST(DemoSynthesis, IntegerSineHitsItsExactPoints) {
-    const uint32_t turn_12th = 0x15555555;  // 30 degrees
-    EXPECT_EQ(demo::sine_q15(0), 0);
-    EXPECT_EQ(demo::sine_q15(0x40000000), 32767);
-    EXPECT_EQ(demo::sine_q15(0x80000000), 0);
-    EXPECT_EQ(demo::sine_q15(0xC0000000), -32767);
-    EXPECT_NEAR(demo::sine_q15(turn_12th), 16384, 1);
-    EXPECT_NEAR(demo::sine_q15(turn_12th * 5), 16384, 1);    // 150 degrees
-    EXPECT_NEAR(demo::sine_q15(0u - turn_12th), -16384, 1);  // -30 degrees
-    EXPECT_NEAR(demo::sine_q15(0x20000000), 23170, 1);       // 45 degrees: 32768 / sqrt(2)
-}
-
-TEST(DemoSynthesis, EightBitConversionRoundsAndClamps) {
-    const std::vector<int8_t> converted = demo::to_8bit({0, 127, 128, -128, -129, 32767, -32768, 256 * 50 + 200});
-    const std::vector<int8_t> expected = {0, 0, 1, 0, -1, 127, -128, 51};
-    EXPECT_EQ(converted, expected);
 }
 
 }  // namespace

@@ -105,38 +105,6 @@ inline size_t expect_samples_well_formed(const module_context& context) {
     return frames;
 }
 
-// One effect as a file stores it and what the loader makes of it: the code in
-// the channel cell's slot and, for row commands, in the global column.
-struct effect_translation {
-    int command;           // effect command or type byte as stored
-    u8 param;              // parameter as stored
-    u16 code;              // code in the cell's slot
-    u8 code_param;         // parameter in the cell's slot
-    int global_code = -1;  // code in the global column's slot 0; -1 leaves the column as it was
-    u8 global_param = 0;
-};
-
-// Checks row i of `pattern` against table[i], the effect stored in `column`.
-// `empty_code` is what an untouched slot holds in the format's blank cells.
-inline void expect_translations(const loaded_song& song, const std::vector<effect_translation>& table, int column,
-                                int slot, u16 empty_code) {
-    for (size_t row = 0; row < table.size(); ++row) {
-        const effect_translation& entry = table[row];
-        SCOPED_TRACE(testing::Message() << "row " << row << ": command 0x" << std::hex << entry.command << " param 0x"
-                                        << int(entry.param));
-        const module_cell& cell = song.cell(0, static_cast<int>(row), column);
-        EXPECT_EQ(cell.effects[slot], entry.code);
-        EXPECT_EQ(cell.params[slot], entry.code_param);
-        EXPECT_EQ(cell.effects[1 - slot], empty_code);  // the other slot is not written
-        const module_cell& global = song.global(0, static_cast<int>(row));
-        EXPECT_EQ(global.effects[0], entry.global_code < 0 ? empty_code : entry.global_code);
-        if (entry.global_code >= 0) {
-            EXPECT_EQ(global.params[0], entry.global_param);
-        }
-        EXPECT_EQ(global.effects[1], empty_code);
-    }
-}
-
 // Loads every prefix of `file`, from empty to whole, each in a block of its
 // own size so that the sanitizers see any read past it. Each load either
 // succeeds or is refused with -1 and an empty record; `check(size, song)`

@@ -36,56 +36,52 @@ struct enveloped_voice : test_song {
     }
 };
 
-TEST(PlayerEnvelope, WaitsAtSustainUntilKeyOffThenRunsToItsEnd) {
-    enveloped_voice voice({{0, 0}, {4, 64}, {8, 32}}, 1, 255, 255, 2);
-    // Reset to the first value (0), then one step per tick from tick 0 on.
-    EXPECT_EQ(voice.values(12), (trace{16, 32, 48, 64, 64, 64, 64, 64, 64, 64, 64, 64}));
-    voice.run_ticks(1);  // row 2: key-off, then this tick's advance
-    EXPECT_EQ(voice.values(6), (trace{56, 48, 40, 32, 32, 32}));
-    EXPECT_EQ(voice.channel(0).active, 1);
-}
-
-TEST(PlayerEnvelope, LoopsBetweenItsPointsAndIgnoresAReversedLoop) {
-    enveloped_voice looped({{0, 10}, {2, 20}, {4, 30}}, 255, 1, 2);
-    EXPECT_EQ(looped.values(8), (trace{15, 20, 25, 20, 25, 20, 25, 20}));
-    enveloped_voice reversed({{0, 10}, {2, 20}, {4, 30}}, 255, 2, 1);
-    EXPECT_EQ(reversed.values(7), (trace{15, 20, 25, 30, 30, 30, 30}));
-}
-
-TEST(PlayerEnvelope, InterpolationTruncatesTowardZero) {
-    enveloped_voice voice({{0, 64}, {3, 0}}, 255, 255, 255);
-    // 64 - 64 / 3 = 64 - 21 (not 42 from a floor of -21.33).
-    EXPECT_EQ(voice.values(4), (trace{43, 22, 0, 0}));
-}
-
-TEST(PlayerEnvelope, ZeroLengthSegmentsJumpToTheLaterValue) {
-    enveloped_voice first({{0, 10}, {0, 50}, {4, 30}}, 255, 255, 255);
-    EXPECT_EQ(first.values(5), (trace{50, 40, 35, 30, 30}));
-    enveloped_voice middle({{0, 0}, {2, 20}, {2, 60}, {4, 40}}, 255, 255, 255);
-    // The tick that crosses the zero-length segment yields its later value (60); the
-    // next segment then resumes on its own time axis (tick 4: 40).
-    EXPECT_EQ(middle.values(5), (trace{10, 20, 60, 40, 40}));
-}
-
-TEST(PlayerEnvelope, PanningEnvelopeFeedsItsOwnValueAndDefaultsToNeutral) {
-    enveloped_voice voice({{0, 0}, {2, 64}}, 255, 255, 255, -1, true);
-    EXPECT_EQ(voice.values(3, true), (trace{32, 64, 64}));
-    EXPECT_EQ(voice.channel(0).volume_envelope_value, 64);  // no volume envelope
-    // P = 128 / 4 + 64 - 64 + 32 = 64: everything on the right side.
-    std::vector<i16> pcm = voice.render_bytes(4);
+// Outputs tick by tick from the note's first tick, over a key-off where one is given.
+TEST(PlayerEnvelope, SustainLoopsSegmentsAndTheirRepairs) {
+    const struct {
+        const char* what;
+        std::vector<module_envelope_point> points;
+        u8 sustain, loop_start, loop_end;
+        i32 key_off_row;
+        bool panning;
+        trace values;
+    } cases[] = {
+        // Waits at its sustain point until the key-off (row 2, tick 12), then runs to its end.
+        {"sustain",
+         {{0, 0}, {4, 64}, {8, 32}},
+         1,
+         255,
+         255,
+         2,
+         false,
+         {16, 32, 48, 64, 64, 64, 64, 64, 64, 64, 64, 64, 56, 48, 40, 32, 32, 32}},
+        {"loop", {{0, 10}, {2, 20}, {4, 30}}, 255, 1, 2, -1, false, {15, 20, 25, 20, 25, 20, 25, 20}},
+        {"reversed loop: none", {{0, 10}, {2, 20}, {4, 30}}, 255, 2, 1, -1, false, {15, 20, 25, 30, 30, 30, 30}},
+        // 64 - 64 / 3 = 64 - 21, not 42 from a floor of -21.33.
+        {"truncated toward zero", {{0, 64}, {3, 0}}, 255, 255, 255, -1, false, {43, 22, 0, 0}},
+        // A segment of no length: the tick that crosses it yields its later value; the next
+        // segment resumes on its own time axis.
+        {"first segment empty", {{0, 10}, {0, 50}, {4, 30}}, 255, 255, 255, -1, false, {50, 40, 35, 30, 30}},
+        {"middle segment empty", {{0, 0}, {2, 20}, {2, 60}, {4, 40}}, 255, 255, 255, -1, false, {10, 20, 60, 40, 40}},
+        {"one point: no value", {{0, 20}}, 255, 255, 255, -1, false, {64, 64}},
+        {"panning", {{0, 0}, {2, 64}}, 255, 255, 255, -1, true, {32, 64, 64}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        enveloped_voice voice(c.points, c.sustain, c.loop_start, c.loop_end, c.key_off_row, c.panning);
+        EXPECT_EQ(voice.values(static_cast<i32>(c.values.size()), c.panning), c.values);
+        EXPECT_EQ(voice.channel(0).active, 1);
+        if (!c.panning) {
+            EXPECT_EQ(voice.channel(0).pan_envelope_value, 32);  // no panning envelope: neutral
+        }
+    }
+    // Without a volume envelope the value is neutral; panning at 64 puts everything on the right.
+    enveloped_voice right({{0, 0}, {2, 64}}, 255, 255, 255, -1, true);
+    right.run_ticks(2);
+    EXPECT_EQ(right.channel(0).volume_envelope_value, 64);
+    const std::vector<i16> pcm = right.render_bytes(4);
     EXPECT_EQ(pcm[0], 0);
     EXPECT_EQ(pcm[1], 4096);
-}
-
-TEST(PlayerEnvelope, SinglePointOrDisabledEnvelopeGivesNoValue) {
-    enveloped_voice single({{0, 20}}, 255, 255, 255);
-    EXPECT_EQ(single.values(2), (trace{64, 64}));
-    test_song plain(1, {4}, {0}, 1, empty_cells::xm_style);
-    plain.note(0, 0, 0, c4, 1);
-    plain.start();
-    plain.enter_first_row();
-    EXPECT_EQ(plain.channel(0).volume_envelope_value, 64);
-    EXPECT_EQ(plain.channel(0).pan_envelope_value, 32);
 }
 
 TEST(PlayerFadeout, KeyOffFadesByTheInstrumentRateDownToZeroAndANewInstrumentRestores) {

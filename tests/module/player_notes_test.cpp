@@ -43,21 +43,27 @@ TEST(PlayerNotes, KeyOffWithoutVolumeEnvelopeStopsTheVoiceAtOnce) {
     for (i16 value : pcm) ASSERT_EQ(value, 0);
 }
 
+// A key-off releases the envelope's sustain and starts the fadeout, already on its own row's
+// tick 0; in XM one that names an instrument is ignored.
 TEST(PlayerNotes, KeyOffWithVolumeEnvelopeReleasesSustainAndStartsFadeout) {
-    test_song song(1, {4}, {0}, 1, empty_cells::xm_style);
-    song.instrument(1).fadeout = 1000;
-    song.set_envelope(song.instrument(1).volume_envelope, {{0, 64}, {10, 64}}, 0);
-    song.note(0, 0, 0, c4, 1);
-    song.note(0, 1, 0, module_note_off);
-    song.start();
-    song.enter_first_row();
-    EXPECT_EQ(song.channel(0).volume_envelope.held, 1);
-    EXPECT_EQ(song.channel(0).fade_step, 0);
-    song.next_row();
-    EXPECT_EQ(song.channel(0).active, 1);
-    EXPECT_EQ(song.channel(0).volume_envelope.held, 0);
-    EXPECT_EQ(song.channel(0).fade_step, 1000);
-    EXPECT_EQ(song.channel(0).fade_volume, 32768 - 1000);  // the key-off row's tick 0 already fades
+    for (u32 key_off_instrument : {0, 1}) {
+        test_song song(1, {4}, {0}, 1, empty_cells::xm_style);
+        song.instrument(1).fadeout = 1000;
+        song.set_envelope(song.instrument(1).volume_envelope, {{0, 64}, {10, 64}}, 0);
+        song.note(0, 0, 0, c4, 1);
+        song.note(0, 1, 0, module_note_off, key_off_instrument);
+        song.start();
+        song.enter_first_row();
+        EXPECT_EQ(song.channel(0).volume_envelope.held, 1);
+        EXPECT_EQ(song.channel(0).fade_step, 0);
+        song.next_row();
+        const bool released = key_off_instrument == 0;
+        SCOPED_TRACE(key_off_instrument);
+        EXPECT_EQ(song.channel(0).active, 1);
+        EXPECT_EQ(song.channel(0).volume_envelope.held, released ? 0 : 1);
+        EXPECT_EQ(song.channel(0).fade_step, released ? 1000 : 0);
+        EXPECT_EQ(song.channel(0).fade_volume, released ? 32768 - 1000 : 32768);
+    }
 }
 
 TEST(PlayerNotes, InstrumentWithoutNoteResetsDefaultsInModStyleOnly) {
@@ -86,19 +92,6 @@ TEST(PlayerNotes, InstrumentWithoutNoteResetsDefaultsInModStyleOnly) {
             EXPECT_EQ(song.channel(0).fade_volume, 1234);
         }
     }
-}
-
-TEST(PlayerNotes, XmKeyOffNamingAnInstrumentIsIgnored) {
-    test_song song(1, {4}, {0}, 1, empty_cells::xm_style);
-    song.set_envelope(song.instrument(1).volume_envelope, {{0, 64}, {10, 64}}, 0);
-    song.instrument(1).fadeout = 500;
-    song.note(0, 0, 0, c4, 1);
-    song.note(0, 1, 0, module_note_off, 1);
-    song.start();
-    song.enter_first_row();
-    song.next_row();
-    EXPECT_EQ(song.channel(0).volume_envelope.held, 1);
-    EXPECT_EQ(song.channel(0).fade_step, 0);
 }
 
 TEST(PlayerNotes, MissingSampleOrInstrumentStartsNothingButVolumeAndEffectsAct) {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -158,11 +156,6 @@ TEST(SongLength, RefusesMissingArgumentsAndEmptyContexts) {
     EXPECT_EQ(module_seek(&song.context, 0), -1);
 }
 
-std::vector<uint8_t> demo_file(const char* name) {
-    std::ifstream file(std::string(AMBREL_SOURCE_DIR) + "/assets/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // A song as the module input plays it, rendered in one piece or from a seek.
 struct playing_song {
     loaded_song song;
@@ -184,7 +177,7 @@ struct playing_song {
 };
 
 TEST(SongLength, LeavesAPlayingContextUntouched) {
-    playing_song playing(demo_file("demo.xm"));
+    playing_song playing(source_file("assets/demo.xm"));
     playing.render(300000);
     module_context before = playing.song.context;
     std::vector<module_sample> samples_before(playing.song.context.samples,
@@ -205,7 +198,7 @@ TEST(SongSeek, RenderAfterSeekEqualsUninterruptedRender) {
     constexpr u64 compared_frames = 20000;
     for (const char* name : {"demo.mod", "demo.s3m", "demo.xm"}) {
         SCOPED_TRACE(name);
-        std::vector<uint8_t> file = demo_file(name);
+        std::vector<uint8_t> file = source_file(std::string("assets/") + name);
         playing_song reference(file);
         module_pass pass;
         ASSERT_EQ(module_song_length(&reference.song.context, &pass), 0);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "host/dsp.h"
@@ -18,6 +19,7 @@
 #include "host/service_lookup.h"
 #include "host/shared.h"
 #include "minihost/app/dsp_commands.h"
+#include "minihost/host/advconfig.h"
 #include "minihost/host/dsp_chain.h"
 #include "minihost/host/preferences_window.h"
 #include "tests/component/input_fixture.h"
@@ -33,6 +35,8 @@ constexpr GUID dsp_guid = {0x0890827B, 0x67DF, 0x4C27, {0xBA, 0x1A, 0x4F, 0x95, 
 constexpr GUID bogo_1_guid = {0x0BD5C777, 0x735C, 0x440D, {0x8C, 0x71, 0x49, 0xB6, 0xAC, 0xFF, 0xCE, 0xB8}};
 constexpr GUID bogo_2_guid = {0x752F1186, 0x9F61, 0x4F91, {0xB3, 0xEE, 0x2F, 0x25, 0xB1, 0x24, 0x83, 0x5D}};
 constexpr GUID bogo_3_guid = {0xF7008963, 0xED60, 0x4084, {0xA8, 0x5D, 0xD1, 0xCD, 0xC5, 0x51, 0x22, 0xCA}};
+constexpr GUID loop_guid = {0x50D729FD, 0x9BEF, 0x4A43, {0x8E, 0x86, 0x0C, 0x39, 0xC9, 0x74, 0x13, 0xDC}};
+constexpr int loop_box_id = 1003;
 constexpr int slider_id = 1012;
 constexpr int label_id = 1013;
 
@@ -477,6 +481,57 @@ TEST_F(PreferencesPage, ValuesSurviveARestartAndShortRecordsAreIgnored) {
     EXPECT_EQ(stored(again, bogo_3_guid), (std::vector<uint8_t>{77, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+// The page's check box and the advanced setting are one value: what either stores, the other shows,
+// also after a restart.
+TEST_F(PreferencesPage, LoopCheckBoxAndTheAdvancedSettingAgree) {
+    auto advanced = [this](const char* value) {
+        std::ostringstream out;
+        std::string error;
+        EXPECT_TRUE(minihost::set_advconfig_value(run->host, "Loop modules for ever", value, out, error)) << error;
+    };
+    auto advanced_line = [this] {
+        std::ostringstream tree;
+        minihost::print_advconfig_tree(run->host, tree);
+        const std::string text = tree.str();
+        const size_t at = text.find("Loop modules for ever: ");
+        return at == std::string::npos ? text : text.substr(at, text.find('\n', at) - at);
+    };
+    auto box_checked = [this] { return IsDlgButtonChecked(page, loop_box_id) == BST_CHECKED; };
+
+    component_run& run = start();
+    open(run);
+    EXPECT_TRUE(box_checked());
+    SendMessageW(GetDlgItem(page, loop_box_id), BM_CLICK, 0, 0);
+    EXPECT_FALSE(box_checked());
+    EXPECT_EQ(window->state_changes(), 1);
+    EXPECT_EQ(window->page()->page_state(), 9u);
+    EXPECT_EQ(advanced_line(), "Loop modules for ever: on");  // not before apply
+    click(minihost::CPreferencesWindow::apply_button_id);
+    EXPECT_EQ(advanced_line(), "Loop modules for ever: off");
+    EXPECT_EQ(stored(run, loop_guid), std::vector<uint8_t>{0});
+    EXPECT_EQ(window->page()->page_state(), 8u);
+
+    advanced("on");
+    EXPECT_EQ(window->page()->page_state(), 9u);  // the page still shows off: a change to apply
+    open(run);
+    EXPECT_TRUE(box_checked());
+    advanced("off");
+    open(run);
+    EXPECT_FALSE(box_checked());
+    click(minihost::CPreferencesWindow::reset_button_id);
+    EXPECT_TRUE(box_checked());
+    EXPECT_EQ(advanced_line(), "Loop modules for ever: off");
+    click(IDOK);
+    EXPECT_EQ(advanced_line(), "Loop modules for ever: on");
+
+    advanced("off");
+    component_run& again = start();
+    EXPECT_EQ(advanced_line(), "Loop modules for ever: off");
+    open(again);
+    EXPECT_FALSE(box_checked());
+    EXPECT_EQ(window->page()->page_state(), 8u);
+}
+
 TEST_F(PreferencesPage, PageThatCannotBeCreatedFailsWithTheSystemsErrorCode) {
     component_run& run = start();
     auto page_service = service_lookup_one_t<preferences_page>(run.host).query_as<preferences_page_v3>();
@@ -559,7 +614,7 @@ TEST(MinihostCommands, AdvancedSettingIsClampedAndKeptAcrossRuns) {
     const std::string config = " --config " + folder.file("minihost.cfg") + " ";
     EXPECT_EQ(run_minihost(config + "advconfig list"),
               "kiv_ambrel component: on_init()\nTools\n  Sample Component\n    Bogo setting 3: 42\n"
-              "kiv_ambrel component: on_quit()\n");
+              "    Loop modules for ever: on\nkiv_ambrel component: on_quit()\n");
     EXPECT_NE(run_minihost(config + "advconfig set \"Bogo setting 3\" 12345").find("Bogo setting 3: 9999\n"),
               std::string::npos);
     EXPECT_NE(run_minihost(config + "advconfig list").find("    Bogo setting 3: 9999\n"), std::string::npos);

@@ -357,6 +357,38 @@ TEST(MinihostInput, PlayWritesWhatTheHostReceived) {
               std::string::npos);
 }
 
+// "Loop modules for ever" set in one run of minihost.exe holds in the next ones on the same
+// profile: off, each demo song shows its length and plays its first pass to its last frame; on
+// again, it plays on for as long as asked and shows no length.
+TEST(MinihostInput, LoopSettingHoldsAcrossRestartsAndOffEndsEachSongAtItsPass) {
+    test_support::scratch_folder folder("minihost-loop");
+    const std::string profile = " --profile " + folder.file("profile") + " ";
+    const std::string wav = folder.file("played.wav");
+    EXPECT_NE(
+        run_minihost(profile + "advconfig set \"Loop modules for ever\" off").find("Loop modules for ever: off\n"),
+        std::string::npos);
+    const std::string reference_folder = beside_executable("../reference-pcm/");
+    for (const char* name : {"demo.mod", "demo.s3m", "demo.xm"}) {
+        const uint64_t frames = test_support::pass_frames(demo_song(name));
+        const std::string length = run_minihost(profile + "info " + demo_song(name));
+        EXPECT_NE(length.find("  bitrate: 1411\n  length: " + std::to_string(frames / 44100)), std::string::npos)
+            << length;
+        const std::string played = run_minihost(profile + "play " + demo_song(name) + " --seconds 3600 --out " + wav);
+        EXPECT_NE(played.find(wav + ": " + std::to_string(frames) + " frames decoded"), std::string::npos) << played;
+        const std::vector<uint8_t> written = test_support::read_bytes(wav);
+        const std::vector<uint8_t> reference = test_support::read_bytes(reference_folder + name + ".pcm");
+        ASSERT_EQ(written.size(), 44 + frames * 4) << name;
+        ASSERT_GE(reference.size(), frames * 4) << name;
+        EXPECT_TRUE(std::equal(written.begin() + 44, written.end(), reference.begin())) << name;
+    }
+    EXPECT_NE(run_minihost(profile + "advconfig set \"Loop modules for ever\" on").find("Loop modules for ever: on\n"),
+              std::string::npos);
+    EXPECT_NE(run_minihost(profile + "play " + demo_song("demo.xm") + " --seconds 40 --out " + wav)
+                  .find(": 1764000 frames decoded"),
+              std::string::npos);
+    EXPECT_EQ(run_minihost(profile + "info " + demo_song("demo.xm")).find("length:"), std::string::npos);
+}
+
 // The host's own WAV input behind minihost.exe's commands: tags set and shown, info, and play
 // giving back the file's own samples.
 TEST(MinihostInput, TagsInfoAndPlayTakeWavFilesThroughTheHostsOwnInput) {

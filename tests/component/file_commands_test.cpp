@@ -8,10 +8,6 @@
 #include <regex>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "host/file_info_impl.h"
 #include "host/file_lock.h"
 #include "host/service_lookup.h"
@@ -19,7 +15,6 @@
 #include "minihost/host/context_menu.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/riff_wave.h"
-#include "minihost/host/system_message.h"
 #include "sample/commands/file_commands.h"
 #include "sample/commands/peak_scan.h"
 #include "tests/component/host_fixture.h"
@@ -394,25 +389,5 @@ TEST_F(WorkerCommands, FileLocksShareReadingExcludeWritingAndRefuseToWaitForThei
     other.join();
     EXPECT_EQ(waited, "User abort");
 }
-
-#ifdef _WIN32
-TEST_F(WorkerCommands, CopyOfAFileHeldWithoutSharingIsRetriedForASecondAndThenReported) {
-    const std::string held = make_file("held.wav", 10);
-    std::filesystem::create_directories(zorb::native_path(folder.file("out")));
-    HANDLE holder = CreateFileW(zorb::native_path(shown(held)).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    const auto started = std::chrono::steady_clock::now();
-    run("Copy files", tracks({{held, 0}}), folder.file("out"));
-    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    CloseHandle(holder);
-    EXPECT_GE(waited, 1.0);
-    EXPECT_EQ(popups.popups(), (std::vector<shown_popup>{{"Information",
-                                                          "Could not copy: " + shown(held) + ", reason: " +
-                                                              minihost::system_message(ERROR_SHARING_VIOLATION) + "\n",
-                                                          popup_icon_information}}));
-    EXPECT_FALSE(std::filesystem::exists(zorb::native_path(folder.file("out/held.wav"))));
-}
-#endif
 
 }  // namespace

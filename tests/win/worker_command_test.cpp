@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 
+#include "minihost/host/system_message.h"
 #include "tests/component/input_fixture.h"
 #include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
@@ -63,6 +65,26 @@ TEST_F(WorkerCommandLine, CopyFilesTakesTheFolderOptionAndWithoutItDoesNothing) 
           std::string("Header bytes: 52 49 46 46 "), std::string("File is local\n")})
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
     EXPECT_EQ(read_bytes(out + "\\source.wav"), read_bytes(source));
+}
+
+TEST_F(WorkerCommandLine, CopyOfAFileThatThisProcessHoldsWithoutSharingIsTriedForASecondThenReported) {
+    const std::string held = make_wav("held.wav", {1, 2}), free = make_wav("free.wav", {3, 4});
+    const std::string out = folder.file("out");
+    CreateDirectoryA(out.c_str(), nullptr);
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const auto started = std::chrono::steady_clock::now();
+    const minihost_run run = minihost("context run \"Copy files\" --folder " + out + " " + held + " " + free);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    CloseHandle(holder);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_GE(seconds, 1.0);
+    EXPECT_NE(run.output.find("[popup] Information: Could not copy: " + held +
+                              ", reason: " + minihost::system_message(ERROR_SHARING_VIOLATION) + "\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(GetFileAttributesA((out + "\\held.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(read_bytes(out + "\\free.wav"), read_bytes(free));
 }
 
 TEST_F(WorkerCommandLine, BothTagCommandsAreReadBackByTheTagsCommand) {

@@ -34,8 +34,8 @@ public:
           abort_(request.abort),
           started_(std::chrono::steady_clock::now()),
           boundary_(
-              [](const std::string& text) { std::fprintf(stderr, "minihost: progress window: %s\n", text.c_str()); }),
-          title_(request.title) {
+              [](const std::string& text) { std::fprintf(stderr, "minihost: progress window: %s\n", text.c_str()); }) {
+        state_.title = request.title;
         create();
     }
     ~CProgressWindow() override {
@@ -45,20 +45,7 @@ public:
 
     void changed(const progress_change& change) override {
         std::lock_guard lock(mutex_);
-        switch (change.kind) {
-            case progress_change::main:
-                main_ = change.value;
-                break;
-            case progress_change::secondary:
-                secondary_ = change.value;
-                break;
-            case progress_change::item:
-                item_ = change.text;
-                break;
-            case progress_change::title:
-                title_ = change.text;
-                break;
-        }
+        state_.apply(change);
         dirty_ = true;
     }
     bool hand_over(std::function<void()> finish) override {
@@ -128,8 +115,8 @@ private:
         const int left = around.left + (around.right - around.left - width) / 2;
         const int top = around.top + (around.bottom - around.top - full_height) / 2;
         HWND window =
-            CreateWindowExW(WS_EX_DLGMODALFRAME, window_class_name, zorb::wide_from_utf8(title_).c_str(), style, left,
-                            top, width, full_height, parent_, nullptr, GetModuleHandleW(nullptr), this);
+            CreateWindowExW(WS_EX_DLGMODALFRAME, window_class_name, zorb::wide_from_utf8(state_.title).c_str(), style,
+                            left, top, width, full_height, parent_, nullptr, GetModuleHandleW(nullptr), this);
         if (window == nullptr) throw zorb::exception("Cannot create the progress window");
         if (!abortable) EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
         const int inner = client_width - 2 * margin;
@@ -167,10 +154,10 @@ private:
         std::lock_guard lock(mutex_);
         if (!dirty_) return;
         dirty_ = false;
-        SendDlgItemMessageW(window_, main_bar_id, PBM_SETPOS, main_, 0);
-        SendDlgItemMessageW(window_, secondary_bar_id, PBM_SETPOS, secondary_, 0);
-        SetDlgItemTextW(window_, item_id, zorb::wide_from_utf8(item_).c_str());
-        SetWindowTextW(window_, zorb::wide_from_utf8(title_).c_str());
+        SendDlgItemMessageW(window_, main_bar_id, PBM_SETPOS, state_.main, 0);
+        SendDlgItemMessageW(window_, secondary_bar_id, PBM_SETPOS, state_.secondary, 0);
+        SetDlgItemTextW(window_, item_id, zorb::wide_from_utf8(state_.item).c_str());
+        SetWindowTextW(window_, zorb::wide_from_utf8(state_.title).c_str());
     }
 
     void request_abort() {
@@ -208,8 +195,7 @@ private:
     zorb::window_boundary boundary_;
     // The worker's changes, shown by the timer.
     std::mutex mutex_;
-    unsigned main_ = 0, secondary_ = 0;
-    std::string item_, title_;
+    progress_state state_;
     bool dirty_ = true;
 };
 

@@ -81,29 +81,12 @@ private:
 class printed_progress final : public progress_view {
 public:
     printed_progress(std::FILE* out, const progress_view_request& request)
-        : out_(out),
-          title_(request.title),
-          flags_(request.flags),
-          terminal_(is_terminal(out)),
-          started_(std::chrono::steady_clock::now()) {}
+        : out_(out), flags_(request.flags), terminal_(is_terminal(out)), started_(std::chrono::steady_clock::now()) {
+        state_.title = request.title;
+    }
 
     void changed(const progress_change& change) override {
-        bool new_item = false;
-        switch (change.kind) {
-            case progress_change::main:
-                main_ = change.value;
-                break;
-            case progress_change::secondary:
-                secondary_ = change.value;
-                break;
-            case progress_change::item:
-                new_item = change.text != item_;
-                item_ = change.text;
-                break;
-            case progress_change::title:
-                title_ = change.text;
-                break;
-        }
+        const bool new_item = state_.apply(change);
         if (!visible()) return;
         if (terminal_) {
             const auto now = std::chrono::steady_clock::now();
@@ -118,7 +101,7 @@ public:
     }
     void ended(bool aborted) override {
         if (terminal_ && shown_) std::fputc('\n', out_);
-        std::fprintf(out_, "[progress] %s: %s\n", title_.c_str(), aborted ? "aborted" : "done");
+        std::fprintf(out_, "[progress] %s: %s\n", state_.title.c_str(), aborted ? "aborted" : "done");
         std::fflush(out_);
     }
 
@@ -133,12 +116,12 @@ private:
     // "[progress] TITLE: 33% (50%) ITEM", after `lead`; cut or padded to `width` when it is not 0.
     void draw_line(const char* lead, size_t width) {
         std::string line = "[progress] ";
-        line.append(title_).push_back(':');
+        line.append(state_.title).push_back(':');
         if (flags_ & (threaded_process::flag_show_progress | threaded_process::flag_show_progress_dual))
-            line.append(" ").append(percent(main_));
+            line.append(" ").append(percent(state_.main));
         if (terminal_ && (flags_ & threaded_process::flag_show_progress_dual))
-            line.append(" (").append(percent(secondary_)).append(")");
-        if (flags_ & threaded_process::flag_show_item) line.append(" ").append(item_);
+            line.append(" (").append(percent(state_.secondary)).append(")");
+        if (flags_ & threaded_process::flag_show_item) line.append(" ").append(state_.item);
         if (width) line.resize(width, ' ');
         std::fputs(lead, out_);
         std::fputs(line.c_str(), out_);
@@ -148,16 +131,34 @@ private:
     }
 
     std::FILE* out_;
-    std::string title_;
     unsigned flags_;
     bool terminal_;
     std::chrono::steady_clock::time_point started_, drawn_;
     bool shown_ = false;
-    unsigned main_ = 0, secondary_ = 0;
-    std::string item_;
+    progress_state state_;
 };
 
 }  // namespace
+
+bool progress_state::apply(const progress_change& change) {
+    switch (change.kind) {
+        case progress_change::main:
+            main = change.value;
+            return false;
+        case progress_change::secondary:
+            secondary = change.value;
+            return false;
+        case progress_change::item: {
+            const bool other = change.text != item;
+            item = change.text;
+            return other;
+        }
+        case progress_change::title:
+            title = change.text;
+            return false;
+    }
+    return false;
+}
 
 progress_view_factory print_progress(std::FILE* out) {
     return [out](const progress_view_request& request) { return std::make_unique<printed_progress>(out, request); };

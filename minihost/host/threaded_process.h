@@ -36,6 +36,14 @@ struct progress_change {
     bool operator==(const progress_change&) const = default;
 };
 
+// What a view shows of a process: the latest of each kind of change.
+struct progress_state {
+    unsigned main = 0, secondary = 0;  // 0 to threaded_process_status::progress_max
+    std::string item, title;
+    // Takes `change` in: true when it names another item than the one shown.
+    bool apply(const progress_change& change);
+};
+
 // How one process shows itself while it runs: made on the user-interface thread when it starts.
 class progress_view {
 public:

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 
 #include "minihost/host/system_message.h"
@@ -85,6 +86,18 @@ TEST_F(WorkerCommandLine, CopyOfAFileThatThisProcessHoldsWithoutSharingIsTriedFo
         << run.output;
     EXPECT_EQ(GetFileAttributesA((out + "\\held.wav").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(read_bytes(out + "\\free.wav"), read_bytes(free));
+}
+
+TEST_F(WorkerCommandLine, CopyOntoItselfUnderAnotherSpellingLeavesTheFileWhole) {
+    const std::string source = make_wav("self.wav", {5, 6, 7, 8});
+    const bytes_t before = read_bytes(source);
+    std::string shouted = folder.file("");
+    std::transform(shouted.begin(), shouted.end(), shouted.begin(), [](unsigned char c) { return std::toupper(c); });
+    const minihost_run run = minihost("context run \"Copy files\" --folder " + shouted + " " + source);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("[popup] Information: Could not copy: " + source + ", reason: "), std::string::npos)
+        << run.output;
+    EXPECT_EQ(read_bytes(source), before);
 }
 
 TEST_F(WorkerCommandLine, BothTagCommandsAreReadBackByTheTagsCommand) {

@@ -133,7 +133,7 @@ TEST_F(MenuCommands, MainMenuListsTheSampleGroupAndLaterFeaturesFail) {
         << listed;
     EXPECT_NE(listed.find("    Dynamic menu test group\n      Test dynamic item #1\n      ----\n"), std::string::npos);
     for (const char* failing : {"menu run \"Sample component/Playback state demo\"",
-                                "context run \"Calculate peak\" " /* a file follows */}) {
+                                "context run \"UI and threads demo\" " /* a file follows */}) {
         const bool context = std::string(failing).starts_with("context");
         const minihost_run run =
             run_minihost_with_status(profile + failing + (context ? demo_song("demo.mod") : std::string()), true);

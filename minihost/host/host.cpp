@@ -10,8 +10,10 @@
 #include "host/http.h"
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
+#include "host/metadb_index.h"
 #include "host/service_lookup.h"
 #include "host/shared.h"
+#include "host/titleformat.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
@@ -19,6 +21,7 @@
 #include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/metadb_io.h"
+#include "minihost/host/track_format.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
@@ -66,7 +69,9 @@ host::host(minihost::profile where)
       tracks_(*this),
       processes_(*this, [this](const std::string& title, const std::string& failure) {
           popups_.show(title, failure, popup_icon_error);
-      }) {
+      }),
+      library_(tracks_, profile_.file("library.txt")),
+      index_manager_(make_index_manager(library_, profile_.file("metadb_index.log"))) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
     add_service(popup_message::class_guid, popups_.service());
@@ -80,6 +85,8 @@ host::host(minihost::profile where)
     add_service(file_lock_manager::class_guid, make_file_lock_manager());
     add_service(metadb_io::class_guid, make_metadb_io(*this, tracks_, processes_, popups_));
     add_service(input_entry::class_guid, make_wav_input(*this));
+    add_service(titleformat_compiler::class_guid, make_titleformat_compiler(*this));
+    add_service(metadb_index_manager::class_guid, index_manager_);
 }
 
 host::~host() {
@@ -125,7 +132,28 @@ void host::start(const component_binding& component) {
         guarded("initquit creation", [&] {
             if (auto service = service_create_at_t<initquit>(*this, index)) initquits_.push_back(service);
         });
+    run_init_stages();
     for (auto& service : initquits_) guarded("on_init", [&] { service->on_init(); });
+}
+
+void host::run_init_stages() {
+    std::vector<service_ptr_t<init_stage_callback>> callbacks;
+    const size_t count = service_count_t<init_stage_callback>(*this);
+    for (size_t index = 0; index < count; ++index)
+        guarded("init stage callback creation", [&] {
+            if (auto callback = service_create_at_t<init_stage_callback>(*this, index)) callbacks.push_back(callback);
+        });
+    const auto stage = [&](uint32_t number) {
+        for (auto& callback : callbacks) guarded("init stage", [&] { callback->on_init_stage(number); });
+    };
+    stage(init_stages::before_library_init);
+    guarded("media library load", [&] {
+        library_.load([](const std::string& path, const std::string& reason) {
+            std::fprintf(stderr, "minihost: media library: %s: %s\n", path.c_str(), reason.c_str());
+        });
+    });
+    guarded("index retention", [&] { index_manager_->start_up_scan(); });
+    stage(init_stages::after_library_init);
 }
 
 void host::stop() {
@@ -135,6 +163,7 @@ void host::stop() {
     for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
     client_->services_init(false);
     uBrowseForFolder_set_hook(nullptr, nullptr);
+    index_manager_->remove_all();
     std::exception_ptr write_failure;
     try {
         write_config();

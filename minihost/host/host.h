@@ -13,6 +13,8 @@
 #include "host/host_api.h"
 #include "host/identity.h"
 #include "minihost/host/command_settings.h"
+#include "minihost/host/index_manager.h"
+#include "minihost/host/media_library.h"
 #include "minihost/host/metadb.h"
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
@@ -41,10 +43,12 @@ struct component_binding {
 // The host's own services, registered at construction: the local file system, the version, the
 // popup service (popups()), the track database (tracks()), the digest service, the web client
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
-// bar, an input for WAV files (wav_input.h), the threaded processes (processes()), the file locks
-// and the database I/O. Everything the host keeps between runs lives in its profile. While started,
-// the host answers the shared library's folder picker (uBrowseForFolder) with the command's
-// --folder; without one the command line cancels it and a window session shows the system's picker.
+// bar, an input for WAV files (wav_input.h), the title-formatting compiler (track_format.h), the
+// index manager over the media library (index_manager.h), the threaded processes (processes()),
+// the file locks and the database I/O. Everything the host keeps between runs lives in its
+// profile. While started, the host answers the shared library's folder picker (uBrowseForFolder)
+// with the command's --folder; without one the command line cancels it and a window session shows
+// the system's picker.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);
@@ -59,7 +63,9 @@ public:
     // A service of the host's own made anew for every request; only before start.
     void add_service_maker(const GUID& class_guid, std::function<service_ptr()> make);
 
-    // The start sequence: export, library path, service list, configuration, services up, on_init.
+    // The start sequence: export, library path, service list, configuration, services up, the init
+    // stages with the media library loaded and the index manager's start-up scan between them,
+    // on_init.
     // Raises zorb::exception when the component cannot be started.
     void start(const component_binding& component);
     // The stop sequence: on_quit, services down, configuration written, instances released.
@@ -73,6 +79,8 @@ public:
     const minihost::profile& profile() const { return profile_; }
     popup_router& popups() { return popups_; }
     track_cache& tracks() { return tracks_; }
+    media_library& library() { return library_; }
+    index_manager_impl& index_manager() { return *index_manager_; }
     // The settings of the command running now; the command runner sets them between commands.
     const command_settings& settings() const { return settings_; }
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
@@ -97,6 +105,7 @@ private:
     void read_config();
     void write_config();
     static int answer_folder(void* self, void* parent, const char* title, zorb::string_base& out);
+    void run_init_stages();
 
     minihost::profile profile_;
     std::thread::id main_thread_;
@@ -107,6 +116,8 @@ private:
     track_cache tracks_;
     process_runner processes_;
     bool window_session_ = false;
+    media_library library_;
+    service_ptr_t<index_manager_impl> index_manager_;
     command_settings settings_;
     std::vector<registered_service> host_services_;
     std::vector<registered_service> services_;

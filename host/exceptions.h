@@ -16,6 +16,9 @@ ZORB_DECLARE_EXCEPTION(exception_io_unsupported_format, exception_io_data, "Unsu
 ZORB_DECLARE_EXCEPTION(exception_io_bad_subsong_index, exception_io_data, "Unexpected subsong index");
 // Data that ends before a field it must hold.
 ZORB_DECLARE_EXCEPTION(exception_io_data_truncation, exception_io_data, "Unsupported format or corrupted file");
+// The system refused to open a file that another program holds open without sharing it; trying
+// again later may succeed. The text is the system's own message where it gives one.
+ZORB_DECLARE_EXCEPTION(exception_io_sharing_violation, exception_io, "File is already in use");
 ZORB_DECLARE_EXCEPTION(exception_aborted, zorb::exception, "User abort");
 
 }  // namespace velmora_io

@@ -13,6 +13,8 @@
 
 // File times count 100-nanosecond intervals since 1601-01-01 UTC, as Windows keeps them.
 constexpr uint64_t filetimestamp_invalid = 0;
+// The size of a file that does not know its size (a stream).
+constexpr uint64_t filesize_invalid = ~uint64_t(0);
 
 // An open file, the host's object. Any thread, one thread at a time; closed when the last
 // reference goes. Each operation raises velmora_io::exception_aborted once `abort` asks for it, and
@@ -22,7 +24,7 @@ public:
     static constexpr GUID class_guid = {0x29762FBE, 0x232C, 0x43C8, {0xB2, 0xCA, 0xFE, 0x4D, 0x05, 0x51, 0x21, 0xC5}};
     using parent_t = service_base;
 
-    // Size in bytes.
+    // Size in bytes; filesize_invalid when the file does not know it.
     virtual uint64_t get_size(abort_callback& abort) = 0;
     // Last modification time; filetimestamp_invalid when the file system keeps none.
     virtual uint64_t get_timestamp(abort_callback& abort) = 0;
@@ -46,6 +48,30 @@ public:
     }
     // True when seek and get_position work. Raises nothing.
     virtual bool can_seek() { return false; }
+    // The MIME type of the content into `out` ("audio/wav"): true, or false with `out` untouched
+    // when the file system does not know it. Raises nothing.
+    virtual bool get_content_type(zorb::string_base& out) {
+        (void)out;
+        return false;
+    }
+    // True for a file that lives on another machine. Raises nothing.
+    virtual bool is_remote() { return false; }
+    // Back to the first byte, as just after opening; a stream that cannot go back raises
+    // exception_io_object_not_seekable.
+    virtual void reopen(abort_callback& abort) { seek(0, abort); }
+
+    // Copies everything from the position of `source` to its end into `target` at its position;
+    // the number of bytes copied. Raises what the two files raise.
+    static uint64_t g_transfer_file(file& source, file& target, abort_callback& abort) {
+        uint8_t buffer[64 * 1024];
+        uint64_t total = 0;
+        for (;;) {
+            const size_t got = source.read(buffer, sizeof buffer, abort);
+            if (got > 0) target.write(buffer, got, abort);
+            total += got;
+            if (got < sizeof buffer) return total;
+        }
+    }
 };
 
 class filesystem : public service_base {
@@ -102,4 +128,18 @@ public:
         }
         return {};
     }
+};
+
+// The later version of a file system, found through the filesystem class and asked for by its
+// own GUID; a file system may well not offer it. Any thread; raises nothing.
+class filesystem_v2 : public filesystem {
+public:
+    static constexpr GUID class_guid = {0xDAF04CE2, 0x36A5, 0x4346, {0x80, 0x7F, 0x77, 0x8C, 0x5B, 0x5C, 0x26, 0xAA}};
+    using parent_t = filesystem;
+    using service_class_t = filesystem;
+
+    // The file name part of `path` (one this file system handles): what follows its last separator.
+    virtual void get_file_name(const char* path, zorb::string_base& out) = 0;
+    // The character that separates the folders of a path and the file name.
+    virtual char get_separator() = 0;
 };

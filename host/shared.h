@@ -35,7 +35,23 @@ VELMORA_SHARED_API void convert_from_int16(const int16_t* source, size_t count, 
 // same block. No clipping: results beyond ±1.0 stay as they are. Any thread.
 VELMORA_SHARED_API void scale(const audio_sample* source, size_t count, audio_sample* destination, audio_sample factor);
 
+// The largest absolute value of `count` samples; 0 for none. NaN samples are passed over. Any thread.
+VELMORA_SHARED_API audio_sample calculate_peak(const audio_sample* samples, size_t count);
+
 }  // namespace audio_math
+
+// Marks a call for crash reports while it lasts: the host's fatal stops (uBugCheck) name the calls
+// that the failing thread was in, innermost last. `name` must outlive the object (a literal).
+// The calls of each thread are their own; nesting deeper than 32 keeps the outer 32.
+class VELMORA_SHARED_API uCallStackTracker {
+public:
+    explicit uCallStackTracker(const char* name);
+    ~uCallStackTracker();
+    uCallStackTracker(const uCallStackTracker&) = delete;
+    uCallStackTracker& operator=(const uCallStackTracker&) = delete;
+};
+// The calls marked on the calling thread, outermost first, one per line.
+VELMORA_SHARED_API void uCallStackTracker_describe(zorb::string_base& out);
 
 // Asks the person for a folder with the system's folder picker, owned by `parent` (an HWND, may be
 // null) and headed `title`: true with the folder's path (UTF-8) in `out`, or false when the

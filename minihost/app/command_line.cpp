@@ -198,6 +198,8 @@ int run_command(host& running, const command& chosen, const arguments_t& argumen
         std::fprintf(stderr, "minihost: %s\n", failure.what());
         status = 1;
     }
+    // What the command started on the host's threads ends with it, under its settings.
+    running.processes().finish_all();
     out.flush();
     running.set_settings(session);
     return status;

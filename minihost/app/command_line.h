@@ -101,8 +101,9 @@ bool parse_script_line(const arguments_t& words, script_line& out, std::string& 
 std::string usage_text();
 
 // Runs `chosen` on a started host with `line`'s settings over `session`'s (the host sees them while
-// it runs). Failures the handler raises are printed to standard error as "minihost: TEXT" (with
-// the command's usage after a usage_error). The exit status.
+// it runs), and then waits for the threaded processes it started to end (their on_done included).
+// Failures the handler raises are printed to standard error as "minihost: TEXT" (with the
+// command's usage after a usage_error). The exit status.
 int run_command(host& running, const command& chosen, const arguments_t& arguments, const command_settings& line,
                 const command_settings& session, std::ostream& out);
 

@@ -51,14 +51,17 @@ const command commands[] = {
     {"context",
      "context list FILE...\n"
      "             the context menu for the files' tracks: groups and the items shown for that selection\n"
-     "  context run ITEM FILE...\n"
-     "             runs the item ITEM (its name, or its path as \"Sample component/Test command\") on them",
+     "  context run ITEM FILE... [--windows [--close-after S]]\n"
+     "             runs the item ITEM (its name, or its path as \"Sample component/Test command\") on them;\n"
+     "             --windows shows its popups, progress and folder questions as windows and waits for them\n"
+     "             (closing them after S seconds, a progress window as by its Abort button)",
      context_command},
     {"menu",
      "menu list\n"
      "             the main menu, with [ticked] and [disabled] marks\n"
-     "  menu run PATH\n"
-     "             runs the command or dynamic item PATH (names joined by /, from any level of the menu)",
+     "  menu run PATH [--windows [--close-after S]]\n"
+     "             runs the command or dynamic item PATH (names joined by /, from any level of the menu),\n"
+     "             with --windows as context run",
      menu_command},
     {"gui",
      "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu] "

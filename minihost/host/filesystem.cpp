@@ -5,7 +5,9 @@
 #include <fstream>
 #include <limits>
 
+#include "minihost/host/host.h"
 #include "zorb/files.h"
+#include "zorb/string.h"
 
 namespace minihost {
 namespace {
@@ -14,6 +16,23 @@ constexpr char file_scheme[] = "file://";
 // From 1601-01-01 to 1970-01-01 in 100 ns units.
 constexpr int64_t unix_epoch_in_file_time = 116444736000000000;
 
+// The MIME types of the extensions the host knows, compared without regard to case.
+struct content_type_row {
+    const char* extension;
+    const char* type;
+};
+const content_type_row content_types[] = {
+    {"wav", "audio/wav"},       {"mod", "audio/x-mod"},
+    {"s3m", "audio/x-s3m"},     {"xm", "audio/x-xm"},
+    {"it", "audio/x-it"},       {"mp3", "audio/mpeg"},
+    {"flac", "audio/flac"},     {"ogg", "audio/ogg"},
+    {"opus", "audio/opus"},     {"m4a", "audio/mp4"},
+    {"aiff", "audio/aiff"},     {"txt", "text/plain"},
+    {"m3u", "audio/x-mpegurl"}, {"m3u8", "application/vnd.apple.mpegurl"},
+};
+
+#ifndef _WIN32
+// Other systems than Windows know no sharing modes; locks are the host's (file_lock_manager).
 class local_file : public file {
 public:
     local_file(std::fstream stream, std::filesystem::path path, bool writable)
@@ -51,6 +70,8 @@ public:
         stream_.write(static_cast<const char*>(buffer), static_cast<std::streamsize>(byte_count));
         if (!stream_.flush()) throw velmora_io::exception_io("Cannot write " + zorb::utf8_path(path_));
     }
+    bool get_content_type(zorb::string_base& out) override { return local_content_type(zorb::utf8_path(path_), out); }
+    bool is_remote() override { return false; }
     void seek(uint64_t offset, abort_callback& abort) override {
         abort.check();
         stream_.clear();
@@ -74,31 +95,63 @@ private:
     bool writable_;
 };
 
-class local_filesystem : public filesystem {
+}  // namespace
+
+service_ptr_t<file> open_local_file(const std::string& path, filesystem::open_mode mode) {
+    const std::filesystem::path local = zorb::native_path(path);
+    std::error_code error;
+    const auto status = std::filesystem::status(local, error);
+    if (mode != filesystem::open_mode_write_new && !std::filesystem::exists(status))
+        throw velmora_io::exception_io_not_found();
+    if (std::filesystem::is_directory(status)) throw velmora_io::exception_io_denied();
+    std::ios::openmode flags = std::ios::binary | std::ios::in;
+    if (mode == filesystem::open_mode_write_existing) flags |= std::ios::out;
+    if (mode == filesystem::open_mode_write_new) flags |= std::ios::out | std::ios::trunc;
+    std::fstream stream(local, flags);
+    if (!stream.is_open()) throw velmora_io::exception_io_denied();
+    return service_ptr_t<file>(
+        new service_impl_t<local_file>(std::move(stream), local, mode != filesystem::open_mode_read));
+}
+
+std::string fold_path_case(const std::string& path) { return path; }
+
+namespace {
+#endif
+
+class local_filesystem : public filesystem_v2 {
 public:
     bool is_our_path(const char* path) override { return is_local_path(path); }
 
     void open(service_ptr_t<file>& out, const char* path, open_mode mode, abort_callback& abort) override {
         abort.check();
-        const std::filesystem::path local = zorb::native_path(local_path_of(path));
-        std::error_code error;
-        const auto status = std::filesystem::status(local, error);
-        if (mode != open_mode_write_new && !std::filesystem::exists(status)) throw velmora_io::exception_io_not_found();
-        if (std::filesystem::is_directory(status)) throw velmora_io::exception_io_denied();
-        std::ios::openmode flags = std::ios::binary | std::ios::in;
-        if (mode == open_mode_write_existing) flags |= std::ios::out;
-        if (mode == open_mode_write_new) flags |= std::ios::out | std::ios::trunc;
-        std::fstream stream(local, flags);
-        if (!stream.is_open()) throw velmora_io::exception_io_denied();
-        out = service_ptr_t<file>(new service_impl_t<local_file>(std::move(stream), local, mode != open_mode_read));
+        out = open_local_file(local_path_of(path), mode);
     }
 
     void get_display_path(const char* path, zorb::string_base& out) override {
         out.set_string(local_path_of(path).c_str());
     }
+
+    void get_file_name(const char* path, zorb::string_base& out) override {
+        out.set_string(file_name_of(local_path_of(path)).c_str());
+    }
+    char get_separator() override { return local_path_separator; }
 };
 
 }  // namespace
+
+bool local_content_type(const std::string& path, zorb::string_base& out) {
+    const std::string name = file_name_of(path);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    for (const content_type_row& row : content_types)
+        if (zorb::equal_ascii_nocase(name.substr(dot + 1), row.extension)) {
+            out.set_string(row.type);
+            return true;
+        }
+    return false;
+}
+
+std::string file_identity(const std::string& path) { return fold_path_case(canonical_track_path(path)); }
 
 std::string local_path_of(const std::string& path) {
     if (!path.starts_with(file_scheme)) return path;

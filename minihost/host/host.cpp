@@ -6,6 +6,7 @@
 
 #include "host/contextmenu.h"
 #include "host/digest.h"
+#include "host/file_lock.h"
 #include "host/http.h"
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
@@ -13,15 +14,17 @@
 #include "host/modeless.h"
 #include "host/playlist.h"
 #include "host/service_lookup.h"
-#include "host/titleformat.h"
 #include "host/shared.h"
+#include "host/titleformat.h"
 #include "host/ui_control.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
+#include "minihost/host/file_locks.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/guarded_call.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/metadb_io.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/pcm_convert.h"
 #include "minihost/host/wav_input.h"
@@ -59,6 +62,9 @@ host::host(minihost::profile where)
     : profile_(std::move(where)),
       main_thread_(std::this_thread::get_id()),
       tracks_(*this),
+      processes_(*this, [this](const std::string& title, const std::string& failure) {
+          popups_.show(title, failure, popup_icon_error);
+      }),
       library_(tracks_, profile_.file("library.txt")),
       index_manager_(make_index_manager(library_, profile_.file("metadb_index.log"))),
       playback_(std::make_unique<playback_engine>(*this, tracks_)) {
@@ -71,6 +77,9 @@ host::host(minihost::profile where)
     add_service(contextmenu_group::class_guid, make_context_root_group());
     add_service_maker(contextmenu_manager::class_guid, [this] { return make_contextmenu_manager(*this); });
     for (service_ptr& group : make_main_menu_groups()) add_service(mainmenu_group::class_guid, group);
+    add_service(threaded_process::class_guid, processes_.service());
+    add_service(file_lock_manager::class_guid, make_file_lock_manager());
+    add_service(metadb_io::class_guid, make_metadb_io(*this, tracks_, processes_, popups_));
     add_service(input_entry::class_guid, make_wav_input(*this));
     add_service(titleformat_compiler::class_guid, make_titleformat_compiler(*this));
     add_service(metadb_index_manager::class_guid, index_manager_);
@@ -158,10 +167,11 @@ void host::stop() {
     shutting_down_ = true;
     playback_->stop(play_stop_shutting_down);
     playback_->detach_static_callbacks();
+    processes_.stop();  // the processes' objects belong to the component
     for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
     client_->services_init(false);
-    index_manager_->remove_all();
     uBrowseForFolder_set_hook(nullptr, nullptr);
+    index_manager_->remove_all();
     std::exception_ptr write_failure;
     try {
         write_config();
@@ -219,9 +229,15 @@ bool host::service_enum_create(service_base*& out, service_class_ref cls, size_t
 
 size_t host::service_enum_get_count(service_class_ref cls) { return cls ? cls->services.size() : 0; }
 
+void host::set_window_session(bool windows) {
+    window_session_ = windows;
+    popups_.set_presenter(windows ? message_box_popups(*this) : print_popups(stdout));
+    processes_.set_views(windows ? progress_windows() : print_progress(stderr));
+}
+
 int host::answer_folder(void* self, void*, const char*, zorb::string_base& out) {
     const host& asked = *static_cast<const host*>(self);
-    if (asked.settings_.folder.empty()) return 0;
+    if (asked.settings_.folder.empty()) return asked.window_session_ ? -1 : 0;
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::absolute(zorb::native_path(asked.settings_.folder), error);
     const std::string text = error ? asked.settings_.folder : zorb::utf8_path(folder.lexically_normal());

@@ -23,6 +23,7 @@
 #include "minihost/host/popup.h"
 #include "minihost/host/profile.h"
 #include "minihost/host/status_line.h"
+#include "minihost/host/threaded_process.h"
 
 struct host_service_class;
 
@@ -49,10 +50,12 @@ struct component_binding {
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
 // bar with the host's own commands in them, an input for WAV files (wav_input.h), the title-formatting
 // compiler (track_format.h), the index manager over the media library (index_manager.h), the playlist
-// (playlist_manager), the registry of modeless windows and the player (playback(): the playback
-// control, the play callbacks, the stream capture and the PCM converter). While started, the host
-// answers the shared library's folder picker (uBrowseForFolder) with the command's --folder; without
-// one the command line cancels it. Everything the host keeps between runs lives in its profile.
+// (playlist_manager), the registry of modeless windows, the player (playback(): the playback
+// control, the play callbacks, the stream capture and the PCM converter), the threaded processes
+// (processes()), the file locks and the database I/O. Everything the host keeps between runs lives
+// in its profile. While started, the host answers the shared library's folder picker
+// (uBrowseForFolder) with the command's --folder; without one the command line cancels it and a
+// window session shows the system's picker.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);
@@ -100,6 +103,11 @@ public:
     modeless_registry& modeless_dialogs() { return modeless_; }
     // The host's own commands of the menu bar; the window session adds them.
     host_command_list& host_commands() { return host_commands_; }
+    process_runner& processes() { return processes_; }
+    // A window session shows popups as message boxes, threaded processes in progress windows and
+    // the system's folder picker; otherwise they go to the command line (the start).
+    void set_window_session(bool windows);
+    bool window_session() const { return window_session_; }
 
     // host_api
     service_class_ref service_enum_find_class(const GUID& class_guid) override;
@@ -113,8 +121,8 @@ public:
 private:
     void read_config();
     void write_config();
-    void run_init_stages();
     static int answer_folder(void* self, void* parent, const char* title, zorb::string_base& out);
+    void run_init_stages();
 
     minihost::profile profile_;
     std::thread::id main_thread_;
@@ -123,6 +131,8 @@ private:
     velmora_client* client_ = nullptr;
     popup_router popups_;
     track_cache tracks_;
+    process_runner processes_;
+    bool window_session_ = false;
     media_library library_;
     service_ptr_t<index_manager_impl> index_manager_;
     std::unique_ptr<playback_engine> playback_;

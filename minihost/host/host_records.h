@@ -1,5 +1,5 @@
-// minihost's implementations of the host records the component fills (the information record,
-// file_info_impl, is the host interface's own: host/file_info_impl.h).
+// minihost's implementations of the host records the component fills (the information record and
+// the audio chunk are the host interface's own: host/file_info_impl.h, host/audio_chunk_impl.h).
 #pragma once
 
 #include <cstdint>
@@ -7,37 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "host/audio_chunk_impl.h"
 #include "host/file_info_impl.h"
 #include "host/records.h"
 
 namespace minihost {
 
-class audio_chunk_impl final : public audio_chunk {
-public:
-    void set_data_size(size_t samples) override { data_.resize(samples); }
-    audio_sample* get_data() override { return data_.data(); }
-    const audio_sample* get_data() const override { return data_.data(); }
-    void set_sample_count(size_t frames) override { frames_ = frames; }
-    size_t get_sample_count() const override { return frames_; }
-    void set_sample_rate(unsigned rate) override { rate_ = rate; }
-    unsigned get_sample_rate() const override { return rate_; }
-    void set_channels(unsigned count, unsigned config) override {
-        channels_ = count;
-        config_ = config;
-    }
-    unsigned get_channels() const override { return channels_; }
-    unsigned get_channel_config() const override { return config_; }
-
-    // Room allocated, in samples.
-    size_t data_size() const { return data_.size(); }
-
-private:
-    std::vector<audio_sample> data_;
-    size_t frames_ = 0;
-    unsigned rate_ = 0;
-    unsigned channels_ = 0;
-    unsigned config_ = 0;
-};
+// The chunk is the host interface's own record, as the information record is.
+using ::audio_chunk_impl;
 
 class mem_block_impl final : public mem_block_container {
 public:

@@ -58,6 +58,11 @@ public:
         return count;
     }
     void write(const void*, size_t, abort_callback&) override { throw velmora_io::exception_io_denied(); }
+    bool is_remote() override { return true; }
+    void reopen(abort_callback& abort) override {
+        abort.check();
+        position_ = 0;
+    }
 
 private:
     std::vector<uint8_t> body_;

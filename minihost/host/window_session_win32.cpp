@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "minihost/host/preferences_window.h"
+#include "minihost/host/threaded_process.h"
 #include "minihost/host/window_session.h"
 
 namespace minihost {
@@ -59,6 +60,20 @@ void wait_for_window_messages(unsigned milliseconds) {
 
 void close_windows_after(double seconds) {
     if (seconds > 0) SetTimer(nullptr, 0, static_cast<UINT>(seconds * 1000), close_thread_windows);
+}
+
+bool pump_messages(double seconds) {
+    if (seconds > 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(seconds * 1000), QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that waits for it
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
 }
 
 int show_preferences_window(host_api& api, double close_after_seconds) {

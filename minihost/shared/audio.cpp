@@ -45,4 +45,13 @@ void scale(const audio_sample* source, size_t count, audio_sample* destination, 
     for (size_t i = 0; i < count; ++i) destination[i] = source[i] * factor;
 }
 
+audio_sample calculate_peak(const audio_sample* samples, size_t count) {
+    audio_sample peak = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const audio_sample magnitude = samples[i] < 0 ? -samples[i] : samples[i];
+        if (magnitude > peak) peak = magnitude;  // false for NaN
+    }
+    return peak;
+}
+
 }  // namespace audio_math

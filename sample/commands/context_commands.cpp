@@ -3,6 +3,8 @@
 #include "helpers/popup.h"
 #include "helpers/track_text.h"
 #include "sample/commands/command_rows.h"
+#include "sample/commands/file_commands.h"
+#include "sample/commands/peak_scan.h"
 
 namespace ambrel {
 namespace {
@@ -59,9 +61,26 @@ bool myitem::context_get_display(unsigned index, const metadb_handle_list& data,
 
 void myitem::context_command(unsigned index, const metadb_handle_list& data, const GUID&) {
     command_at(index);
-    // Peak scan, copying, the two tag updates and the threads demo are the later commands' work.
-    if (index != 0) throw zorb::exception_not_implemented();
-    popup_message_show(test_command_text(data), "Blah", popup_icon_information);
+    switch (index) {
+        case 0:
+            popup_message_show(test_command_text(data), "Blah", popup_icon_information);
+            return;
+        case 1:
+            start_peak_scan(data);
+            return;
+        case 2:
+            start_copy_files(data);
+            return;
+        case 3:
+            start_alter_tags(data);
+            return;
+        case 4:
+            start_low_level_tags(data);
+            return;
+        default:
+            // The threads demo is a later command's work.
+            throw zorb::exception_not_implemented();
+    }
 }
 
 std::string test_command_display(size_t count) {

@@ -1,11 +1,18 @@
-// The foundation utilities: UTF-8 and UTF-16, replacing a file's content, window boundaries.
+// The foundation utilities: UTF-8 and UTF-16, replacing a file's content, window boundaries,
+// number, size and time texts.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <regex>
 #include <stdexcept>
 
 #include "tests/component/host_fixture.h"
 #include "zorb/exception.h"
 #include "zorb/files.h"
+#include "zorb/text_format.h"
 #include "zorb/unicode.h"
 #include "zorb/window_boundary.h"
 
@@ -86,6 +93,78 @@ TEST(WindowBoundary, KeepsTheFirstFailureReportsEachAndHandsItOn) {
     zorb::window_boundary careless([](const std::string&) { throw std::runtime_error("report"); });
     careless.run([] { throw std::runtime_error("kept"); });
     EXPECT_THROW(careless.rethrow_failure(), std::runtime_error);
+}
+
+TEST(TextFormat, FixedPointRoundsHalfUpAndPutsThePointBeforeTheLastDecimals) {
+    struct fixed_case {
+        double value;
+        unsigned decimals;
+        const char* text;
+    };
+    const fixed_case cases[] = {
+        {0.0, 7, "0.0000000"},
+        {0.5, 7, "0.5000000"},
+        {1.0, 7, "1.0000000"},
+        {12.34567891, 7, "12.3456789"},
+        {0.00000006, 7, "0.0000001"},
+        {0.00000004, 7, "0.0000000"},
+        {-0.25, 3, "-0.250"},
+        {-0.0, 2, "0.00"},
+        {2.5, 0, "3"},
+        {std::numeric_limits<double>::infinity(), 7, "inf"},
+        {-std::numeric_limits<double>::infinity(), 7, "-inf"},
+        {std::nan(""), 7, "nan"},
+    };
+    for (const fixed_case& c : cases) EXPECT_EQ(zorb::format_fixed(c.value, c.decimals), c.text) << c.value;
+    // A value with more digits than the text may hold is cut at 63 characters.
+    const std::string huge = zorb::format_fixed(-1e300, 7);
+    EXPECT_EQ(huge.size(), 63u);
+    EXPECT_EQ(huge.substr(0, 2), "-1");
+}
+
+TEST(TextFormat, ShortSizeKeepsThreeSignificantDigitsAndCarriesIntoTheNextUnit) {
+    const std::pair<uint64_t, const char*> cases[] = {
+        {0, "0 B"},
+        {300, "300 B"},
+        {1023, "1023 B"},
+        {1024, "1.00 KB"},
+        {1536, "1.50 KB"},
+        {10234, "9.99 KB"},
+        {10239, "10.0 KB"},  // 9.999 KB rounds to 10.0
+        {102348, "99.9 KB"},
+        {102400, "100 KB"},
+        {1048575, "1.00 MB"},  // 1023.999 KB
+        {uint64_t(3) << 30, "3.00 GB"},
+        {uint64_t(5) << 40, "5.00 TB"},
+        {uint64_t(4096) << 40, "4096 TB"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(zorb::format_file_size_short(bytes), text) << bytes;
+}
+
+TEST(TextFormat, FileTimesInUtcAndLocalTime) {
+    constexpr uint64_t unix_epoch = 116444736000000000ull;
+    constexpr uint64_t second = 10000000;
+    EXPECT_EQ(zorb::format_file_time_utc(unix_epoch), "1970-01-01 00:00:00");
+    // 2024-02-29 23:59:59, a leap day; the fraction of a second is dropped.
+    EXPECT_EQ(zorb::format_file_time_utc(unix_epoch + 1709251199 * second + second / 2), "2024-02-29 23:59:59");
+    EXPECT_EQ(zorb::format_file_time_utc(0), "1601-01-01 00:00:00");
+    EXPECT_EQ(zorb::format_file_time_utc(~uint64_t(0)), "<invalid timestamp>");
+    EXPECT_EQ(zorb::format_file_time_local(~uint64_t(0)), "<invalid timestamp>");
+    const std::string local = zorb::format_file_time_local(unix_epoch + 1709251199 * second);
+    EXPECT_TRUE(std::regex_match(local, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:59)"))) << local;
+#ifndef _WIN32
+    // Elsewhere the zone is the TZ variable's: one hour east of UTC gives the next day's first hour.
+    const char* zone = std::getenv("TZ");
+    const std::string kept = zone ? zone : "";
+    setenv("TZ", "UTC-1", 1);
+    tzset();
+    EXPECT_EQ(zorb::format_file_time_local(unix_epoch + 1709251199 * second), "2024-03-01 00:59:59");
+    if (zone)
+        setenv("TZ", kept.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+#endif
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,6 +31,10 @@ public:
     std::vector<std::string> lines() {
         std::lock_guard lock(mutex_);
         return lines_;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
     }
 
 private:
@@ -67,6 +73,78 @@ private:
     minihost::host& host_;
     std::mutex mutex_;
     std::vector<shown_popup> popups_;
+};
+
+// Takes over how the threaded processes of `host` show themselves: what they report is recorded
+// (on the worker threads), and `abort_when` may ask for the abort on a change it is shown.
+class progress_recorder {
+public:
+    explicit progress_recorder(minihost::host& host) {
+        host.processes().set_views([this](const minihost::progress_view_request& request) {
+            std::lock_guard lock(mutex_);
+            started_.push_back({request.title, request.flags});
+            return std::make_unique<view>(*this, request.abort);
+        });
+    }
+
+    struct started_process {
+        std::string title;
+        unsigned flags;
+        bool operator==(const started_process&) const = default;
+    };
+
+    std::vector<started_process> started() {
+        std::lock_guard lock(mutex_);
+        return started_;
+    }
+    // The values reported of one kind, of every process in the order reported.
+    std::vector<unsigned> values(minihost::progress_change::kind_t kind) {
+        std::lock_guard lock(mutex_);
+        std::vector<unsigned> found;
+        for (const auto& change : changes_)
+            if (change.kind == kind) found.push_back(change.value);
+        return found;
+    }
+    std::vector<std::string> items() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> found;
+        for (const auto& change : changes_)
+            if (change.kind == minihost::progress_change::item) found.push_back(change.text);
+        return found;
+    }
+    // How the processes ended: true for aborted.
+    std::vector<bool> endings() {
+        std::lock_guard lock(mutex_);
+        return endings_;
+    }
+
+    std::function<bool(const minihost::progress_change&)> abort_when;  // set before the process starts
+
+private:
+    class view : public minihost::progress_view {
+    public:
+        view(progress_recorder& owner, abort_callback_impl& abort) : owner_(owner), abort_(abort) {}
+        void changed(const minihost::progress_change& change) override {
+            {
+                std::lock_guard lock(owner_.mutex_);
+                owner_.changes_.push_back(change);
+            }
+            if (owner_.abort_when && owner_.abort_when(change)) abort_.abort();
+        }
+        void ended(bool aborted) override {
+            std::lock_guard lock(owner_.mutex_);
+            owner_.endings_.push_back(aborted);
+        }
+
+    private:
+        progress_recorder& owner_;
+        abort_callback_impl& abort_;
+    };
+
+    std::mutex mutex_;
+    std::vector<started_process> started_;
+    std::vector<minihost::progress_change> changes_;
+    std::vector<bool> endings_;
 };
 
 // A folder of its own under the system's temporary folder, removed afterwards. The process id is

@@ -174,6 +174,12 @@ TEST(LocalFilesystem, OpenModesReadWriteAndCreate) {
     EXPECT_STREQ(bytes, "XYcdef");
     EXPECT_EQ(failure_text([&] { reader->write("z", 1, abort); }), "Access denied");
     EXPECT_EQ(reader->get_size(abort), 6u);
+#ifdef _WIN32
+    // As the system's own programs do, a reader shares the file with readers only.
+    EXPECT_THROW(open(path, filesystem::open_mode_write_new), velmora_io::exception_io_sharing_violation);
+    EXPECT_EQ(open(path, filesystem::open_mode_read)->get_size(abort), 6u);
+#endif
+    reader.reset();
 
     open(path, filesystem::open_mode_write_new);
     EXPECT_EQ(open(path, filesystem::open_mode_read)->get_size(abort), 0u);  // emptied by a new write

@@ -180,26 +180,6 @@ TEST_F(WavInput, SeeksToTheNearestFrameAndEndsAtTheLast) {
     }
 }
 
-// What exiftool, an outside reader of RIFF INFO, makes of a file: "Tag: value" per line.
-std::map<std::string, std::string> exiftool_tags(const std::string& path) {
-    std::map<std::string, std::string> tags;
-#ifndef _WIN32
-    FILE* pipe = popen(("exiftool -s2 -RIFF:all '" + path + "' 2>&1").c_str(), "r");
-    if (pipe == nullptr) return tags;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        const size_t colon = text.find(": ");
-        if (colon != std::string::npos) tags[text.substr(0, colon)] = text.substr(colon + 2);
-    }
-    pclose(pipe);
-#else
-    (void)path;
-#endif
-    return tags;
-}
-
 TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
     const wave_spec stereo;
     bytes_t audio(4 * 11025);

@@ -1,7 +1,13 @@
 // Cancellation and the byte streams through which the host hands configuration records over.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <mutex>
+#include <thread>
 
 #include "host/exceptions.h"
 
@@ -9,13 +15,54 @@
 class abort_callback {
 public:
     virtual bool is_aborting() const = 0;
+    // Waits `seconds`, or less when an abort is requested meanwhile: true when one was. This form
+    // looks every 10 ms; an object with an event of its own answers at once.
+    virtual bool wait_for(double seconds) const {
+        using clock = std::chrono::steady_clock;
+        const clock::time_point end =
+            clock::now() + std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(seconds));
+        while (!is_aborting()) {
+            const clock::duration left = end - clock::now();
+            if (left <= clock::duration::zero()) return false;
+            std::this_thread::sleep_for(std::min<clock::duration>(left, std::chrono::milliseconds(10)));
+        }
+        return true;
+    }
+
     // Raises velmora_io::exception_aborted ("User abort") once an abort was requested.
     void check() const {
         if (is_aborting()) throw velmora_io::exception_aborted();
     }
+    // Waits `seconds`; an abort requested meanwhile ends the wait with velmora_io::exception_aborted.
+    void sleep(double seconds) const {
+        if (wait_for(seconds)) throw velmora_io::exception_aborted();
+    }
 
 protected:
     ~abort_callback() = default;
+};
+
+// An abort that somebody requests: a flag that the polls read, and an event that wakes every
+// wait at once. Any thread; abort() may come from any thread, also more than once.
+class abort_callback_impl final : public abort_callback {
+public:
+    bool is_aborting() const override { return aborting_.load(std::memory_order_acquire); }
+    bool wait_for(double seconds) const override {
+        std::unique_lock lock(mutex_);
+        return event_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return is_aborting(); });
+    }
+    void abort() {
+        {
+            std::lock_guard lock(mutex_);
+            aborting_.store(true, std::memory_order_release);
+        }
+        event_.notify_all();
+    }
+
+private:
+    std::atomic<bool> aborting_{false};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable event_;
 };
 
 // An abort that never happens, for callers with nothing to cancel.

@@ -14,11 +14,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "host/abort.h"
 #include "host/filesystem.h"
 #include "host/records.h"
 #include "host/service.h"
+#include "host/service_lookup.h"
 #include "zorb/string.h"
 
 // Receives a decoder's log lines. Any thread; `line` is one line without its break. Raises nothing.
@@ -53,6 +56,10 @@ public:
     // failures when an input asks the file again.
     virtual file_stats query_file_stats(abort_callback& abort) = 0;
 };
+
+// Decode flags of input_decoder::initialize, bits an input may honour or pass over.
+constexpr unsigned input_flag_no_seeking = 1;  // the caller will not seek
+constexpr unsigned input_flag_analysis = 2;    // the audio is examined, not played
 
 // An instance opened for decoding. On the thread driving the instance.
 class input_decoder : public input_info_reader {
@@ -190,6 +197,60 @@ public:
     virtual void open_instance(service_ptr& out, const GUID& interface_guid, service_ptr_t<file> hint, const char* path,
                                service_ptr_t<event_logger> logger, abort_callback& abort) = 0;
 };
+
+// Finding the input for a path among the host's inputs and opening its instances there. Any thread.
+namespace input_lookup {
+
+// The extension as the host hands it to accepts_path: what follows the last dot of the path's
+// file name (after its last \, / or |), without the dot; empty when the name has no dot.
+inline std::string extension_of(const std::string& path) {
+    const size_t name_start = path.find_last_of("\\/|");
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (name_start != std::string::npos && dot < name_start)) return {};
+    return path.substr(dot + 1);
+}
+
+// The first input that accepts `path`, in the host's order, those that call themselves a last
+// resort (input_entry_v2) after all others. Raises velmora_io::exception_io_unsupported_format
+// when none does.
+inline service_ptr_t<input_entry> find(host_api& api, const std::string& path) {
+    const std::string extension = extension_of(path);
+    std::vector<service_ptr_t<input_entry>> last_resorts;
+    const size_t count = service_count_t<input_entry>(api);
+    for (size_t index = 0; index < count; ++index) {
+        service_ptr_t<input_entry> input = service_create_at_t<input_entry>(api, index);
+        if (!input) continue;
+        if (auto versioned = input.query_as<input_entry_v2>(); versioned && versioned->is_last_resort()) {
+            last_resorts.push_back(input);
+            continue;
+        }
+        if (input->accepts_path(path.c_str(), extension.c_str())) return input;
+    }
+    for (auto& input : last_resorts)
+        if (input->accepts_path(path.c_str(), extension.c_str())) return input;
+    throw velmora_io::exception_io_unsupported_format();
+}
+
+// An instance on `path` through the input that accepts it; the input's own failures pass on.
+inline service_ptr_t<input_decoder> open_for_decoding(host_api& api, const std::string& path, abort_callback& abort) {
+    service_ptr_t<input_decoder> decoder;
+    find(api, path)->open_for_decoding(decoder, {}, path.c_str(), abort);
+    return decoder;
+}
+inline service_ptr_t<input_info_reader> open_for_info_read(host_api& api, const std::string& path,
+                                                           abort_callback& abort) {
+    service_ptr_t<input_info_reader> reader;
+    find(api, path)->open_for_info_read(reader, {}, path.c_str(), abort);
+    return reader;
+}
+inline service_ptr_t<input_info_writer> open_for_info_write(host_api& api, const std::string& path,
+                                                            abort_callback& abort) {
+    service_ptr_t<input_info_writer> writer;
+    find(api, path)->open_for_info_write(writer, {}, path.c_str(), abort);
+    return writer;
+}
+
+}  // namespace input_lookup
 
 // File types an input offers in the host's open dialogs and file associations. A singleton; any
 // thread. Raises nothing.

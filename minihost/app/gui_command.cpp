@@ -35,6 +35,13 @@ int gui_command(command_context& context, const arguments_t& arguments) {
         } else if (argument == "--run") {
             if (!has_value) throw usage_error("--run needs a main-menu command");
             options.run.push_back(arguments[++i]);
+        } else if (argument == "--context-run") {
+            if (!has_value) throw usage_error("--context-run needs a context-menu command");
+            options.context_run.push_back(arguments[++i]);
+        } else if (argument == "--press") {
+            if (!has_value || arguments[i + 1].find('/') == std::string::npos)
+                throw usage_error("--press needs a window's title and a button's text joined by /");
+            options.press.push_back(arguments[++i]);
         } else if (argument == "--select") {
             if (!has_value || !parse_rows(arguments[++i], options.select))
                 throw usage_error("--select needs row numbers from 1, joined by commas");

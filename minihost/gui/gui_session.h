@@ -9,12 +9,14 @@
 namespace minihost {
 
 struct gui_options {
-    std::vector<std::string> paths;  // files and folders that make the playlist (else the kept one stays)
-    double close_after = 0;          // seconds until every window closes by itself; 0 never
-    std::vector<std::string> run;    // main-menu commands run once the window shows, by path
-    std::vector<size_t> select;      // playlist rows selected at the start (0-based)
-    std::string show_menu;           // a menu of the menu bar opened at the start ("Tools/Sample component")
-    bool context_menu = false;       // the selection's context menu opened at the start
+    std::vector<std::string> paths;        // files and folders that make the playlist (else the kept one stays)
+    double close_after = 0;                // seconds until every window closes by itself; 0 never
+    std::vector<std::string> run;          // main-menu commands run once the window shows, by path
+    std::vector<size_t> select;            // playlist rows selected at the start (0-based)
+    std::string show_menu;                 // a menu of the menu bar opened at the start ("Tools/Sample component")
+    bool context_menu = false;             // the selection's context menu opened at the start
+    std::vector<std::string> context_run;  // context-menu commands run on the selection, after `run`
+    std::vector<std::string> press;        // "TITLE/BUTTON": buttons pressed in this session's windows, last
 };
 
 // Opens the main window on the started host and returns when it is closed: 0, or 1 after printing

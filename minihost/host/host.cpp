@@ -11,6 +11,7 @@
 #include "host/modeless.h"
 #include "host/playlist.h"
 #include "host/service_lookup.h"
+#include "minihost/host/album_art.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
@@ -73,6 +74,8 @@ host::host(minihost::profile where)
         add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
     add_service_maker(playlist_manager::class_guid, [this] { return playlist().manager(); });
     add_service(modeless_dialog_manager::class_guid, modeless_.service());
+    add_service(main_thread_callback_manager::class_guid, callbacks_.service());
+    add_service(album_art_extractor::class_guid, make_sidecar_album_art());
 }
 
 host::~host() {
@@ -138,6 +141,7 @@ void host::stop() {
     } catch (...) {
         if (!write_failure) write_failure = std::current_exception();
     }
+    callbacks_.close();
     initquits_.clear();
     classes_.clear();
     services_.clear();

@@ -14,6 +14,7 @@
 #include "host/identity.h"
 #include "minihost/host/command_settings.h"
 #include "minihost/host/host_commands.h"
+#include "minihost/host/main_thread.h"
 #include "minihost/host/metadb.h"
 #include "minihost/host/modeless_dialogs.h"
 #include "minihost/host/playlist.h"
@@ -84,6 +85,8 @@ public:
     // file that cannot be read is reported on standard error and the playlist starts empty).
     minihost::playlist& playlist();
     modeless_registry& modeless_dialogs() { return modeless_; }
+    // Work that other threads hand to this one (main_thread_callback_manager).
+    main_thread_queue& main_thread_callbacks() { return callbacks_; }
     // The host's own commands of the menu bar; the window session adds them.
     host_command_list& host_commands() { return host_commands_; }
 
@@ -109,6 +112,7 @@ private:
     track_cache tracks_;
     command_settings settings_;
     modeless_registry modeless_;
+    main_thread_queue callbacks_;
     host_command_list host_commands_;
     minihost::playlist playlist_;
     bool playlist_loaded_ = false;

@@ -3,6 +3,7 @@
 #include "helpers/popup.h"
 #include "helpers/track_text.h"
 #include "sample/commands/command_rows.h"
+#include "sample/commands/demo_dialog.h"
 
 namespace ambrel {
 namespace {
@@ -59,7 +60,8 @@ bool myitem::context_get_display(unsigned index, const metadb_handle_list& data,
 
 void myitem::context_command(unsigned index, const metadb_handle_list& data, const GUID&) {
     command_at(index);
-    // Peak scan, copying, the two tag updates and the threads demo are the later commands' work.
+    if (index == 5) return open_demo_dialog(data);
+    // Peak scan, copying and the two tag updates are the later commands' work.
     if (index != 0) throw zorb::exception_not_implemented();
     popup_message_show(test_command_text(data), "Blah", popup_icon_information);
 }

@@ -7,6 +7,7 @@
 #include "sample/commands/main_commands.h"
 #include "sample/dsp/dsp_sample.h"
 #include "sample/preferences/preferences.h"
+#include "sample/ui/ui_elements.h"
 
 namespace ambrel {
 namespace {
@@ -37,6 +38,8 @@ service_factory_single_t<advconfig_branch_sample> advconfig_branch_factory;
 service_factory_single_t<advconfig_bogo_setting_3> advconfig_bogo_setting_3_factory;
 service_factory_single_t<advconfig_loop_modules> advconfig_loop_modules_factory;
 service_factory_single_t<preferences_page_myimpl> preferences_page_factory;
+service_factory_single_t<ui_element_myimpl> sample_element_factory;
+service_factory_single_t<ui_element_dialog_myimpl> dialog_element_factory;
 
 }  // namespace
 }  // namespace ambrel

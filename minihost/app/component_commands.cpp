@@ -10,6 +10,7 @@
 #include "host/mainmenu.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
+#include "host/ui_element.h"
 
 namespace minihost {
 namespace {
@@ -35,6 +36,7 @@ const known_class known_classes[] = {
     {contextmenu_item::class_guid, "contextmenu_item"},
     {mainmenu_group::class_guid, "mainmenu_group"},
     {mainmenu_commands::class_guid, "mainmenu_commands"},
+    {ui_element::class_guid, "ui_element"},
 };
 
 // The name a service gives itself, for the classes that have one; empty for the others.
@@ -57,6 +59,8 @@ std::string service_name(service_factory_base& factory) {
         context_group->get_display_string(name);
     else if (auto main_group = service.query_as<mainmenu_group_popup>())
         main_group->get_display_string(name);
+    else if (auto element = service.query_as<ui_element>())
+        element->get_name(name);
     return name.str();
 }
 

@@ -119,6 +119,8 @@ inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>&
 
 // The component's services as the host lists them: the reverse of their creation order.
 inline const char* const component_service_listing =
+    "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample Dialog as UI Element\n"
+    "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample UI Element\n"
     "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Loop modules for ever\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"

@@ -17,6 +17,9 @@ struct gui_options {
     bool context_menu = false;             // the selection's context menu opened at the start
     std::vector<std::string> context_run;  // context-menu commands run on the selection, after `run`
     std::vector<std::string> press;        // "TITLE/BUTTON": buttons pressed in this session's windows, last
+    double run_after = 0;                  // seconds after the window shows that `run` runs; 0 at once
+    std::vector<std::string> layout;       // the UI elements the element area holds, by name (else the kept ones)
+    bool has_layout = false;               // `layout` was given (an empty one clears the area)
 };
 
 // Opens the main window on the started host and returns when it is closed: 0, or 1 after printing

@@ -16,6 +16,7 @@
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
 #include "minihost/host/filesystem.h"
+#include "minihost/host/layout_menu.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
@@ -76,6 +77,9 @@ host::host(minihost::profile where)
     add_service(modeless_dialog_manager::class_guid, modeless_.service());
     add_service(main_thread_callback_manager::class_guid, callbacks_.service());
     add_service(album_art_extractor::class_guid, make_sidecar_album_art());
+    for (service_ptr& group : make_layout_menu_groups()) add_service(mainmenu_group::class_guid, group);
+    for (const GUID& menu : layout_menu_guids())
+        add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
 }
 
 host::~host() {

@@ -82,6 +82,8 @@ private:
         if (!IsWindow(target_) || !GetWindowRect(target_, &place)) return;
         SetWindowPos(window_, HWND_TOPMOST, place.left, place.top, place.right - place.left, place.bottom - place.top,
                      SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        // Painted at once: a flash lasts half a second.
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
     void on_tick() {
         switch (flash_step(++tick_)) {

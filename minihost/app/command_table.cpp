@@ -60,7 +60,8 @@ const command commands[] = {
      menu_command},
     {"gui",
      "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu]\n"
-     "    [--context-run PATH]... [--press TITLE/BUTTON]... [--run-after S] [--layout NAME,NAME...]\n"
+     "    [--show-context-menu PATH] [--context-run PATH]... [--press TITLE/BUTTON]... [--run-after S]\n"
+     "    [--layout NAME,NAME...]\n"
      "             the main window: its menus, the playlist (the files and folders given, else the one kept),\n"
      "             the component's windows; closes after S seconds; runs the main-menu commands PATH; selects\n"
      "             the rows ROWS (from 1, joined by commas); opens the menu PATH or the selection's context menu;\n"

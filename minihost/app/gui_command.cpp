@@ -59,6 +59,10 @@ int gui_command(command_context& context, const arguments_t& arguments) {
         } else if (argument == "--select") {
             if (!has_value || !parse_rows(arguments[++i], options.select))
                 throw usage_error("--select needs row numbers from 1, joined by commas");
+        } else if (argument == "--show-context-menu") {
+            if (!has_value) throw usage_error("--show-context-menu needs a path of sub-menus");
+            options.context_menu = true;
+            options.context_submenu = arguments[++i];
         } else if (argument == "--show-menu") {
             if (!has_value) throw usage_error("--show-menu needs a menu's path");
             options.show_menu = arguments[++i];

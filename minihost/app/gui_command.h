@@ -5,7 +5,7 @@
 
 namespace minihost {
 
-// gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu]
+// gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu] [--show-context-menu PATH]
 int gui_command(command_context& context, const arguments_t& arguments);
 
 }  // namespace minihost

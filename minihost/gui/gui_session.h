@@ -20,6 +20,7 @@ struct gui_options {
     double run_after = 0;                  // seconds after the window shows that `run` runs; 0 at once
     std::vector<std::string> layout;       // the UI elements the element area holds, by name (else the kept ones)
     bool has_layout = false;               // `layout` was given (an empty one clears the area)
+    std::string context_submenu;           // and its sub-menus opened ("Sample component"), if any
 };
 
 // Opens the main window on the started host and returns when it is closed: 0, or 1 after printing

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "minihost/gui/element_area.h"
 #include "minihost/gui/gui_session.h"
@@ -9,6 +10,7 @@
 #include "minihost/host/main_menu.h"
 #include "minihost/host/window_session.h"
 #include "zorb/unicode.h"
+#include "zorb/window_boundary.h"
 
 namespace minihost {
 namespace {
@@ -69,6 +71,28 @@ void CALLBACK run_delayed(HWND, UINT, UINT_PTR timer, DWORD) {
     if (delayed.running != nullptr && !run_main_commands(*delayed.running, delayed.paths)) delayed.failed = true;
 }
 
+// The menus that the command line opens wait until the window has been on the screen a moment:
+// Wine puts a new window on the screen once it has painted, over a menu that opened before.
+constexpr UINT menus_delay_ms = 500;
+
+struct waiting_menus {
+    CMainWindow& window;
+    const gui_options& options;
+    zorb::window_boundary boundary;
+};
+waiting_menus* menus_to_open = nullptr;  // while run_gui waits to open them
+
+void CALLBACK open_waiting_menus(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    waiting_menus* menus = std::exchange(menus_to_open, nullptr);
+    if (menus == nullptr) return;
+    menus->boundary.run([menus] {
+        if (!menus->options.show_menu.empty()) menus->window.open_menu(menus->options.show_menu);
+        if (menus->options.context_menu) menus->window.open_context_menu(menus->options.context_submenu);
+    });
+    if (menus->boundary.failed()) PostMessageW(static_cast<HWND>(menus->window.window()), WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 int run_gui(host& running, const gui_options& options) {
@@ -111,11 +135,17 @@ int run_gui(host& running, const gui_options& options) {
                 status = 1;
             }
         }
-        if (!options.show_menu.empty()) window.open_menu(options.show_menu);
-        if (options.context_menu) window.open_context_menu();
+        waiting_menus menus{window, options, zorb::window_boundary([](const std::string& message) {
+                                std::fprintf(stderr, "minihost: %s\n", message.c_str());
+                            })};
+        if (!options.show_menu.empty() || options.context_menu) {
+            menus_to_open = &menus;
+            SetTimer(nullptr, 0, menus_delay_ms, open_waiting_menus);
+        }
         close_windows_after(options.close_after);
         window.run_until_closed();
-        if (window.failed() || delayed.failed) status = 1;
+        menus_to_open = nullptr;
+        if (window.failed() || menus.boundary.failed() || delayed.failed) status = 1;
         delayed = {};
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "minihost: %s\n", failure.what());

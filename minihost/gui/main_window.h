@@ -70,8 +70,10 @@ public:
     // and the sub-menus below it), as a person would with the keyboard. Raises zorb::exception when
     // the path names no menu.
     void open_menu(const std::string& path);
-    // Opens the context menu of the selected tracks, as the menu key does.
-    void open_context_menu();
+    // Opens the context menu of the selected tracks, as the menu key does, and the sub-menus that
+    // `path` names in it ("Sample component"), if any. Raises zorb::exception when the path names no
+    // sub-menu.
+    void open_context_menu(const std::string& path = {});
 
     // True once a handler of the window has failed (the failure was printed on standard error).
     bool failed() const { return boundary_.failed(); }

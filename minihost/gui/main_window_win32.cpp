@@ -68,6 +68,43 @@ bool kept_placement(const std::string& file, window_placement& place) {
     return true;
 }
 
+// "Tools/Sample component": the names of a menu and of the sub-menus below it.
+std::vector<std::string> menu_path_names(const std::string& path) {
+    std::vector<std::string> names;
+    for (size_t start = 0;;) {
+        const size_t slash = path.find('/', start);
+        names.push_back(path.substr(start, slash - start));
+        if (slash == std::string::npos) return names;
+        start = slash + 1;
+    }
+}
+
+// The keys that lead from `menu`, just opened, into the sub-menus named names[first...] in turn: to
+// the first entry (Home; a menu opens with none chosen or the first), down to each sub-menu and
+// right into it. The menu's own loop reads them from the queue once it runs. Raises
+// zorb::exception when a name is no sub-menu; `path` names the whole for the message.
+std::vector<unsigned> keys_into_submenus(const menu_node& menu, const std::vector<std::string>& names, size_t first,
+                                         const std::string& path) {
+    std::vector<unsigned> keys;
+    const menu_node* level = &menu;
+    for (size_t depth = first; depth < names.size(); ++depth) {
+        const menu_node* next = nullptr;
+        keys.push_back(VK_HOME);
+        for (const menu_node& entry : level->children) {
+            if (entry.kind == menu_node::separator) continue;
+            if (entry.kind == menu_node::popup && entry.name == names[depth]) {
+                next = &entry;
+                break;
+            }
+            keys.push_back(VK_DOWN);
+        }
+        if (next == nullptr) throw zorb::exception(path + " names no menu");
+        keys.push_back(VK_RIGHT);
+        level = next;
+    }
+    return keys;
+}
+
 }  // namespace
 
 CMainWindow::CMainWindow(host& running)
@@ -434,45 +471,34 @@ void CMainWindow::show_description(const std::string& text) {
 }
 
 void CMainWindow::open_menu(const std::string& path) {
-    std::vector<std::string> names;
-    for (size_t start = 0;;) {
-        const size_t slash = path.find('/', start);
-        names.push_back(path.substr(start, slash - start));
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
+    const std::vector<std::string> names = menu_path_names(path);
     const std::vector<std::string>& bar = menu_bar_->menu_names();
     const auto found = std::find(bar.begin(), bar.end(), names.front());
     if (found == bar.end()) throw zorb::exception("The menu bar has no menu " + names.front());
-    // The keys a person would press: Alt and the menu's letter, then down to each sub-menu and right
-    // into it. The menu's own loop reads them from the queue once it runs.
+    const menu_node menu = build_main_menu(running_);
+    const auto opened = std::find_if(menu.children.begin(), menu.children.end(),
+                                     [&](const menu_node& each) { return each.name == *found; });
+    // The keys a person would press: Alt alone (the bar's first menu), right to the menu, Down to
+    // open it on its first entry, then on into its sub-menus.
+    std::vector<unsigned> keys(static_cast<size_t>(found - bar.begin()), VK_RIGHT);
+    keys.push_back(VK_DOWN);
+    if (opened != menu.children.end())
+        for (unsigned key : keys_into_submenus(*opened, names, 1, path)) keys.push_back(key);
     HWND window = static_cast<HWND>(window_);
-    PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(towlower(zorb::wide_from_utf8(*found)[0])));
-    menu_node menu = build_main_menu(running_);
-    const menu_node* level = nullptr;
-    for (const menu_node& each : menu.children)
-        if (each.name == *found) level = &each;
-    for (size_t depth = 1; depth < names.size() && level != nullptr; ++depth) {
-        const menu_node* next = nullptr;
-        int steps = 0;
-        for (const menu_node& entry : level->children) {
-            if (entry.kind == menu_node::separator) continue;
-            if (entry.kind == menu_node::popup && entry.name == names[depth]) {
-                next = &entry;
-                break;
-            }
-            ++steps;
-        }
-        if (next == nullptr) throw zorb::exception(path + " names no menu");
-        for (int i = 0; i < steps; ++i) PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(window, WM_KEYDOWN, VK_RIGHT, 0);
-        level = next;
-    }
+    PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, 0);
+    for (unsigned key : keys) PostMessageW(window, WM_KEYDOWN, key, 0);
 }
 
-void CMainWindow::open_context_menu() {
-    PostMessageW(static_cast<HWND>(window_), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(playlist_->window()),
-                 MAKELPARAM(-1, -1));
+void CMainWindow::open_context_menu(const std::string& path) {
+    std::vector<unsigned> keys;
+    if (!path.empty()) {
+        const menu_node menu =
+            build_context_menu(running_, running_.playlist().selected_items(), contextmenu_caller_playlist);
+        keys = keys_into_submenus(menu, menu_path_names(path), 0, path);
+    }
+    HWND window = static_cast<HWND>(window_);
+    PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(playlist_->window()), MAKELPARAM(-1, -1));
+    for (unsigned key : keys) PostMessageW(window, WM_KEYDOWN, key, 0);
 }
 
 }  // namespace minihost

@@ -1,5 +1,6 @@
 #include "minihost/gui/playlist_view_win32.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "host/exceptions.h"
@@ -102,7 +103,12 @@ POINT CPlaylistView::focused_point() const {
     RECT place = {LVIR_BOUNDS, 0, 0, 0};
     const auto row = static_cast<int>(SendMessageW(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
     if (row < 0 || !SendMessageW(window_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&place))) place = {};
-    POINT middle = {(place.left + place.right) / 2, (place.top + place.bottom) / 2};
+    // A wide row reaches past the view's right edge and a scrolled one past its top or bottom: the
+    // menu opens on the part of the row that shows.
+    RECT client;
+    GetClientRect(window_, &client);
+    POINT middle = {std::clamp((place.left + place.right) / 2, client.left, client.right),
+                    std::clamp((place.top + place.bottom) / 2, client.top, client.bottom)};
     ClientToScreen(window_, &middle);
     return middle;
 }

@@ -226,6 +226,51 @@ TEST_F(MainWindow, ContextMenuOfTwoSelectedTracksRunsTheChosenCommandOnThem) {
                    popup_icon_information}}));
 }
 
+TEST_F(MainWindow, OpensAgainWhereItWasClosed) {
+    MoveWindow(main(), 130, 90, 640, 420, TRUE);
+    DestroyWindow(main());
+    minihost::CMainWindow again{run.host};
+    again.create(false);
+    RECT place = {};
+    GetWindowRect(static_cast<HWND>(again.window()), &place);
+    EXPECT_EQ((std::vector<LONG>{place.left, place.top, place.right, place.bottom}),
+              (std::vector<LONG>{130, 90, 770, 510}));
+}
+
+// The screen place of the first menu window that shows while a menu runs, which it then closes.
+RECT shown_menu_place;
+BOOL CALLBACK note_if_menu(HWND window, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32768" || !IsWindowVisible(window)) return TRUE;
+    GetWindowRect(window, &shown_menu_place);
+    return FALSE;
+}
+void CALLBACK note_menu_place(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EnumThreadWindows(GetCurrentThreadId(), note_if_menu, 0);
+    EndMenu();
+}
+
+TEST_F(MainWindow, ContextMenuFromTheKeyboardOpensOnThePartOfTheFocusedRowThatShows) {
+    ASSERT_EQ(window.add_paths({demo_song("demo.mod"), demo_song("demo.s3m"), demo_song("demo.xm")}), 3u);
+    // Narrower than the rows, whose middle lies past the right edge.
+    MoveWindow(main(), 0, 0, 420, 300, TRUE);
+    select_rows(playlist(), {1});
+    shown_menu_place = {};
+    SetTimer(nullptr, 0, 200, note_menu_place);
+    SendMessageW(main(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(playlist()), MAKELPARAM(-1, -1));
+    RECT list, row = {LVIR_BOUNDS, 0, 0, 0};
+    GetWindowRect(playlist(), &list);
+    SendMessageW(playlist(), LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    MapWindowPoints(playlist(), nullptr, reinterpret_cast<POINT*>(&row), 2);
+    ASSERT_NE(shown_menu_place.right, 0) << "no menu showed";
+    EXPECT_GE(shown_menu_place.left, list.left);
+    EXPECT_LE(shown_menu_place.left, list.right);
+    EXPECT_GE(shown_menu_place.top, row.top);
+    EXPECT_LE(shown_menu_place.top, row.bottom);
+}
+
 TEST_F(MainWindow, OwnerDataDemoHoldsAMillionRowsAndAsksOnlyForThoseItShows) {
     run_main_menu("Sample component/Owner-data CListControl demo");
     HWND dialog = demo("Owner-data CListControl demo");
@@ -403,6 +448,13 @@ TEST(MainWindowSession, ClosingStopsTheHostOnceAndKeepsPlaylistAndPlace) {
     EXPECT_EQ(second.status, 0) << second.output;
     EXPECT_EQ(count(second.output, "kiv_ambrel component: on_quit()\n"), 1u) << second.output;
     EXPECT_EQ(read_bytes(folder.file("profile/playlist.txt")), kept);
+
+    // A menu to open that is not there: said, and the window closes by itself (else this run would
+    // never end), stopping the host as ever.
+    const minihost_run wrong = run_minihost_with_status(profile + "gui --show-menu \"Tools/No such menu\"", true);
+    EXPECT_EQ(wrong.status, 1) << wrong.output;
+    EXPECT_NE(wrong.output.find("minihost: Tools/No such menu names no menu\n"), std::string::npos) << wrong.output;
+    EXPECT_EQ(count(wrong.output, "kiv_ambrel component: on_quit()\n"), 1u) << wrong.output;
 }
 
 }  // namespace

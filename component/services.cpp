@@ -7,6 +7,8 @@
 #include "sample/commands/main_commands.h"
 #include "sample/dsp/dsp_sample.h"
 #include "sample/preferences/preferences.h"
+#include "sample/rating/rating_services.h"
+#include "sample/rating/rating_store.h"
 #include "sample/ui/ui_elements.h"
 
 namespace ambrel {
@@ -38,6 +40,12 @@ service_factory_single_t<advconfig_branch_sample> advconfig_branch_factory;
 service_factory_single_t<advconfig_bogo_setting_3> advconfig_bogo_setting_3_factory;
 service_factory_single_t<advconfig_loop_modules> advconfig_loop_modules_factory;
 service_factory_single_t<preferences_page_myimpl> preferences_page_factory;
+service_factory_single_t<init_stage_callback_impl> rating_init_stage_factory;
+service_factory_single_t<initquit_impl> rating_initquit_factory;
+service_factory_single_t<metadb_display_field_provider_impl> rating_fields_factory;
+service_factory_single_t<contextmenu_rating> rating_context_factory;
+service_factory_single_t<mainmenu_rating> rating_main_factory;
+service_factory_single_t<track_property_provider_impl> rating_properties_factory;
 service_factory_single_t<ui_element_myimpl> sample_element_factory;
 service_factory_single_t<ui_element_dialog_myimpl> dialog_element_factory;
 

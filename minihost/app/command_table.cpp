@@ -4,6 +4,7 @@
 #include "minihost/app/dsp_commands.h"
 #include "minihost/app/gui_command.h"
 #include "minihost/app/input_commands.h"
+#include "minihost/app/library_commands.h"
 #include "minihost/app/menu_commands.h"
 #include "minihost/app/script_command.h"
 #include "minihost/app/settings_commands.h"
@@ -80,6 +81,23 @@ const command commands[] = {
      "             with FIELD=VALUE sets those fields through the file's input first (FIELD= removes one;\n"
      "             a field given twice gets both values)",
      tags_command},
+    {"library",
+     "library add PATH...\n"
+     "             adds files, and every file an input takes under folders (recursively), to the media library\n"
+     "  library list\n"
+     "             the library's tracks\n"
+     "  library remove PATH...\n"
+     "             removes files, and every file under folders, from the library",
+     library_command},
+    {"format",
+     "format PATTERN FILE...\n"
+     "             one line per track of the files: PATTERN formatted over it (README, \"Title formatting\")",
+     format_command},
+    {"properties",
+     "properties FILE... [--window [--close-after S]]\n"
+     "             the properties view of the files' tracks: every group and its rows; --window shows\n"
+     "             them in the properties window (and closes it after S seconds)",
+     properties_command},
 };
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include "host/identity.h"
 #include "host/input.h"
 #include "host/mainmenu.h"
+#include "host/metadb_index.h"
 #include "host/preferences.h"
 #include "host/service_lookup.h"
+#include "host/titleformat.h"
+#include "host/track_property.h"
 #include "host/ui_element.h"
 
 namespace minihost {
@@ -37,6 +40,11 @@ const known_class known_classes[] = {
     {mainmenu_group::class_guid, "mainmenu_group"},
     {mainmenu_commands::class_guid, "mainmenu_commands"},
     {ui_element::class_guid, "ui_element"},
+    {init_stage_callback::class_guid, "init_stage_callback"},
+    {metadb_display_field_provider::class_guid, "metadb_display_field_provider"},
+    {track_property_provider::class_guid, "track_property_provider"},
+    {metadb_index_manager::class_guid, "metadb_index_manager"},
+    {titleformat_compiler::class_guid, "titleformat_compiler"},
 };
 
 // The name a service gives itself, for the classes that have one; empty for the others.

@@ -8,9 +8,11 @@
 #include "host/http.h"
 #include "host/mainmenu.h"
 #include "host/memory_stream.h"
+#include "host/metadb_index.h"
 #include "host/modeless.h"
 #include "host/playlist.h"
 #include "host/service_lookup.h"
+#include "host/titleformat.h"
 #include "minihost/host/album_art.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
@@ -18,6 +20,7 @@
 #include "minihost/host/filesystem.h"
 #include "minihost/host/layout_menu.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/track_format.h"
 #include "minihost/host/wav_input.h"
 #include "minihost/host/web_client.h"
 #include "zorb/files.h"
@@ -60,7 +63,11 @@ std::string file_name_of(const std::string& path) {
 service_ptr make_stdout_console() { return service_ptr(new service_impl_t<stdout_console>()); }
 
 host::host(minihost::profile where)
-    : profile_(std::move(where)), main_thread_(std::this_thread::get_id()), tracks_(*this) {
+    : profile_(std::move(where)),
+      main_thread_(std::this_thread::get_id()),
+      tracks_(*this),
+      library_(tracks_, profile_.file("library.txt")),
+      index_manager_(make_index_manager(library_, profile_.file("metadb_index.log"))) {
     add_service(filesystem::class_guid, make_local_filesystem());
     add_service(core_version_info::class_guid, make_core_version_info());
     add_service(popup_message::class_guid, popups_.service());
@@ -80,6 +87,8 @@ host::host(minihost::profile where)
     for (service_ptr& group : make_layout_menu_groups()) add_service(mainmenu_group::class_guid, group);
     for (const GUID& menu : layout_menu_guids())
         add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
+    add_service(titleformat_compiler::class_guid, make_titleformat_compiler(*this));
+    add_service(metadb_index_manager::class_guid, index_manager_);
 }
 
 host::~host() {
@@ -124,7 +133,28 @@ void host::start(const component_binding& component) {
         guarded("initquit creation", [&] {
             if (auto service = service_create_at_t<initquit>(*this, index)) initquits_.push_back(service);
         });
+    run_init_stages();
     for (auto& service : initquits_) guarded("on_init", [&] { service->on_init(); });
+}
+
+void host::run_init_stages() {
+    std::vector<service_ptr_t<init_stage_callback>> callbacks;
+    const size_t count = service_count_t<init_stage_callback>(*this);
+    for (size_t index = 0; index < count; ++index)
+        guarded("init stage callback creation", [&] {
+            if (auto callback = service_create_at_t<init_stage_callback>(*this, index)) callbacks.push_back(callback);
+        });
+    const auto stage = [&](uint32_t number) {
+        for (auto& callback : callbacks) guarded("init stage", [&] { callback->on_init_stage(number); });
+    };
+    stage(init_stages::before_library_init);
+    guarded("media library load", [&] {
+        library_.load([](const std::string& path, const std::string& reason) {
+            std::fprintf(stderr, "minihost: media library: %s: %s\n", path.c_str(), reason.c_str());
+        });
+    });
+    guarded("index retention", [&] { index_manager_->start_up_scan(); });
+    stage(init_stages::after_library_init);
 }
 
 void host::stop() {
@@ -132,6 +162,7 @@ void host::stop() {
     shutting_down_ = true;
     for (auto& service : initquits_) guarded("on_quit", [&] { service->on_quit(); });
     client_->services_init(false);
+    index_manager_->remove_all();
     std::exception_ptr write_failure;
     try {
         write_config();

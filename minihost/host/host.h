@@ -14,7 +14,9 @@
 #include "host/identity.h"
 #include "minihost/host/command_settings.h"
 #include "minihost/host/host_commands.h"
+#include "minihost/host/index_manager.h"
 #include "minihost/host/main_thread.h"
+#include "minihost/host/media_library.h"
 #include "minihost/host/metadb.h"
 #include "minihost/host/modeless_dialogs.h"
 #include "minihost/host/playlist.h"
@@ -45,7 +47,9 @@ struct component_binding {
 // popup service (popups()), the track database (tracks()), the digest service, the web client
 // (Windows only), the context menu's root group, the context-menu manager, the menus of the menu
 // bar with the host's own commands in them, an input for WAV files (wav_input.h), the playlist
-// (playlist_manager) and the registry of modeless windows. Everything the host keeps between runs
+// (playlist_manager), the registry of modeless windows, the main-thread callbacks, the album-art
+// extractor, the title-formatting compiler (track_format.h) and the index manager over the media
+// library (index_manager.h). Everything the host keeps between runs
 // lives in its profile.
 class host final : public host_api {
 public:
@@ -61,7 +65,9 @@ public:
     // A service of the host's own made anew for every request; only before start.
     void add_service_maker(const GUID& class_guid, std::function<service_ptr()> make);
 
-    // The start sequence: export, library path, service list, configuration, services up, on_init.
+    // The start sequence: export, library path, service list, configuration, services up, the init
+    // stages with the media library loaded and the index manager's start-up scan between them,
+    // on_init.
     // Raises zorb::exception when the component cannot be started.
     void start(const component_binding& component);
     // The stop sequence: on_quit, services down, configuration written (and the playlist, when it
@@ -76,6 +82,8 @@ public:
     const minihost::profile& profile() const { return profile_; }
     popup_router& popups() { return popups_; }
     track_cache& tracks() { return tracks_; }
+    media_library& library() { return library_; }
+    index_manager_impl& index_manager() { return *index_manager_; }
     // The settings of the command running now; the command runner sets them between commands.
     const command_settings& settings() const { return settings_; }
     void set_settings(command_settings settings) { settings_ = std::move(settings); }
@@ -102,6 +110,7 @@ public:
 private:
     void read_config();
     void write_config();
+    void run_init_stages();
 
     minihost::profile profile_;
     std::thread::id main_thread_;
@@ -110,6 +119,8 @@ private:
     velmora_client* client_ = nullptr;
     popup_router popups_;
     track_cache tracks_;
+    media_library library_;
+    service_ptr_t<index_manager_impl> index_manager_;
     command_settings settings_;
     modeless_registry modeless_;
     main_thread_queue callbacks_;

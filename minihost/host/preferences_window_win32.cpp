@@ -2,6 +2,7 @@
 
 #include "host/service_lookup.h"
 #include "minihost/host/preferences_window.h"
+#include "minihost/host/window_parts_win32.h"
 #include "zorb/unicode.h"
 
 namespace minihost {
@@ -12,24 +13,6 @@ constexpr int margin = 8;
 constexpr int list_width = 150;
 constexpr int button_width = 80;
 constexpr int button_height = 24;
-
-LRESULT CALLBACK preferences_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<CPreferencesWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr || message == WM_NCCREATE) return DefWindowProcW(window, message, wparam, lparam);
-    return self->handle(message, wparam, lparam);  // a boundary of its own inside
-}
-
-HWND make_control(HWND parent, const wchar_t* class_name, const wchar_t* text, DWORD style, int id) {
-    HWND control =
-        CreateWindowExW(0, class_name, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                        reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    return control;
-}
 
 }  // namespace
 
@@ -60,14 +43,7 @@ CPreferencesWindow::~CPreferencesWindow() {
 
 void CPreferencesWindow::create(bool visible) {
     if (pages_.empty()) throw zorb::exception("The component has no preferences page");
-    WNDCLASSEXW window_class = {};
-    window_class.cbSize = sizeof window_class;
-    window_class.lpfnWndProc = preferences_window_proc;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // the arrow
-    window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    window_class.lpszClassName = window_class_name;
-    RegisterClassExW(&window_class);  // fails harmlessly when a window before this one registered it
+    register_window_class(window_class_name, forward_to_window<CPreferencesWindow>);
     HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, window_class_name, L"Preferences",
                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 640, 480, nullptr, nullptr, GetModuleHandleW(nullptr), this);

@@ -121,6 +121,12 @@ inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>&
 inline const char* const component_service_listing =
     "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample Dialog as UI Element\n"
     "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample UI Element\n"
+    "track_property_provider            {1D9A4E27-6B0C-4F38-A275-C8310E9F46B5}\n"
+    "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
+    "contextmenu_item                   {56A52065-D5CE-4332-8B84-B2898D6A03A0}\n"
+    "metadb_display_field_provider      {6A3B0F42-27C9-4D15-B80E-941C5F73D26E}\n"
+    "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
+    "init_stage_callback                {AF51C159-5A6E-4C8B-9D0E-3B7261E40F2A}\n"
     "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Loop modules for ever\n"
     "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"

@@ -61,7 +61,8 @@ protected:
 
 TEST_F(ComponentMenus, ContextMenuCountsTheSelectedTracks) {
     const char* const others =
-        "  Calculate peak\n  Copy files\n  Alter tags\n  Alter tags (low level)\n  UI and threads demo\n";
+        "  Calculate peak\n  Copy files\n  Alter tags\n  Alter tags (low level)\n  UI and threads demo\n"
+        "  Cycle track rating\n  Cycle album rating\n  Cycle track comment\n  Cycle album comment\n";
     EXPECT_EQ(tree_text(minihost::build_context_menu(host, tracks({{"a.mod", 0}}), contextmenu_caller_playlist)),
               std::string("Sample component\n  Test command : 1 item selected\n") + others);
     EXPECT_EQ(
@@ -97,8 +98,8 @@ TEST_F(ComponentMenus, ManagerNumbersTheCommandsOfItsMenuInMenuOrder) {
     ASSERT_TRUE(manager->get_description_by_id(1, description));
     EXPECT_EQ(description.str(),
               "This is a sample command that decodes the selected tracks and reports the peak sample value.");
-    EXPECT_FALSE(manager->get_description_by_id(6, description));
-    EXPECT_FALSE(manager->execute_by_id(6));
+    EXPECT_FALSE(manager->get_description_by_id(10, description));
+    EXPECT_FALSE(manager->execute_by_id(10));
     EXPECT_TRUE(manager->execute_by_id(0));
     EXPECT_EQ(recorder.popups(),
               (std::vector<shown_popup>{
@@ -134,7 +135,8 @@ TEST_F(ComponentMenus, MainMenuHoldsTheSampleGroupWithItsCommandsAndDynamicTree)
               "    Dynamic menu test group\n"
               "      Test dynamic item #1\n      ----\n      Test dynamic item #2\n      ----\n"
               "      Test dynamic item #3\n      ----\n      Test dynamic item #4\n      ----\n"
-              "      Test dynamic item #5\n      ----\n      Test dynamic item #6\n");
+              "      Test dynamic item #5\n      ----\n      Test dynamic item #6\n"
+              "    Dump rating database\n");
     run_main("Sample component/Test command");
     run_main("Sample component/Dynamic menu test group/Test dynamic item #3");
     EXPECT_EQ(recorder.popups(),

@@ -2,6 +2,8 @@
 // configuration records: shared by the tests of the Windows tree.
 #pragma once
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +45,11 @@ struct minihost_run {
 };
 
 inline minihost_run run_minihost_with_status(const std::string& arguments, bool with_errors = false) {
+    // Under Wine the first process that needs the desktop starts the desktop process, and that
+    // process keeps the standard handles it was started with for as long as it lives. Were
+    // minihost.exe the first, the desktop would hold the write end of the pipe below and the read
+    // would never end. The desktop is made here, so it holds this process's own handles instead.
+    GetDesktopWindow();
     const std::string command = beside_executable("minihost.exe") + " " + arguments + (with_errors ? " 2>&1" : "");
     FILE* pipe = _popen(command.c_str(), "r");
     if (pipe == nullptr) return {"(cannot start minihost.exe)", -1};

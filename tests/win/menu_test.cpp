@@ -197,7 +197,7 @@ TEST(ContextMenuManager, BuildsAWin32MenuWithIdsFromTheBase) {
         unsigned max_id;
         int commands;
     };
-    for (const build& b : {build{~0u, 6}, build{4, 3}}) {
+    for (const build& b : {build{~0u, 10}, build{4, 3}}) {
         HMENU menu = CreatePopupMenu();
         manager->win32_build_menu(menu, 2, b.max_id);
         ASSERT_EQ(GetMenuItemCount(menu), 1);

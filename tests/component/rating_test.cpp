@@ -1,0 +1,342 @@
+// The rating database: its stored bytes, cycles and texts, and the whole road through minihost's
+// index manager and media library with the component in-process: commands, fields, the dump, the
+// property rows, a restart.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "host/service_lookup.h"
+#include "minihost/app/library_commands.h"
+#include "minihost/host/context_menu.h"
+#include "minihost/host/filesystem.h"
+#include "minihost/host/main_menu.h"
+#include "minihost/host/track_format.h"
+#include "minihost/host/track_properties.h"
+#include "sample/rating/rating_record.h"
+#include "sample/rating/rating_services.h"
+#include "sample/rating/rating_store.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/wave_builder.h"
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+namespace {
+
+using ambrel::rating_record;
+using bytes = std::vector<uint8_t>;
+
+TEST(RatingRecord, StoredBytesRoundTripAndTolerateDamage) {
+    // Stored bytes and the record they hold; `exact` when writing that record gives those bytes.
+    struct stored_case {
+        bytes stored;
+        uint32_t rating;
+        const char* comment;
+        bool exact;
+    } cases[] = {
+        {{3, 0, 0, 0}, 3, "", true},
+        {{0, 0, 0, 0}, 0, "", true},  // writing never removes a key's data
+        {{0, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'}, 0, "abc", true},
+        {{4, 3, 2, 1, 1, 0, 0, 0, 'x'}, 0x01020304, "x", true},
+        {{}, 0, "", false},
+        {{2}, 0, "", false},
+        {{2, 0, 0}, 0, "", false},
+        {{2, 0, 0, 0, 7}, 0, "", false},  // the length field cut short
+        {{2, 0, 0, 0, 7, 0, 0}, 0, "", false},
+        {{2, 0, 0, 0, 3, 0, 0, 0, 'a', 'b'}, 0, "", false},   // a length beyond the bytes
+        {{2, 0, 0, 0, 1, 0, 0, 0, 'a', 'b'}, 2, "a", false},  // a trailing byte ignored
+        {{2, 0, 0, 0, 0, 0, 0, 0}, 2, "", false},
+        {{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, "", false},
+    };
+    for (const stored_case& one : cases) {
+        const rating_record record{one.rating, one.comment};
+        EXPECT_EQ(ambrel::decode_record(one.stored.data(), one.stored.size()), record) << one.stored.size() << " bytes";
+        if (one.exact) {
+            EXPECT_EQ(ambrel::encode_record(record), one.stored) << one.comment;
+        }
+    }
+}
+
+TEST(RatingRecord, CyclesAndKeyTexts) {
+    const std::pair<uint32_t, uint32_t> ratings[] = {{0, 1}, {1, 2}, {4, 5}, {5, 0}, {7, 0}, {0xFFFFFFFF, 0}};
+    for (const auto& [current, next] : ratings) EXPECT_EQ(ambrel::next_rating(current), next) << current;
+    const std::pair<const char*, const char*> comments[] = {
+        {"", "kiv"}, {"kiv", "bar"}, {"bar", ""}, {"x", ""}, {"KIV", ""}};
+    for (const auto& [current, next] : comments) EXPECT_EQ(ambrel::next_comment(current), next) << current;
+
+    EXPECT_EQ(ambrel::key_text_16(171), "00000000000000AB");
+    EXPECT_EQ(ambrel::key_text_dump(171), "000000AB");
+    EXPECT_EQ(ambrel::key_text_16(0xFEDCBA9876543210), "FEDCBA9876543210");
+    EXPECT_EQ(ambrel::key_text_dump(0x123456789), "123456789");
+
+    digest_value digest{};
+    for (int i = 0; i < 16; ++i) digest.bytes[i] = uint8_t(i + 1);
+    // 0x0807060504030201 ^ 0x100F0E0D0C0B0A09
+    EXPECT_EQ(ambrel::key_of_digest(digest), 0x0807060504030201ull ^ 0x100F0E0D0C0B0A09ull);
+    digest.bytes[15] = 0x80;
+    EXPECT_EQ(ambrel::key_of_digest(digest) >> 56, 0x08u ^ 0x80u);
+}
+
+TEST(RatingRecord, SummaryAveragesHalvesUpAndFindsTheCommonComment) {
+    struct summary_case {
+        std::vector<rating_record> records;
+        const char* average;
+        const char* minimum;
+        const char* maximum;
+        const char* comment;
+    } cases[] = {
+        {{{1, ""}, {2, ""}}, "1.500", "1", "2", ""},
+        {{{4, ""}}, "4.000", "4", "4", ""},
+        {{{1, ""}, {1, ""}, {2, ""}}, "1.333", "1", "2", ""},
+        {{{2, ""}, {2, ""}, {1, ""}}, "1.667", "1", "2", ""},
+        {{{0, "x"}, {3, ""}}, "3.000", "3", "3", "<various>"},
+        {{{0, ""}, {0, "x"}}, "N/A", "N/A", "N/A", "<various>"},
+        {{{0, "x"}, {0, "x"}}, "N/A", "N/A", "N/A", "x"},
+        {{{0, "x"}, {0, "y"}, {0, "x"}}, "N/A", "N/A", "N/A", "<various>"},
+        {{}, "N/A", "N/A", "N/A", ""},
+        {{{7, ""}, {5, ""}}, "6.000", "5", "7", ""},
+    };
+    for (const summary_case& one : cases) {
+        ambrel::rating_summary summary;
+        for (const rating_record& record : one.records) summary.take(record);
+        EXPECT_EQ(summary.average_text(), one.average) << one.records.size();
+        EXPECT_EQ(summary.minimum_text(), one.minimum) << one.records.size();
+        EXPECT_EQ(summary.maximum_text(), one.maximum) << one.records.size();
+        EXPECT_EQ(summary.comment, one.comment) << one.records.size();
+    }
+    // 17/16 = 1.0625: the half goes up.
+    ambrel::rating_summary sixteenths;
+    sixteenths.take({2, ""});
+    for (int i = 0; i < 15; ++i) sixteenths.take({1, ""});
+    EXPECT_EQ(sixteenths.average_text(), "1.063");
+}
+
+// A tagged WAV file of a few silent frames.
+void write_song(const std::string& path, const std::vector<std::pair<std::string, std::string>>& tags) {
+    test_support::wave_spec spec;
+    const test_support::bytes_t file = test_support::wave_file(spec, bytes(64, 0), tags);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+}
+
+std::vector<std::string> rating_lines(const std::vector<std::string>& lines) {
+    std::vector<std::string> ours;
+    for (const std::string& line : lines)
+        if (line.starts_with("[kiv_sample rating] ")) ours.push_back(line);
+    return ours;
+}
+
+class RatingSession {
+public:
+    explicit RatingSession(const std::string& profile) : host(minihost::profile(profile)) {
+        host.add_service(console_receiver::class_guid, console);
+        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    }
+    ~RatingSession() { host.stop(); }
+
+    metadb_handle_list tracks(const std::vector<std::string>& files) {
+        metadb_handle_list list;
+        abort_callback_dummy abort;
+        std::string failure;
+        for (const std::string& file : files)
+            for (const metadb_handle_ptr& track :
+                 host.tracks().add_file(minihost::canonical_track_path(file), abort, failure))
+                list.add_item(track);
+        return list;
+    }
+    void run_context(const std::string& item, const metadb_handle_list& selection) {
+        const minihost::menu_node menu = minihost::build_context_menu(host, selection, contextmenu_caller_command_line);
+        minihost::run_menu_command(minihost::find_menu_command(menu, item, "item"), item);
+    }
+    std::string format(const std::string& pattern, const metadb_handle_ptr& track) {
+        return minihost::format_track(host, pattern, track);
+    }
+    // The rating store's console lines.
+    std::vector<std::string> lines() { return rating_lines(console->lines()); }
+
+    service_ptr_t<test_support::capture_console> console = test_support::make_capture_console();
+    minihost::host host;
+    test_support::popup_recorder recorder{host};
+};
+
+class Rating : public ::testing::Test {
+protected:
+    Rating() {
+        std::filesystem::create_directories(zorb::native_path(folder.file("songs")));
+        write_song(song("a1.wav"), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "First"}});
+        write_song(song("a2.wav"), {{"IART", "Ann"}, {"INAM", "Two"}, {"IPRD", "First"}});
+        write_song(song("b1.wav"), {{"IART", "Bob"}, {"INAM", "One"}, {"IPRD", "Second"}});
+        write_song(song("a1-copy.wav"), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "Other"}});
+    }
+    std::string song(const std::string& name) const { return folder.file("songs/" + name); }
+    std::string profile() const { return folder.file("profile"); }
+
+    test_support::scratch_folder folder{std::string("rating-") +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+};
+
+TEST_F(Rating, CommandsFieldsDumpAndPropertiesSurviveARestart) {
+    std::string shown_a1;
+    {
+        RatingSession session(profile());
+        session.host.library().add(
+            {folder.file("songs")}, [](const std::string& path) { return path.ends_with(".wav"); }, nullptr);
+        const metadb_handle_list a1 = session.tracks({song("a1.wav")});
+        shown_a1 = session.format("%path%", a1[0]);
+        session.run_context("Cycle track rating", a1);
+        session.run_context("Cycle track rating", a1);
+        session.run_context("Cycle album comment", a1);
+        EXPECT_EQ(session.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", a1[0]), "2 kiv");
+        EXPECT_EQ(session.lines(), (std::vector<std::string>{"[kiv_sample rating] 1 entries updated",
+                                                             "[kiv_sample rating] 1 entries updated",
+                                                             "[kiv_sample rating] 1 entries updated"}));
+    }
+    RatingSession again(profile());
+    const metadb_handle_list all = again.tracks({song("a1.wav"), song("a2.wav"), song("a1-copy.wav")});
+    EXPECT_EQ(again.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", all[0]), "2 kiv");
+    // a2 is another title of the same album; the copy the same artist and title on another album.
+    EXPECT_EQ(again.format("[%kiv_sample_track_rating%]|%kiv_sample_album_comment%", all[1]), "|kiv");
+    EXPECT_EQ(again.format("%kiv_sample_track_rating%|[%kiv_sample_album_comment%]", all[2]), "2|");
+    EXPECT_EQ(again.format("%kiv_sample_track_hash%", all[0]), again.format("%kiv_sample_track_hash%", all[2]));
+    EXPECT_EQ(again.format("%kiv_sample_track_hash%", all[0]).size(), 16u);
+
+    minihost::run_menu_command(
+        minihost::find_menu_command(minihost::build_main_menu(again.host), "Dump rating database", "command"), "dump");
+    const std::string track_key = again.format("%kiv_sample_track_hash%", all[0]);
+    const std::string album_key = again.format("%kiv_sample_album_hash%", all[0]);
+    const auto dump_key = [](std::string key) { return key.substr(std::min(key.find_first_not_of('0'), size_t(8))); };
+    // The library holds a1 and its copy under one track key, a1 and a2 under one album key.
+    const std::string a1_line = "\"" + shown_a1 + "\"\n";
+    std::string copy_line = a1_line, a2_line = a1_line;
+    copy_line.replace(copy_line.find("a1.wav"), 6, "a1-copy.wav");
+    a2_line.replace(a2_line.find("a1.wav"), 6, "a2.wav");
+    EXPECT_EQ(again.recorder.popups(),
+              (std::vector<test_support::shown_popup>{
+                  {"kiv_sample rating dump",
+                   "==== TRACK RATING DUMP ====\nThe database contains 1 hashes.\n" + dump_key(track_key) +
+                       " : rating 2, 2 matching track(s)\n" + copy_line + a1_line +
+                       "\n\n==== ALBUM RATING DUMP ====\nThe database contains 1 hashes.\n" + dump_key(album_key) +
+                       " : no rating, comment: kiv, 2 matching track(s)\n" + a1_line + a2_line + "\n\n",
+                   0}}));
+
+    const std::string sample_rows = minihost::property_text(minihost::track_property_rows(again.host, all));
+    EXPECT_NE(sample_rows.find("Sample Component\n"
+                               "  Average Track Rating: 2.000\n"
+                               "  Minimum Track Rating: 2\n"
+                               "  Maximum Track Rating: 2\n"
+                               "  Average Album Rating: N/A\n"
+                               "  Minimum Album Rating: N/A\n"
+                               "  Maximum Album Rating: N/A\n"
+                               "  Album Comment: <various>\n"),
+              std::string::npos)
+        << sample_rows;
+}
+
+TEST_F(Rating, CyclesFollowTheFirstTrackAndCountSharedKeysOnce) {
+    RatingSession session(profile());
+    const metadb_handle_list songs = session.tracks({song("a1.wav"), song("b1.wav"), song("a1-copy.wav")});
+    const metadb_handle_list b_first{songs[1], songs[0], songs[2]};
+    const auto ratings = [&] {
+        return session.format("[%kiv_sample_track_rating%]", songs[0]) + "," +
+               session.format("[%kiv_sample_track_rating%]", songs[1]);
+    };
+    session.run_context("Cycle track rating", {songs[0], songs[2]});  // one key for both
+    EXPECT_EQ(ratings(), "1,");
+    for (int i = 0; i < 4; ++i) session.run_context("Cycle track rating", {songs[0]});
+    EXPECT_EQ(ratings(), "5,");
+    session.run_context("Cycle track rating", b_first);  // b1 has none: every key becomes 1
+    EXPECT_EQ(ratings(), "1,1");
+    for (int i = 0; i < 4; ++i) session.run_context("Cycle track rating", {songs[1]});
+    session.run_context("Cycle track rating", b_first);  // b1 at 5: every key goes to 0
+    EXPECT_EQ(ratings(), ",");
+    session.run_context("Cycle track rating", {songs[0], songs[2]});
+    session.run_context("Cycle track rating", {songs[0], songs[2]});
+    const std::vector<std::string> lines = session.lines();
+    EXPECT_EQ(lines.front(), "[kiv_sample rating] 1 entries updated");
+    EXPECT_EQ(lines.at(5), "[kiv_sample rating] 2 entries updated");   // b1 first, both to 1
+    EXPECT_EQ(lines.at(10), "[kiv_sample rating] 2 entries updated");  // b1 at 5, both to 0
+
+    // Comments: kiv, bar, then empty for every key when the first holds bar.
+    session.run_context("Cycle track comment", {songs[0]});
+    session.run_context("Cycle track comment", {songs[0]});
+    session.run_context("Cycle track comment", {songs[0], songs[1]});
+    EXPECT_EQ(session.format("[%kiv_sample_track_comment%]", songs[0]), "");
+    EXPECT_EQ(session.lines().back(), "[kiv_sample rating] 1 entries updated");
+}
+
+TEST_F(Rating, AStoredSevenCyclesToNoneAndUnchangedKeysReportZero) {
+    RatingSession session(profile());
+    std::vector<std::pair<GUID, metadb_index_hash_list>> refreshed;
+    session.host.index_manager().set_refresh_observer([&](const GUID& index, const metadb_index_hash_list& keys) {
+        refreshed.push_back({index, keys});
+    });
+    const metadb_handle_list a1 = session.tracks({song("a1.wav")});
+    const metadb_handle_list gone_first{session.tracks({song("missing.wav")})[0], a1[0]};
+    const uint64_t key = std::stoull(session.format("%kiv_sample_track_hash%", a1[0]), nullptr, 16);
+
+    ambrel::write_record(ambrel::guid_track_index, key, {7, "keep"});
+    session.run_context("Cycle track rating", a1);
+    EXPECT_EQ(ambrel::read_record(ambrel::guid_track_index, key), (rating_record{0, "keep"}));
+    // The first track has no key, so the new rating is 1, which the key holds already.
+    ambrel::write_record(ambrel::guid_track_index, key, {1, ""});
+    session.run_context("Cycle track rating", gone_first);
+    EXPECT_EQ(ambrel::read_record(ambrel::guid_track_index, key), (rating_record{1, ""}));
+    ambrel::write_record(ambrel::guid_track_index, key, {3, "kiv"});
+    session.run_context("Cycle track comment", a1);
+    EXPECT_EQ(ambrel::read_record(ambrel::guid_track_index, key), (rating_record{3, "bar"}));
+
+    EXPECT_EQ(session.lines(), (std::vector<std::string>{"[kiv_sample rating] 1 entries updated",
+                                                         "[kiv_sample rating] 0 entries updated",
+                                                         "[kiv_sample rating] 1 entries updated"}));
+    ASSERT_EQ(refreshed.size(), 2u);  // none for the command that changed nothing
+    for (const auto& [index, keys] : refreshed) {
+        EXPECT_EQ(index, ambrel::guid_track_index);
+        EXPECT_EQ(keys, metadb_index_hash_list{key});
+    }
+}
+
+TEST_F(Rating, TracksWithoutInformationHaveNoKey) {
+    RatingSession session(profile());
+    const metadb_handle_list gone = session.tracks({song("missing.wav")});
+    session.run_context("Cycle album rating", gone);
+    EXPECT_EQ(session.lines(),
+              (std::vector<std::string>{
+                  "[kiv_sample rating] Could not hash any of the tracks due to unavailable metadata, bailing"}));
+    EXPECT_EQ(session.format("[%kiv_sample_album_hash%]", gone[0]), "");
+    // An empty selection offers no item and does nothing.
+    metadb_handle_list none;
+    ambrel::cycle_rating(ambrel::guid_track_index, none);
+    EXPECT_EQ(session.lines().size(), 1u);
+    const std::string rows = minihost::property_text(minihost::track_property_rows(session.host, none));
+    EXPECT_EQ(rows.substr(rows.find("Sample Component")),
+              "Sample Component\n  Average Track Rating: N/A\n  Minimum Track Rating: N/A\n"
+              "  Maximum Track Rating: N/A\n  Average Album Rating: N/A\n  Minimum Album Rating: N/A\n"
+              "  Maximum Album Rating: N/A\n");
+}
+
+TEST_F(Rating, ARegistrationFailureUnregistersBothAndPrintsOneLine) {
+    minihost::host host{minihost::profile(profile())};
+    auto console = test_support::make_capture_console();
+    host.add_service(console_receiver::class_guid, console);
+    // The album index is taken already, so the component's second registration fails.
+    struct fixed_client : metadb_index_client {
+        metadb_index_hash hash_track(const file_info&, const playable_location&) override { return 1; }
+    };
+    host.index_manager().add(service_ptr_t<metadb_index_client>(new service_impl_t<fixed_client>()),
+                             ambrel::guid_album_index, 0);
+    host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    EXPECT_EQ(rating_lines(console->lines()),
+              (std::vector<std::string>{"[kiv_sample rating] Critical initialization failure: Invalid parameters"}));
+    EXPECT_FALSE(host.index_manager().is_registered(ambrel::guid_track_index));
+    EXPECT_FALSE(host.index_manager().is_registered(ambrel::guid_album_index));
+    host.stop();
+}
+
+TEST_F(Rating, AnyOtherGuidSelectsTheTrackClient) {
+    RatingSession session(profile());  // the clients compile their patterns with the host's compiler
+    const GUID other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+    EXPECT_EQ(&ambrel::client_for_index(other), &ambrel::client_for_index(ambrel::guid_track_index));
+    EXPECT_NE(&ambrel::client_for_index(ambrel::guid_album_index), &ambrel::client_for_index(ambrel::guid_track_index));
+}
+
+}  // namespace

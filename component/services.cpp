@@ -10,6 +10,7 @@
 #include "sample/preferences/preferences.h"
 #include "sample/rating/rating_services.h"
 #include "sample/rating/rating_store.h"
+#include "sample/ui/ui_elements.h"
 
 namespace ambrel {
 namespace {
@@ -48,6 +49,8 @@ service_factory_single_t<metadb_display_field_provider_impl> rating_fields_facto
 service_factory_single_t<contextmenu_rating> rating_context_factory;
 service_factory_single_t<mainmenu_rating> rating_main_factory;
 service_factory_single_t<track_property_provider_impl> rating_properties_factory;
+service_factory_single_t<ui_element_myimpl> sample_element_factory;
+service_factory_single_t<ui_element_dialog_myimpl> dialog_element_factory;
 
 }  // namespace
 }  // namespace ambrel

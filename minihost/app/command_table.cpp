@@ -64,11 +64,15 @@ const command commands[] = {
      "             with --windows as context run",
      menu_command},
     {"gui",
-     "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu] "
-     "[--show-context-menu PATH]\n"
+     "gui [FILE|FOLDER...] [--close-after S] [--run PATH]... [--select ROWS] [--show-menu PATH] [--context-menu]\n"
+     "    [--show-context-menu PATH] [--context-run PATH]... [--press TITLE/BUTTON]... [--run-after S]\n"
+     "    [--layout NAME,NAME...]\n"
      "             the main window: its menus, the playlist (the files and folders given, else the one kept),\n"
      "             the component's windows; closes after S seconds; runs the main-menu commands PATH; selects\n"
-     "             the rows ROWS (from 1, joined by commas); opens the menu PATH or the selection's context menu",
+     "             the rows ROWS (from 1, joined by commas); opens the menu PATH or the selection's context menu;\n"
+     "             runs the context-menu commands PATH on the selection; presses the button BUTTON of the\n"
+     "             window titled TITLE; --run-after waits S seconds before the --run commands; --layout\n"
+     "             puts the UI elements NAME in the element area below the playlist",
      gui_command},
     {"script",
      "script FILE|-\n"

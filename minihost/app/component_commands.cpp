@@ -14,6 +14,7 @@
 #include "host/service_lookup.h"
 #include "host/titleformat.h"
 #include "host/track_property.h"
+#include "host/ui_element.h"
 
 namespace minihost {
 namespace {
@@ -39,6 +40,7 @@ const known_class known_classes[] = {
     {contextmenu_item::class_guid, "contextmenu_item"},
     {mainmenu_group::class_guid, "mainmenu_group"},
     {mainmenu_commands::class_guid, "mainmenu_commands"},
+    {ui_element::class_guid, "ui_element"},
     {init_stage_callback::class_guid, "init_stage_callback"},
     {metadb_display_field_provider::class_guid, "metadb_display_field_provider"},
     {track_property_provider::class_guid, "track_property_provider"},
@@ -67,6 +69,8 @@ std::string service_name(service_factory_base& factory) {
         context_group->get_display_string(name);
     else if (auto main_group = service.query_as<mainmenu_group_popup>())
         main_group->get_display_string(name);
+    else if (auto element = service.query_as<ui_element>())
+        element->get_name(name);
     return name.str();
 }
 

@@ -1,5 +1,7 @@
 #include "minihost/app/gui_command.h"
 
+#include <algorithm>
+
 #include "minihost/gui/gui_session.h"
 
 namespace minihost {
@@ -35,6 +37,25 @@ int gui_command(command_context& context, const arguments_t& arguments) {
         } else if (argument == "--run") {
             if (!has_value) throw usage_error("--run needs a main-menu command");
             options.run.push_back(arguments[++i]);
+        } else if (argument == "--context-run") {
+            if (!has_value) throw usage_error("--context-run needs a context-menu command");
+            options.context_run.push_back(arguments[++i]);
+        } else if (argument == "--press") {
+            if (!has_value || arguments[i + 1].find('/') == std::string::npos)
+                throw usage_error("--press needs a window's title and a button's text joined by /");
+            options.press.push_back(arguments[++i]);
+        } else if (argument == "--layout") {
+            if (!has_value) throw usage_error("--layout needs UI element names joined by commas");
+            options.has_layout = true;
+            const std::string names = arguments[++i];
+            for (size_t start = 0; start <= names.size();) {
+                const size_t comma = std::min(names.find(',', start), names.size());
+                if (comma > start) options.layout.push_back(names.substr(start, comma - start));
+                start = comma + 1;
+            }
+        } else if (argument == "--run-after") {
+            if (!has_value || !parse_number(arguments[++i], options.run_after) || options.run_after < 0)
+                throw usage_error("--run-after needs a number of seconds");
         } else if (argument == "--select") {
             if (!has_value || !parse_rows(arguments[++i], options.select))
                 throw usage_error("--select needs row numbers from 1, joined by commas");

@@ -9,13 +9,18 @@
 namespace minihost {
 
 struct gui_options {
-    std::vector<std::string> paths;  // files and folders that make the playlist (else the kept one stays)
-    double close_after = 0;          // seconds until every window closes by itself; 0 never
-    std::vector<std::string> run;    // main-menu commands run once the window shows, by path
-    std::vector<size_t> select;      // playlist rows selected at the start (0-based)
-    std::string show_menu;           // a menu of the menu bar opened at the start ("Tools/Sample component")
-    bool context_menu = false;       // the selection's context menu opened at the start
-    std::string context_submenu;     // and its sub-menus opened ("Sample component"), if any
+    std::vector<std::string> paths;        // files and folders that make the playlist (else the kept one stays)
+    double close_after = 0;                // seconds until every window closes by itself; 0 never
+    std::vector<std::string> run;          // main-menu commands run once the window shows, by path
+    std::vector<size_t> select;            // playlist rows selected at the start (0-based)
+    std::string show_menu;                 // a menu of the menu bar opened at the start ("Tools/Sample component")
+    bool context_menu = false;             // the selection's context menu opened at the start
+    std::vector<std::string> context_run;  // context-menu commands run on the selection, after `run`
+    std::vector<std::string> press;        // "TITLE/BUTTON": buttons pressed in this session's windows, last
+    double run_after = 0;                  // seconds after the window shows that `run` runs; 0 at once
+    std::vector<std::string> layout;       // the UI elements the element area holds, by name (else the kept ones)
+    bool has_layout = false;               // `layout` was given (an empty one clears the area)
+    std::string context_submenu;           // and its sub-menus opened ("Sample component"), if any
 };
 
 // Opens the main window on the started host and returns when it is closed: 0, or 1 after printing

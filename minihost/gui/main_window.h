@@ -59,6 +59,12 @@ public:
     // A child window shown across the window above the playlist (`at_top`) or below it, `height`
     // pixels tall; it stays the caller's.
     void add_band(host_window child, int height, bool at_top);
+    // Builds the menu bar anew, with the menus of commands added since the window was made.
+    void refresh_menu_bar();
+    // A band's new height; a child that is no band is ignored.
+    void set_band_height(host_window child, int height);
+    // Client width the window keeps at least besides its own minimum (what its bands need); 0 none.
+    void set_minimum_client_width(int width);
 
     // Opens the menu of the menu bar that `path` names ("Tools/Sample component": a menu of the bar
     // and the sub-menus below it), as a person would with the keyboard. Raises zorb::exception when
@@ -80,6 +86,7 @@ private:
     void on_create();
     void on_destroy();
     void layout();
+    int minimum_track_width() const;
     intptr_t on_notify(tagNMHDR& notification);
     void on_menu_select(unsigned item, unsigned flags, intptr_t menu);
     void on_context_menu(intptr_t lparam);
@@ -108,6 +115,7 @@ private:
         bool at_top;
     };
     std::vector<band> bands_;
+    int band_minimum_width_ = 0;
     zorb::window_boundary boundary_;
 };
 

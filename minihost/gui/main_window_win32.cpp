@@ -166,7 +166,7 @@ intptr_t CMainWindow::handle(unsigned message, uintptr_t wparam, intptr_t lparam
                 layout();
                 return 0;
             case WM_GETMINMAXINFO:
-                reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {minimum_width, minimum_height};
+                reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {minimum_track_width(), minimum_height};
                 return 0;
             case WM_INITMENUPOPUP:
                 if (!HIWORD(lparam)) menu_bar_->fill(reinterpret_cast<HMENU>(wparam));
@@ -252,6 +252,37 @@ void CMainWindow::on_destroy() {
 void CMainWindow::add_band(host_window child, int height, bool at_top) {
     bands_.push_back({child, height, at_top});
     layout();
+}
+
+void CMainWindow::refresh_menu_bar() {
+    if (window_ != nullptr) menu_bar_->attach(static_cast<HWND>(window_));
+}
+
+void CMainWindow::set_band_height(host_window child, int height) {
+    for (band& each : bands_)
+        if (each.window == child) each.height = height;
+    layout();
+}
+
+void CMainWindow::set_minimum_client_width(int width) {
+    band_minimum_width_ = width;
+    HWND window = static_cast<HWND>(window_);
+    RECT client;
+    if (window == nullptr || !GetClientRect(window, &client) || client.right >= width) return;
+    // Wider at once, as a drag to the new minimum would make it.
+    RECT place;
+    GetWindowRect(window, &place);
+    SetWindowPos(window, nullptr, 0, 0, place.right - place.left + width - client.right, place.bottom - place.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int CMainWindow::minimum_track_width() const {
+    HWND window = static_cast<HWND>(window_);
+    RECT frame = {0, 0, band_minimum_width_, 0};
+    if (window != nullptr)
+        AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), GetMenu(window) != nullptr,
+                           DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
+    return std::max(minimum_width, int(frame.right - frame.left));
 }
 
 void CMainWindow::layout() {

@@ -17,12 +17,14 @@
 #include "host/shared.h"
 #include "host/titleformat.h"
 #include "host/ui_control.h"
+#include "minihost/host/album_art.h"
 #include "minihost/host/context_menu.h"
 #include "minihost/host/core_version.h"
 #include "minihost/host/digest.h"
 #include "minihost/host/file_locks.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/guarded_call.h"
+#include "minihost/host/layout_menu.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/metadb_io.h"
 #include "minihost/host/track_format.h"
@@ -92,6 +94,11 @@ host::host(minihost::profile where)
     add_service(playback_stream_capture::class_guid, playback_->capture_service());
     add_service(pcm_converter::class_guid, make_pcm_converter());
     add_service(ui_control::class_guid, status_line_.service());
+    add_service(main_thread_callback_manager::class_guid, callbacks_.service());
+    add_service(album_art_extractor::class_guid, make_sidecar_album_art());
+    for (service_ptr& group : make_layout_menu_groups()) add_service(mainmenu_group::class_guid, group);
+    for (const GUID& menu : layout_menu_guids())
+        add_service(mainmenu_commands::class_guid, host_commands_.service_for(menu));
 }
 
 host::~host() {
@@ -185,6 +192,7 @@ void host::stop() {
     } catch (...) {
         if (!write_failure) write_failure = std::current_exception();
     }
+    callbacks_.close();
     initquits_.clear();
     classes_.clear();
     services_.clear();

@@ -14,6 +14,7 @@
 #include "host/identity.h"
 #include "minihost/host/command_settings.h"
 #include "minihost/host/index_manager.h"
+#include "minihost/host/main_thread.h"
 #include "minihost/host/media_library.h"
 #include "minihost/host/host_commands.h"
 #include "minihost/host/metadb.h"
@@ -52,10 +53,10 @@ struct component_binding {
 // compiler (track_format.h), the index manager over the media library (index_manager.h), the playlist
 // (playlist_manager), the registry of modeless windows, the player (playback(): the playback
 // control, the play callbacks, the stream capture and the PCM converter), the threaded processes
-// (processes()), the file locks and the database I/O. Everything the host keeps between runs lives
-// in its profile. While started, the host answers the shared library's folder picker
-// (uBrowseForFolder) with the command's --folder; without one the command line cancels it and a
-// window session shows the system's picker.
+// (processes()), the file locks, the database I/O, the main-thread callbacks and the album-art
+// extractor. Everything the host keeps between runs lives in its profile. While started, the host
+// answers the shared library's folder picker (uBrowseForFolder) with the command's --folder; without
+// one the command line cancels it and a window session shows the system's picker.
 class host final : public host_api {
 public:
     explicit host(minihost::profile where);
@@ -101,6 +102,8 @@ public:
     // file that cannot be read is reported on standard error and the playlist starts empty).
     minihost::playlist& playlist();
     modeless_registry& modeless_dialogs() { return modeless_; }
+    // Work that other threads hand to this one (main_thread_callback_manager).
+    main_thread_queue& main_thread_callbacks() { return callbacks_; }
     // The host's own commands of the menu bar; the window session adds them.
     host_command_list& host_commands() { return host_commands_; }
     process_runner& processes() { return processes_; }
@@ -139,6 +142,7 @@ private:
     minihost::status_line status_line_;
     command_settings settings_;
     modeless_registry modeless_;
+    main_thread_queue callbacks_;
     host_command_list host_commands_;
     minihost::playlist playlist_;
     bool playlist_loaded_ = false;

@@ -5,6 +5,7 @@
 #include "sample/commands/command_rows.h"
 #include "sample/commands/file_commands.h"
 #include "sample/commands/peak_scan.h"
+#include "sample/commands/demo_dialog.h"
 
 namespace ambrel {
 namespace {
@@ -78,8 +79,8 @@ void myitem::context_command(unsigned index, const metadb_handle_list& data, con
             start_low_level_tags(data);
             return;
         default:
-            // The threads demo is a later command's work.
-            throw zorb::exception_not_implemented();
+            open_demo_dialog(data);
+            return;
     }
 }
 

@@ -197,6 +197,8 @@ inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>&
 
 // The component's services as the host lists them: the reverse of their creation order.
 inline const char* const component_service_listing =
+    "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample Dialog as UI Element\n"
+    "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample UI Element\n"
     "track_property_provider            {1D9A4E27-6B0C-4F38-A275-C8310E9F46B5}\n"
     "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
     "contextmenu_item                   {56A52065-D5CE-4332-8B84-B2898D6A03A0}\n"

@@ -1,0 +1,219 @@
+// The UI and threads demo window with the real DLL under Wine, driven by its messages: its worker
+// thread reports through minihost's main-thread callbacks, which run while the test pumps messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "minihost/host/context_menu.h"
+#include "minihost/host/menu_tree.h"
+#include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
+#include "tests/win/component_run.h"
+#include "zorb/unicode.h"
+
+namespace {
+
+using namespace test_support;
+
+const std::string component_path = beside_executable("kiv_ambrel.dll");
+constexpr int list_id = 1019;
+constexpr int header_id = 1020;
+
+std::string text_of(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return zorb::utf8_from_wide(text);
+}
+
+class ThreadsDemo : public ::testing::Test {
+protected:
+    void TearDown() override {
+        // Every window goes while the component is loaded, and its aborted worker gets the time to
+        // reach its next abort point before the component is unloaded.
+        while (HWND window = dialog()) DestroyWindow(window);
+        pump(300);
+    }
+
+    // Handles this thread's messages (the main-thread callbacks among them) for `milliseconds`.
+    void pump(int milliseconds) {
+        const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+        do {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (run.host.modeless_dialogs().dispatch(&message)) continue;
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            Sleep(2);
+        } while (GetTickCount() < end);
+    }
+    // Pumps until `done` or 20 s; false on the time-out.
+    template <typename Done>
+    bool pump_until(Done done) {
+        for (int waited = 0; waited < 20000; waited += 10) {
+            if (done()) return true;
+            pump(10);
+        }
+        return done();
+    }
+
+    HWND open(const std::vector<std::string>& paths) {
+        metadb_handle_list tracks;
+        for (const std::string& path : paths) tracks.add_item(run.host.tracks().handle(path.c_str(), 0));
+        const char* const command = "Sample component/UI and threads demo";
+        minihost::run_menu_command(
+            minihost::find_menu_command(minihost::build_context_menu(run.host, tracks, contextmenu_caller_playlist),
+                                        command, "item"),
+            command);
+        return dialog();
+    }
+    static HWND dialog() {
+        HWND found = FindWindowW(L"#32770", L"UI and Threads Demo");
+        return found && GetWindowThreadProcessId(found, nullptr) == GetCurrentThreadId() ? found : nullptr;
+    }
+    static std::vector<std::string> lines(HWND window) {
+        HWND list = GetDlgItem(window, list_id);
+        std::vector<std::string> out;
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int row = 0; row < count; ++row) {
+            std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, row, 0)), L'\0');
+            SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+            out.push_back(zorb::utf8_from_wide(text.c_str()));
+        }
+        return out;
+    }
+    static std::string status(HWND window) {
+        return text_of(FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr));
+    }
+    static std::string button(HWND window) { return text_of(GetDlgItem(window, IDCANCEL)); }
+    static void press(HWND window, int id) { SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    bool finished(HWND window) {
+        return pump_until([&] { return status(window) == "Finished, ready"; });
+    }
+    std::string wav(const std::string& name, size_t frames) {
+        write_bytes(folder.file(name), wave_file(wave_spec{}, bytes_t(frames * 4)));
+        return folder.file(name);
+    }
+
+    scratch_folder folder{std::string("demo-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    component_run run{component_path, folder.file("config.bin")};
+};
+
+TEST_F(ThreadsDemo, StartRunsTheWorkAndEndsWithTheFinishedLook) {
+    HWND window = open({wav("a.wav", 5000), wav("b.wav", 100)});
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(text_of(GetDlgItem(window, header_id)), "Selected: 2 tracks.");
+    EXPECT_EQ(status(window), "Ready");
+    EXPECT_EQ(button(window), "Cancel");
+    press(window, IDOK);
+    EXPECT_EQ(status(window), "Working...");
+    ASSERT_TRUE(finished(window));
+    EXPECT_EQ(button(window), "Close");
+    const std::vector<std::string> shown = lines(window);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), "Track: \"" + folder.file("a.wav") + "\"");
+    EXPECT_EQ(shown.back(), "All done.");
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "Untitled"), 2);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "Exact duration decoded: 0:00.113379, 5000 samples"), shown.end());
+    // Start once more in the finished state runs it again on the same selection; Close then ends it.
+    press(window, IDOK);
+    ASSERT_TRUE(finished(window));
+    EXPECT_EQ(lines(window), shown);
+    press(window, IDCANCEL);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(ThreadsDemo, CancelWhileWorkingShowsTheAbortLastAndNothingAfter) {
+    // Short files, then a module played round and round, which never ends by itself.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) paths.push_back(wav("short" + std::to_string(i) + ".wav", 100));
+    paths.push_back(demo_song("demo.mod"));
+    HWND window = open(paths);
+    press(window, IDOK);
+    // The worker's reports wait in the queue while this thread is busy; Cancel comes before they run.
+    Sleep(500);
+    press(window, IDCANCEL);
+    EXPECT_EQ(status(window), "Finished, ready");
+    EXPECT_EQ(button(window), "Close");
+    EXPECT_EQ(lines(window), std::vector<std::string>{"Aborted by user."});
+    pump(500);
+    EXPECT_EQ(lines(window), std::vector<std::string>{"Aborted by user."});
+
+    // Cancelled once the lines show, the lines stay and the abort comes last.
+    press(window, IDOK);
+    const std::string module_line = "Track: \"" + paths.back() + "\"";
+    ASSERT_TRUE(pump_until([&] {
+        const auto shown = lines(window);
+        return !shown.empty() && shown.back() == "Audio channels: FL FR" &&
+               std::find(shown.begin(), shown.end(), module_line) != shown.end();
+    }));
+    press(window, IDCANCEL);
+    const std::vector<std::string> at_cancel = lines(window);
+    EXPECT_EQ(at_cancel.back(), "Aborted by user.");
+    EXPECT_EQ(std::count_if(at_cancel.begin(), at_cancel.end(),
+                            [](const std::string& line) { return line.starts_with("Decoded "); }),
+              30);
+    pump(500);
+    EXPECT_EQ(lines(window), at_cancel);
+    // Cancel again, now Close, ends the window.
+    press(window, IDCANCEL);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(ThreadsDemo, StartTwiceShowsOnlyTheSecondRun) {
+    const std::string song = wav("a.wav", 30000);
+    HWND window = open({song, song, song});
+    press(window, IDOK);
+    ASSERT_TRUE(finished(window));
+    const std::vector<std::string> one_run = lines(window);
+    press(window, IDOK);
+    press(window, IDOK);
+    ASSERT_TRUE(finished(window));
+    EXPECT_EQ(lines(window), one_run);
+}
+
+TEST_F(ThreadsDemo, ClosingWhileWorkingLeavesNoLateUpdateAndNoCrash) {
+    // Each window goes at another moment of its work: before the first report, amid the lines,
+    // amid the endless decode; the reports still queued must find their abort set.
+    for (int round = 0; round < 24; ++round) {
+        HWND window = open({wav("a.wav", 20000), demo_song("demo.mod")});
+        ASSERT_NE(window, nullptr);
+        press(window, IDOK);
+        pump(round % 8 * 5);
+        if (round % 2)
+            SendMessageW(window, WM_CLOSE, 0, 0);
+        else
+            DestroyWindow(window);
+        EXPECT_FALSE(IsWindow(window));
+        pump(20);
+    }
+    pump(300);
+    EXPECT_EQ(dialog(), nullptr);
+}
+
+TEST_F(ThreadsDemo, ResizingMovesTheButtonsAndStretchesTheList) {
+    HWND window = open({wav("a.wav", 10)});
+    const auto place = [&](int id) {
+        RECT rect;
+        GetWindowRect(GetDlgItem(window, id), &rect);
+        return rect;
+    };
+    const RECT list = place(list_id), start = place(IDOK), header = place(header_id);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 120, frame.bottom - frame.top + 60,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    pump(50);
+    const RECT list_after = place(list_id), start_after = place(IDOK), header_after = place(header_id);
+    EXPECT_EQ(list_after.right - list_after.left, list.right - list.left + 120);
+    EXPECT_EQ(list_after.bottom - list_after.top, list.bottom - list.top + 60);
+    EXPECT_EQ(start_after.left - start.left, 120);
+    EXPECT_EQ(start_after.top - start.top, 60);
+    EXPECT_EQ(start_after.right - start_after.left, start.right - start.left);
+    EXPECT_EQ(header_after.right - header_after.left, header.right - header.left + 120);
+    EXPECT_EQ(header_after.top - header.top, 0);
+}
+
+}  // namespace

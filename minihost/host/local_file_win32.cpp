@@ -86,6 +86,14 @@ public:
         if (offset > static_cast<uint64_t>(INT64_MAX) || !SetFilePointerEx(handle_, position, nullptr, FILE_BEGIN))
             fail("Cannot seek in ");
     }
+    uint64_t get_position(abort_callback& abort) override {
+        abort.check();
+        LARGE_INTEGER here, none;
+        none.QuadPart = 0;
+        if (!SetFilePointerEx(handle_, none, &here, FILE_CURRENT)) fail("Cannot find the position in ");
+        return static_cast<uint64_t>(here.QuadPart);
+    }
+    bool can_seek() override { return true; }
 
 private:
     [[noreturn]] void fail(const char* what) const {

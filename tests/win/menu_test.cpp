@@ -164,7 +164,7 @@ TEST_F(MenuCommands, ScriptRunsItsLinesInOneSessionAndStopsAtTheFirstFailure) {
             home_page + "=" + server.url() +
             "\n"
             "menu run \"Test dynamic item #3\"\n"
-            "menu run \"Simple CListControl demo\"\n"
+            "menu run \"Sample component/No such command\"\n"
             "menu list\n");
     const minihost_run run =
         run_minihost_with_status(profile + "--web-map *=" + loopback_server::closed_url() + " script " + script, true);

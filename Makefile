@@ -47,8 +47,9 @@ test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j $(JOBS)
 
 # The Windows tree's tests run under 32-bit Wine (scripts/wine-run, the tree's emulator).
+# All of them share one virtual display (scripts/with-xvfb).
 test-win32: reference-pcm
-	@cd $(WIN32) && ctest --output-on-failure -j $(JOBS)
+	@cd $(WIN32) && $(CURDIR)/scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
 
 # The module and component tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

@@ -25,6 +25,7 @@ namespace minihost {
 
 class CMenuBar;
 class CPlaylistView;
+class CPropertiesWindow;
 
 class CMainWindow {
 public:
@@ -97,12 +98,15 @@ private:
     void show_description(const std::string& text);
     void choose_files();
     void choose_folder();
+    // Edit > Properties: the selection's properties in a window beside this one (the last one replaced).
+    void show_properties(const metadb_handle_list& tracks);
 
     host& running_;
     void* window_ = nullptr;  // HWND
     void* status_ = nullptr;  // HWND
     std::unique_ptr<CMenuBar> menu_bar_;
     std::unique_ptr<CPlaylistView> playlist_;
+    std::unique_ptr<CPropertiesWindow> properties_;
     std::vector<size_t> command_ids_;
     bool context_open_ = false;
     std::vector<const menu_node*> context_commands_;  // of the context menu while it is open

@@ -19,6 +19,7 @@
 #include "minihost/host/filesystem.h"
 #include "minihost/host/input_registry.h"
 #include "minihost/host/main_menu.h"
+#include "minihost/host/properties_window.h"
 #include "zorb/files.h"
 #include "zorb/unicode.h"
 
@@ -38,6 +39,7 @@ constexpr GUID guid_add_folder = {0x7615E0A0, 0xEB04, 0x464E, {0x88, 0xDF, 0x8A,
 constexpr GUID guid_exit = {0xF9E7BEF6, 0x56C7, 0x412A, {0x97, 0x3E, 0xD5, 0x54, 0xCD, 0xC5, 0xA2, 0xD9}};
 constexpr GUID guid_select_all = {0xE980859D, 0x4F9A, 0x47B3, {0xA1, 0x1F, 0x6B, 0x26, 0x36, 0xA9, 0x8D, 0x4F}};
 constexpr GUID guid_remove = {0x21FE2489, 0x6914, 0x466C, {0xBD, 0x9E, 0x5A, 0x9C, 0xB3, 0xDC, 0xCA, 0x6B}};
+constexpr GUID guid_properties = {0x3C354138, 0x4753, 0x497B, {0x8A, 0xB8, 0x01, 0x22, 0x20, 0xAB, 0xBD, 0x37}};
 constexpr GUID guid_clear = {0xA45B93EC, 0xF487, 0x4462, {0xB3, 0xEB, 0x2C, 0xE5, 0xCC, 0x96, 0xE1, 0x85}};
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -306,6 +308,14 @@ void CMainWindow::layout() {
     place(playlist_->window(), layout.playlist);
 }
 
+void CMainWindow::show_properties(const metadb_handle_list& tracks) {
+    std::vector<std::string> failed;
+    auto shown = std::make_unique<CPropertiesWindow>(track_property_rows(running_, tracks, &failed));
+    for (const std::string& reason : failed) std::fprintf(stderr, "minihost: a property provider failed: %s\n", reason.c_str());
+    shown->create(window_, true);
+    properties_ = std::move(shown);
+}
+
 void CMainWindow::add_host_commands() {
     playlist& list = running_.playlist();
     const auto add = [&](host_command command) {
@@ -330,6 +340,9 @@ void CMainWindow::add_host_commands() {
          [&list] { list.remove_selected(); }, [&list] { return disabled_unless(!list.selected_indexes().empty()); }});
     add({mainmenu_groups_edit, guid_clear, "Clear", "Removes every track from the playlist.", [&list] { list.clear(); },
          [&list] { return disabled_unless(list.size() > 0); }});
+    add({mainmenu_groups_edit, guid_properties, "Properties", "Shows the properties of the selected tracks.",
+         [this, &list] { show_properties(list.selected_items()); },
+         [&list] { return disabled_unless(!list.selected_indexes().empty()); }});
 }
 
 intptr_t CMainWindow::on_notify(NMHDR& notification) {

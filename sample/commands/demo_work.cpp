@@ -9,6 +9,7 @@
 #include "host/audio_chunk_impl.h"
 #include "host/file_info_impl.h"
 #include "host/file_lock.h"
+#include "host/shared.h"
 #include "host/input.h"
 #include "sample/commands/demo_text.h"
 
@@ -75,7 +76,11 @@ void examine(const metadb_handle_ptr& track, abort_callback& abort, checked_repo
     service_ptr read_lock;
     if (service_ptr_t<file_lock_manager> locks; service_try_lookup_one_t(host(), locks))
         read_lock = locks->acquire(path.c_str(), file_lock_manager::mode_read, abort);
-    service_ptr_t<input_decoder> decoder = input_lookup::open_for_decoding(host(), path, abort);
+    service_ptr_t<input_decoder> decoder;
+    {
+        uCallStackTracker tracker("input_entry::g_open_for_decoding");
+        decoder = input_lookup::open_for_decoding(host(), path, abort);
+    }
 
     file_info_impl info;
     decoder->read_info(subsong, info, abort);

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "minihost/host/properties_window.h"
 #include "minihost/gui/main_window.h"
 #include "minihost/gui/menu_bar_win32.h"
 #include "minihost/host/main_menu.h"
@@ -418,6 +419,31 @@ TEST_F(MainWindow, SimpleDemoShowsThePlaylistSortsByColumnAndCopiesTheSelection)
     EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);  // demo.xm still
     EXPECT_EQ(status_of(dialog), "2 tracks of the playlist, 1 selected");
     DestroyWindow(dialog);
+}
+
+TEST_F(MainWindow, PropertiesOfTheSelectionOpenBesideTheWindowAndOnlyWithASelection) {
+    window.add_paths({demo_song("demo.xm"), demo_song("demo.mod")});
+    const auto properties_shown = [] {
+        HWND found = FindWindowW(L"minihost properties", L"Properties");
+        return found && GetWindowThreadProcessId(found, nullptr) == GetCurrentThreadId() ? found : nullptr;
+    };
+    run.host.playlist().select_only({});
+    EXPECT_THROW(run_main_menu("Edit/Properties"), std::exception);  // disabled: nothing to show
+    EXPECT_EQ(properties_shown(), nullptr);
+
+    run.host.playlist().select_only({1});
+    run_main_menu("Edit/Properties");
+    HWND shown = properties_shown();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(GetWindow(shown, GW_OWNER), main());
+    HWND list = GetDlgItem(shown, minihost::CPropertiesWindow::list_id);
+    const std::vector<std::string> names = column(list, 0);
+    EXPECT_NE(std::find(names.begin(), names.end(), "Location"), names.end());
+    bool names_the_song = false;
+    for (int row = 0; row < list_count(list); ++row)
+        names_the_song = names_the_song || list_text(list, row, 1).find("demo.mod") != std::string::npos;
+    EXPECT_TRUE(names_the_song);
+    DestroyWindow(shown);
 }
 
 TEST(MainWindowSession, ClosingStopsTheHostOnceAndKeepsPlaylistAndPlace) {

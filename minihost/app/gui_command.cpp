@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "minihost/app/dsp_commands.h"
 #include "minihost/gui/gui_session.h"
 
 namespace minihost {
@@ -26,6 +27,9 @@ bool parse_rows(const std::string& text, std::vector<size_t>& rows) {
 
 int gui_command(command_context& context, const arguments_t& arguments) {
     gui_options options;
+    options.load_dsp_chain = [](host& running, dsp_chain& chain) {
+        load_play_chain(running, {}, running.profile().dsp_chain_file(), chain);
+    };
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const bool has_value = i + 1 < arguments.size();

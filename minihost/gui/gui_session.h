@@ -1,9 +1,11 @@
 // minihost.exe gui: a window session with the main window.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "minihost/host/dsp_chain.h"
 #include "minihost/host/host.h"
 
 namespace minihost {
@@ -21,6 +23,7 @@ struct gui_options {
     std::vector<std::string> layout;       // the UI elements the element area holds, by name (else the kept ones)
     bool has_layout = false;               // `layout` was given (an empty one clears the area)
     std::string context_submenu;           // and its sub-menus opened ("Sample component"), if any
+    std::function<void(host&, dsp_chain&)> load_dsp_chain;  // fills the chain the playback bar plays through
 };
 
 // Opens the main window on the started host and returns when it is closed: 0, or 1 after printing

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "minihost/gui/element_area.h"
+#include "minihost/gui/playback_bar.h"
 #include "minihost/gui/gui_session.h"
 #include "minihost/gui/main_window.h"
 #include "minihost/host/context_menu.h"
@@ -109,6 +110,10 @@ int run_gui(host& running, const gui_options& options) {
             list.select_only(options.select);
             list.set_focus(options.select.front());
         }
+        dsp_chain chain(running);
+        if (options.load_dsp_chain) options.load_dsp_chain(running, chain);
+        CPlaybackBar playback(running, window, &chain);
+        playback.create();
         CElementArea elements(running, window);
         elements.create();
         if (options.has_layout) elements.set_elements(options.layout);

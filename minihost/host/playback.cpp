@@ -166,9 +166,9 @@ service_ptr playback_engine::control_service() { return control_; }
 service_ptr playback_engine::callback_manager_service() { return manager_; }
 service_ptr playback_engine::capture_service() { return capture_; }
 
-void playback_engine::set_playlist(const metadb_handle_list& tracks) {
+void playback_engine::set_playlist(const metadb_handle_list& tracks, size_t first) {
     playlist_ = tracks;
-    cursor_ = 0;
+    cursor_ = first < tracks.get_count() ? first : 0;
 }
 
 void playback_engine::set_output(std::unique_ptr<audio_output> output) {

@@ -59,8 +59,9 @@ public:
     service_ptr callback_manager_service();
     service_ptr capture_service();
 
-    // The tracks start chooses from; the cursor goes back to the first. Stops nothing.
-    void set_playlist(const metadb_handle_list& tracks);
+    // The tracks start chooses from; the cursor goes to `first` (the first track when it is past the
+    // end). Stops nothing.
+    void set_playlist(const metadb_handle_list& tracks, size_t first = 0);
     const metadb_handle_list& playlist() const { return playlist_; }
     // The DSPs the chunks go through (may be null: none); kept by the caller while playing.
     void set_dsp_chain(dsp_chain* chain) { chain_ = chain; }

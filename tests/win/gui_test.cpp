@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "minihost/gui/playback_bar.h"
 #include "minihost/host/properties_window.h"
 #include "minihost/gui/main_window.h"
 #include "minihost/gui/menu_bar_win32.h"
@@ -173,7 +174,7 @@ TEST_F(MainWindow, MenuBarShowsTheMainMenuAsItIsWhenEachMenuOpens) {
     EXPECT_EQ(empty, model_text(run.host));
     EXPECT_TRUE(
         empty.starts_with("File\n  Open...\n  Add folder...\n  Exit\n"
-                          "Edit\n  Select all [disabled]\n  Remove [disabled]\n  Clear [disabled]\n"
+                          "Edit\n  Select all [disabled]\n  Remove [disabled]\n  Clear [disabled]\n  Properties [disabled]\n"
                           "Tools\n  Sample component\n    Test command\n"))
         << empty;
     // Opened again with tracks, one of them selected: the Edit commands are enabled now.
@@ -181,7 +182,7 @@ TEST_F(MainWindow, MenuBarShowsTheMainMenuAsItIsWhenEachMenuOpens) {
     run.host.playlist().select_only({1});
     const std::string filled = bar_text();
     EXPECT_EQ(filled, model_text(run.host));
-    EXPECT_NE(filled.find("Edit\n  Select all\n  Remove\n  Clear\n"), std::string::npos) << filled;
+    EXPECT_NE(filled.find("Edit\n  Select all\n  Remove\n  Clear\n  Properties\n"), std::string::npos) << filled;
 
     // A highlighted command shows its description in the status bar until the menu closes.
     HWND status = static_cast<HWND>(window.status_bar());
@@ -444,6 +445,39 @@ TEST_F(MainWindow, PropertiesOfTheSelectionOpenBesideTheWindowAndOnlyWithASelect
         names_the_song = names_the_song || list_text(list, row, 1).find("demo.mod") != std::string::npos;
     EXPECT_TRUE(names_the_song);
     DestroyWindow(shown);
+}
+
+TEST_F(MainWindow, PlaybackBarPlaysTheSelectedTrackPausesAndStops) {
+    using minihost::CPlaybackBar;
+    window.add_paths({demo_song("demo.mod"), demo_song("demo.xm")});
+    run.host.playlist().select_only({1});
+    minihost::dsp_chain chain(run.host);
+    CPlaybackBar bar(run.host, window, &chain);
+    bar.create();
+    HWND line = GetDlgItem(static_cast<HWND>(bar.window()), CPlaybackBar::position_id);
+    const auto click = [&](int id) {
+        SendMessageW(static_cast<HWND>(bar.window()), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(static_cast<HWND>(bar.window()), id)));
+    };
+    EXPECT_EQ(window_text(line), "Stopped.");
+
+    click(CPlaybackBar::play_id);
+    bar.play_on(300);
+    minihost::playback_engine& engine = run.host.playback();
+    ASSERT_TRUE(engine.is_playing());
+    EXPECT_TRUE(std::string(engine.now_playing()->get_path()).ends_with("demo.xm"));
+    EXPECT_GT(engine.position(), 0);
+    EXPECT_TRUE(window_text(line).starts_with("Playing: demo.xm  0:0")) << window_text(line);
+
+    click(CPlaybackBar::pause_id);
+    EXPECT_TRUE(engine.is_paused());
+    EXPECT_TRUE(window_text(line).starts_with("Paused: demo.xm")) << window_text(line);
+    click(CPlaybackBar::previous_id);  // the track before the one playing
+    bar.play_on(50);
+    EXPECT_TRUE(std::string(engine.now_playing()->get_path()).ends_with("demo.mod"));
+    click(CPlaybackBar::stop_id);
+    EXPECT_FALSE(engine.is_playing());
+    EXPECT_EQ(window_text(line), "Stopped.");
 }
 
 TEST(MainWindowSession, ClosingStopsTheHostOnceAndKeepsPlaylistAndPlace) {

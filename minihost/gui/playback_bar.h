@@ -47,6 +47,7 @@ public:
 
 private:
     void refresh_position();
+    intptr_t handle_message(unsigned message, uintptr_t wparam, intptr_t lparam);
 
     host& running_;
     CMainWindow& main_;

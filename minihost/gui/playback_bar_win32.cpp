@@ -6,6 +6,7 @@
 #include "host/file_info_impl.h"
 #include "minihost/gui/main_window.h"
 #include "minihost/gui/playback_bar.h"
+#include "minihost/host/window_parts_win32.h"
 #include "zorb/exception.h"
 #include "zorb/unicode.h"
 
@@ -24,20 +25,6 @@ struct button {
 constexpr button buttons[] = {{CPlaybackBar::play_id, L"Play"},         {CPlaybackBar::pause_id, L"Pause"},
                               {CPlaybackBar::stop_id, L"Stop"},         {CPlaybackBar::previous_id, L"Prev"},
                               {CPlaybackBar::next_id, L"Next"},         {CPlaybackBar::random_id, L"Random"}};
-
-LRESULT CALLBACK bar_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
-    auto* bar = reinterpret_cast<CPlaybackBar*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (bar == nullptr || message == WM_NCCREATE) return DefWindowProcW(window, message, wparam, lparam);
-    try {
-        return bar->handle(message, wparam, lparam);
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "minihost: playback: %s\n", failure.what());
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-}
 
 std::string file_name_of(const char* path) {
     const std::string text = path ? path : "";
@@ -60,30 +47,19 @@ CPlaybackBar::~CPlaybackBar() {
 }
 
 void CPlaybackBar::create() {
-    WNDCLASSW window_class = {};
-    window_class.lpfnWndProc = bar_proc;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // the arrow
-    window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    window_class.lpszClassName = bar_class_name;
-    RegisterClassW(&window_class);  // fails harmlessly when an earlier bar registered it
+    register_window_class(bar_class_name, forward_to_window<CPlaybackBar>);
     HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, bar_class_name, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
                                   0, 0, 0, static_cast<HWND>(main_.window()), nullptr, GetModuleHandleW(nullptr), this);
     if (window == nullptr) throw zorb::exception("Cannot create the playback bar");
     window_ = window;
-    const HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     int left = gap;
     for (const button& each : buttons) {
-        HWND child = CreateWindowExW(0, L"BUTTON", each.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, left,
-                                     gap, button_width, button_height, window,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(each.id)), nullptr, nullptr);
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        MoveWindow(make_control(window, L"BUTTON", each.text, WS_TABSTOP | BS_PUSHBUTTON, each.id), left, gap,
+                   button_width, button_height, FALSE);
         left += button_width + gap;
     }
-    HWND line = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, left + gap,
-                                gap, 600, button_height, window,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(position_id)), nullptr, nullptr);
-    SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    MoveWindow(make_control(window, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, position_id), left + gap, gap,
+               600, button_height, FALSE);
     main_.add_band(window_, bar_height, true);
     refresh_position();
 }
@@ -150,6 +126,16 @@ void CPlaybackBar::refresh_position() {
 }
 
 intptr_t CPlaybackBar::handle(unsigned message, uintptr_t wparam, intptr_t lparam) {
+    HWND window = static_cast<HWND>(window_);
+    try {
+        return handle_message(message, wparam, lparam);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "minihost: playback: %s\n", failure.what());
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+intptr_t CPlaybackBar::handle_message(unsigned message, uintptr_t wparam, intptr_t lparam) {
     HWND window = static_cast<HWND>(window_);
     switch (message) {
         case WM_COMMAND:

@@ -147,13 +147,13 @@ protected:
         }
     }
     std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
-        test_support::wave_spec spec;
-        spec.channels = channels;
-        spec.rate = rate;
+        test_support::wave_shape shape;
+        shape.channels = channels;
+        shape.rate = rate;
         std::vector<int64_t> values(frames * channels);
         for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 300) * 50 - 7000;
         const std::string path = folder.file(name);
-        test_support::write_bytes(path, test_support::wave_file(spec, test_support::integer_samples(spec, values)));
+        test_support::write_bytes(path, test_support::wave_file(shape, test_support::integer_samples(shape, values)));
         return path;
     }
 

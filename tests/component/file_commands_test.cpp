@@ -62,10 +62,10 @@ protected:
     // `tags`; its track path.
     std::string make_wav(const std::string& name, std::vector<int64_t> samples = std::vector<int64_t>(4000),
                          const std::vector<std::pair<std::string, std::string>>& tags = {}) {
-        test_support::wave_spec spec;
-        spec.rate = 8000;
+        test_support::wave_shape shape;
+        shape.rate = 8000;
         test_support::write_bytes(folder.file(name),
-                                  test_support::wave_file(spec, test_support::integer_samples(spec, samples), tags));
+                                  test_support::wave_file(shape, test_support::integer_samples(shape, samples), tags));
         return minihost::canonical_track_path(folder.file(name));
     }
     // The file's tracks as the host reads them, with their information.

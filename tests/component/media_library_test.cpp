@@ -23,7 +23,7 @@ using tags_t = std::vector<std::pair<std::string, std::string>>;
 void write_song(const std::string& path, const tags_t& tags) {
     std::filesystem::create_directories(zorb::native_path(path).parent_path());
     const test_support::bytes_t file =
-        test_support::wave_file(test_support::wave_spec{}, test_support::bytes_t(4 * 441, 0), tags);
+        test_support::wave_file(test_support::wave_shape{}, test_support::bytes_t(4 * 441, 0), tags);
     std::ofstream(zorb::native_path(path), std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 }

@@ -23,10 +23,10 @@ protected:
 
     // Starts a 16-bit stereo 44100 Hz WAV file of `seconds` and plays it for `played` seconds.
     void play_for(double seconds, double played) {
-        test_support::wave_spec spec;
+        test_support::wave_shape shape;
         const std::vector<int64_t> silence(size_t(seconds * 44100) * 2);
         const std::string path = folder.file("song.wav");
-        test_support::write_bytes(path, test_support::wave_file(spec, test_support::integer_samples(spec, silence)));
+        test_support::write_bytes(path, test_support::wave_file(shape, test_support::integer_samples(shape, silence)));
         metadb_handle_list list;
         list.add_item(host.tracks().handle(path, 0));
         host.playback().set_playlist(list);

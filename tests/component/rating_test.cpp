@@ -113,8 +113,8 @@ TEST(RatingRecord, SummaryAveragesHalvesUpAndFindsTheCommonComment) {
 
 // A tagged WAV file of a few silent frames.
 void write_song(const std::string& path, const std::vector<std::pair<std::string, std::string>>& tags) {
-    test_support::wave_spec spec;
-    const test_support::bytes_t file = test_support::wave_file(spec, bytes(64, 0), tags);
+    test_support::wave_shape shape;
+    const test_support::bytes_t file = test_support::wave_file(shape, bytes(64, 0), tags);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 }

@@ -92,9 +92,9 @@ protected:
     // A stereo 16-bit WAV file of `frames` silent frames at `rate`.
     std::string wav(const std::string& name, size_t frames, uint32_t rate,
                     const std::vector<std::pair<std::string, std::string>>& tags = {}) {
-        wave_spec spec;
-        spec.rate = rate;
-        return put(name, wave_file(spec, bytes_t(frames * 4), tags));
+        wave_shape shape;
+        shape.rate = rate;
+        return put(name, wave_file(shape, bytes_t(frames * 4), tags));
     }
     std::vector<std::string> run(const metadb_handle_list& tracks, size_t abort_after = SIZE_MAX) {
         abort_callback_impl abort;

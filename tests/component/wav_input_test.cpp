@@ -77,20 +77,20 @@ TEST_F(WavInput, TakesWavPathsInAnyCase) {
         EXPECT_EQ(failure_text([&] { inputs.find(path); }), "Unsupported file format") << path;
 }
 
-// Samples for `frames` frames of `spec`: the extremes, zero and ±1 first, then a spread of values.
-std::vector<int64_t> integer_values(const wave_spec& spec, size_t frames) {
-    const unsigned bits = spec.valid_bits ? spec.valid_bits : spec.bits;
+// Samples for `frames` frames of `shape`: the extremes, zero and ±1 first, then a spread of values.
+std::vector<int64_t> integer_values(const wave_shape& shape, size_t frames) {
+    const unsigned bits = shape.valid_bits ? shape.valid_bits : shape.bits;
     const int64_t lowest = -(int64_t{1} << (bits - 1)), highest = (int64_t{1} << (bits - 1)) - 1;
     std::vector<int64_t> values = {lowest, highest, 0, -1, 1};
-    for (uint64_t k = values.size(); values.size() < frames * spec.channels; ++k)
+    for (uint64_t k = values.size(); values.size() < frames * shape.channels; ++k)
         values.push_back(static_cast<int64_t>((k * 2654435761u) % (uint64_t{1} << bits)) + lowest);
     return values;
 }
 
 TEST_F(WavInput, DecodesEveryEncodingToItsExactSamples) {
-    const auto spec = [](uint16_t format, unsigned bits, unsigned channels, bool extensible, uint32_t mask = 0,
+    const auto shape = [](uint16_t format, unsigned bits, unsigned channels, bool extensible, uint32_t mask = 0,
                          uint16_t valid = 0, uint32_t rate = 44100) {
-        wave_spec s;
+        wave_shape s;
         s.format = format;
         s.bits = bits;
         s.channels = channels;
@@ -102,61 +102,61 @@ TEST_F(WavInput, DecodesEveryEncodingToItsExactSamples) {
     };
     const struct {
         const char* name;
-        wave_spec spec;
+        wave_shape shape;
         unsigned config;
     } cases[] = {
-        {"8-bit mono", spec(1, 8, 1, false), channel_config_mono},
-        {"8-bit 8 channels at 8000 Hz", spec(1, 8, 8, false, 0, 0, 8000), 0x63F},
-        {"12-bit 3 channels", spec(1, 12, 3, false), 0x7},
-        {"16-bit stereo", spec(1, 16, 2, false), channel_config_stereo},
-        {"16-bit stereo extensible without a mask", spec(1, 16, 2, true), channel_config_stereo},
-        {"24-bit mono at 22050 Hz", spec(1, 24, 1, false, 0, 0, 22050), channel_config_mono},
-        {"24-bit 5.1 extensible", spec(1, 24, 6, true, 0x3F), 0x3F},
-        {"20 bits in 24, extensible", spec(1, 24, 2, true, 0x3, 20), channel_config_stereo},
-        {"32-bit stereo", spec(1, 32, 2, false), channel_config_stereo},
-        {"32-bit 7.1 extensible", spec(1, 32, 8, true, 0x63F), 0x63F},
-        {"32-bit float stereo", spec(3, 32, 2, false), channel_config_stereo},
-        {"32-bit float quad extensible", spec(3, 32, 4, true, 0x33), 0x33},
-        {"64-bit float mono extensible", spec(3, 64, 1, true, 0x4), channel_front_center},
+        {"8-bit mono", shape(1, 8, 1, false), channel_config_mono},
+        {"8-bit 8 channels at 8000 Hz", shape(1, 8, 8, false, 0, 0, 8000), 0x63F},
+        {"12-bit 3 channels", shape(1, 12, 3, false), 0x7},
+        {"16-bit stereo", shape(1, 16, 2, false), channel_config_stereo},
+        {"16-bit stereo extensible without a mask", shape(1, 16, 2, true), channel_config_stereo},
+        {"24-bit mono at 22050 Hz", shape(1, 24, 1, false, 0, 0, 22050), channel_config_mono},
+        {"24-bit 5.1 extensible", shape(1, 24, 6, true, 0x3F), 0x3F},
+        {"20 bits in 24, extensible", shape(1, 24, 2, true, 0x3, 20), channel_config_stereo},
+        {"32-bit stereo", shape(1, 32, 2, false), channel_config_stereo},
+        {"32-bit 7.1 extensible", shape(1, 32, 8, true, 0x63F), 0x63F},
+        {"32-bit float stereo", shape(3, 32, 2, false), channel_config_stereo},
+        {"32-bit float quad extensible", shape(3, 32, 4, true, 0x33), 0x33},
+        {"64-bit float mono extensible", shape(3, 64, 1, true, 0x4), channel_front_center},
     };
     constexpr size_t frames = minihost::wav_block_frames + 904;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<float> expected;
         bytes_t data;
-        if (c.spec.format == 3) {
+        if (c.shape.format == 3) {
             std::vector<double> values = {1.0, -1.0, 0.0, 1.5, -1e-30, 0.1};
-            for (size_t k = values.size(); k < frames * c.spec.channels; ++k) values.push_back(std::sin(0.001 * k));
+            for (size_t k = values.size(); k < frames * c.shape.channels; ++k) values.push_back(std::sin(0.001 * k));
             for (const double value : values) expected.push_back(static_cast<float>(value));
-            data = float_samples(values, c.spec.bits == 64);
+            data = float_samples(values, c.shape.bits == 64);
         } else {
-            const std::vector<int64_t> values = integer_values(c.spec, frames);
-            const unsigned bits = c.spec.valid_bits ? c.spec.valid_bits : c.spec.bits;
+            const std::vector<int64_t> values = integer_values(c.shape, frames);
+            const unsigned bits = c.shape.valid_bits ? c.shape.valid_bits : c.shape.bits;
             for (const int64_t value : values)
                 expected.push_back(static_cast<float>(std::ldexp(double(value), 1 - int(bits))));
-            data = integer_samples(c.spec, values);
+            data = integer_samples(c.shape, values);
         }
-        const std::string path = put("encoding.wav", wave_file(c.spec, data));
+        const std::string path = put("encoding.wav", wave_file(c.shape, data));
         service_ptr_t<input_decoder> decoder = inputs.open_for_decoding(path, abort);
         decoder->initialize(0, 0, abort);
         std::vector<size_t> blocks;
         EXPECT_EQ(decode_all(*decoder, &blocks), expected);
         EXPECT_EQ(blocks, (std::vector<size_t>{minihost::wav_block_frames, 904}));
-        EXPECT_EQ(last, (format_seen{c.spec.rate, c.spec.channels, c.config}));
+        EXPECT_EQ(last, (format_seen{c.shape.rate, c.shape.channels, c.config}));
 
         file_info_impl info;
         decoder->read_info(0, info, abort);
-        EXPECT_DOUBLE_EQ(info.get_length(), double(frames) / c.spec.rate);
+        EXPECT_DOUBLE_EQ(info.get_length(), double(frames) / c.shape.rate);
         EXPECT_STREQ(info.info_get("bitspersample"),
-                     std::to_string(c.spec.valid_bits ? c.spec.valid_bits : c.spec.bits).c_str());
-        EXPECT_STREQ(info.info_get("channels"), std::to_string(c.spec.channels).c_str());
-        EXPECT_STREQ(info.info_get("samplerate"), std::to_string(c.spec.rate).c_str());
-        EXPECT_STREQ(info.info_get("codec"), c.spec.format == 3 ? "PCM (floating point)" : "PCM");
+                     std::to_string(c.shape.valid_bits ? c.shape.valid_bits : c.shape.bits).c_str());
+        EXPECT_STREQ(info.info_get("channels"), std::to_string(c.shape.channels).c_str());
+        EXPECT_STREQ(info.info_get("samplerate"), std::to_string(c.shape.rate).c_str());
+        EXPECT_STREQ(info.info_get("codec"), c.shape.format == 3 ? "PCM (floating point)" : "PCM");
     }
 }
 
 TEST_F(WavInput, SeeksToTheNearestFrameAndEndsAtTheLast) {
-    wave_spec mono;
+    wave_shape mono;
     mono.channels = 1;
     mono.rate = 1000;
     std::vector<int64_t> ramp(3000);
@@ -181,7 +181,7 @@ TEST_F(WavInput, SeeksToTheNearestFrameAndEndsAtTheLast) {
 }
 
 TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
-    const wave_spec stereo;
+    const wave_shape stereo;
     bytes_t audio(4 * 11025);
     for (size_t i = 0; i < audio.size(); ++i) audio[i] = uint8_t(i * 7 + i / 251);
     const bytes_t odd_chunk = chunk("junk", bytes_t{'o', 'd', 'd'});
@@ -270,7 +270,7 @@ TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
 }
 
 TEST_F(WavInput, FieldsTheFileCannotHoldAndInputsThatWriteNoTagsAreReported) {
-    const std::string path = put("plain.wav", wave_file(wave_spec{}, bytes_t(400)));
+    const std::string path = put("plain.wav", wave_file(wave_shape{}, bytes_t(400)));
     int status = -1;
     EXPECT_EQ(run_tags({path, "mood=calm", "comment=kept"}, &status), std::vector<std::string>{"comment=kept"});
     EXPECT_EQ(status, 1);
@@ -303,7 +303,7 @@ private:
 };
 
 TEST_F(WavInput, AWriteThatFailsHalfWayLeavesTheFileAsItWas) {
-    const bytes_t original = wave_file(wave_spec{}, bytes_t(1 << 20, 0x5A), {{"INAM", "Kept"}});
+    const bytes_t original = wave_file(wave_shape{}, bytes_t(1 << 20, 0x5A), {{"INAM", "Kept"}});
     const struct {
         const char* name;
         std::function<void(const std::string& path)> prepare;
@@ -343,7 +343,7 @@ TEST_F(WavInput, AWriteThatFailsHalfWayLeavesTheFileAsItWas) {
 // Windows cannot replace a file that another handle holds open without sharing its deletion:
 // a decoder's.
 TEST_F(WavInput, AFileHeldOpenElsewhereIsNotReplacedAndStaysWhole) {
-    const bytes_t original = wave_file(wave_spec{}, bytes_t(4000, 1));
+    const bytes_t original = wave_file(wave_shape{}, bytes_t(4000, 1));
     const std::string path = put("held.wav", original);
     service_ptr_t<input_info_writer> writer = inputs.open_for_info_write(path, abort);
     file_info_impl info;

@@ -22,7 +22,7 @@ inline void append_le(bytes_t& out, uint64_t value, unsigned bytes) {
 inline void append_text(bytes_t& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
 
 // What the fmt chunk says.
-struct wave_spec {
+struct wave_shape {
     uint16_t format = 1;  // 1 integer PCM, 3 IEEE float
     unsigned channels = 2;
     uint32_t rate = 44100;
@@ -34,19 +34,19 @@ struct wave_spec {
     unsigned block_align() const { return channels * container_bytes(); }
 };
 
-inline bytes_t fmt_payload(const wave_spec& spec) {
+inline bytes_t fmt_payload(const wave_shape& shape) {
     bytes_t out;
-    append_le(out, spec.extensible ? 0xFFFE : spec.format, 2);
-    append_le(out, spec.channels, 2);
-    append_le(out, spec.rate, 4);
-    append_le(out, uint64_t{spec.rate} * spec.block_align(), 4);
-    append_le(out, spec.block_align(), 2);
-    append_le(out, spec.bits, 2);
-    if (spec.extensible) {
+    append_le(out, shape.extensible ? 0xFFFE : shape.format, 2);
+    append_le(out, shape.channels, 2);
+    append_le(out, shape.rate, 4);
+    append_le(out, uint64_t{shape.rate} * shape.block_align(), 4);
+    append_le(out, shape.block_align(), 2);
+    append_le(out, shape.bits, 2);
+    if (shape.extensible) {
         append_le(out, 22, 2);
-        append_le(out, spec.valid_bits ? spec.valid_bits : spec.bits, 2);
-        append_le(out, spec.mask, 4);
-        append_le(out, spec.format, 2);
+        append_le(out, shape.valid_bits ? shape.valid_bits : shape.bits, 2);
+        append_le(out, shape.mask, 4);
+        append_le(out, shape.format, 2);
         const uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
         out.insert(out.end(), tail, tail + sizeof tail);
     }
@@ -90,15 +90,15 @@ inline bytes_t riff(const std::vector<bytes_t>& chunks, int64_t declared = -1) {
 }
 
 // Integer samples as the data chunk holds them: little-endian, left-justified in their container,
-// 8-bit ones offset by 128. `values` are the samples' own values (of spec.bits or valid_bits bits).
-inline bytes_t integer_samples(const wave_spec& spec, const std::vector<int64_t>& values) {
-    const unsigned significant = spec.valid_bits ? spec.valid_bits : spec.bits;
-    const unsigned shift = spec.container_bytes() * 8 - significant;
+// 8-bit ones offset by 128. `values` are the samples' own values (of shape.bits or valid_bits bits).
+inline bytes_t integer_samples(const wave_shape& shape, const std::vector<int64_t>& values) {
+    const unsigned significant = shape.valid_bits ? shape.valid_bits : shape.bits;
+    const unsigned shift = shape.container_bytes() * 8 - significant;
     bytes_t out;
     for (const int64_t value : values) {
         uint64_t stored = static_cast<uint64_t>(value) << shift;
-        if (spec.container_bytes() == 1) stored += 128;
-        append_le(out, stored, spec.container_bytes());
+        if (shape.container_bytes() == 1) stored += 128;
+        append_le(out, stored, shape.container_bytes());
     }
     return out;
 }
@@ -121,9 +121,9 @@ inline bytes_t float_samples(const std::vector<double>& values, bool doubles) {
 }
 
 // A whole file: fmt, then the INFO list when there are tags, then data.
-inline bytes_t wave_file(const wave_spec& spec, const bytes_t& data,
+inline bytes_t wave_file(const wave_shape& shape, const bytes_t& data,
                          const std::vector<std::pair<std::string, std::string>>& tags = {}) {
-    std::vector<bytes_t> chunks = {chunk("fmt ", fmt_payload(spec))};
+    std::vector<bytes_t> chunks = {chunk("fmt ", fmt_payload(shape))};
     if (!tags.empty()) chunks.push_back(info_list(tags));
     chunks.push_back(chunk("data", data));
     return riff(chunks);

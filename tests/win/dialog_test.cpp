@@ -670,9 +670,9 @@ TEST(MinihostCommands, PlayThroughTheGainDspGivesATenthOfTheAmplitude) {
 class PlaybackStateDialog : public ::testing::Test {
 protected:
     PlaybackStateDialog() {
-        wave_spec spec;
+        wave_shape shape;
         const std::string song = folder.file("song.wav");
-        write_bytes(song, wave_file(spec, integer_samples(spec, std::vector<int64_t>(2 * 44100 * 2))));
+        write_bytes(song, wave_file(shape, integer_samples(shape, std::vector<int64_t>(2 * 44100 * 2))));
         metadb_handle_list list;
         list.add_item(run.host.tracks().handle(song, 0));
         run.host.playback().set_playlist(list);

@@ -393,7 +393,7 @@ TEST(MinihostInput, LoopSettingHoldsAcrossRestartsAndOffEndsEachSongAtItsPass) {
 // giving back the file's own samples.
 TEST(MinihostInput, TagsInfoAndPlayTakeWavFilesThroughTheHostsOwnInput) {
     test_support::scratch_folder folder("minihost-wav");
-    test_support::wave_spec mono;
+    test_support::wave_shape mono;
     mono.channels = 1;
     mono.rate = 22050;
     std::vector<int64_t> ramp(22050);

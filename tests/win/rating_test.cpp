@@ -18,7 +18,7 @@ namespace {
 using namespace test_support;
 
 void write_song(const std::string& path, const std::vector<std::pair<std::string, std::string>>& tags) {
-    const bytes_t file = wave_file(wave_spec{}, bytes_t(64, 0), tags);
+    const bytes_t file = wave_file(wave_shape{}, bytes_t(64, 0), tags);
     std::ofstream(zorb::native_path(path), std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 }

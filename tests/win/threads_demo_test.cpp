@@ -93,7 +93,7 @@ protected:
         return pump_until([&] { return status(window) == "Finished, ready"; });
     }
     std::string wav(const std::string& name, size_t frames) {
-        write_bytes(folder.file(name), wave_file(wave_spec{}, bytes_t(frames * 4)));
+        write_bytes(folder.file(name), wave_file(wave_shape{}, bytes_t(frames * 4)));
         return folder.file(name);
     }
 

@@ -22,10 +22,10 @@ class WorkerCommandLine : public ::testing::Test {
 protected:
     // A 16-bit stereo WAV file at 8000 Hz of `samples`; its path.
     std::string make_wav(const std::string& name, const std::vector<int64_t>& samples) {
-        wave_spec spec;
-        spec.rate = 8000;
+        wave_shape shape;
+        shape.rate = 8000;
         const std::string path = folder.file(name);
-        write_bytes(path, wave_file(spec, integer_samples(spec, samples), {{"INAM", "Kept title"}}));
+        write_bytes(path, wave_file(shape, integer_samples(shape, samples), {{"INAM", "Kept title"}}));
         return path;
     }
     minihost_run minihost(const std::string& arguments) { return run_minihost_with_status(profile + arguments, true); }

@@ -2,7 +2,6 @@
 // files written by the test, with the component in-process.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "host/file_info_impl.h"
@@ -11,21 +10,15 @@
 #include "minihost/host/index_manager.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
-using tags_t = std::vector<std::pair<std::string, std::string>>;
+using test_support::tags_t;
 
+// A WAV file of 441 silent stereo frames with `tags`.
 void write_song(const std::string& path, const tags_t& tags) {
-    std::filesystem::create_directories(zorb::native_path(path).parent_path());
-    const test_support::bytes_t file =
-        test_support::wave_file(test_support::wave_shape{}, test_support::bytes_t(4 * 441, 0), tags);
-    std::ofstream(zorb::native_path(path), std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    test_support::write_wav(path, std::vector<int64_t>(2 * 441), tags);
 }
 
 bool is_wav(const std::string& path) { return path.ends_with(".wav"); }
@@ -41,7 +34,7 @@ struct title_number_client : metadb_index_client {
 
 class Library : public ::testing::Test {
 protected:
-    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    void SetUp() override { test_support::start_component(host); }
     std::string song(const std::string& name) const { return folder.file("songs/" + name); }
     std::string shown(const std::string& name) const {
         zorb::string8 text;
@@ -56,8 +49,7 @@ protected:
         return paths;
     }
 
-    test_support::scratch_folder folder{std::string("library-") +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    test_support::scratch_folder folder{test_support::test_folder_name("library")};
     minihost::host host{minihost::profile(folder.file("profile"))};
 };
 
@@ -152,40 +144,26 @@ TEST_F(Library, IndexManagerKeysLibraryTracksAndDropsUnseenDataAfterTheRetention
 
 TEST_F(Library, PatternsSeeLocationTechnicalMetaAndProviderFields) {
     write_song(song("Song One.wav"), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "First"}});
-    abort_callback_dummy abort;
-    std::string failure;
-    const metadb_handle_ptr track =
-        host.tracks().add_file(minihost::canonical_track_path(song("Song One.wav")), abort, failure)[0];
-    const struct {
-        const char* pattern;
-        std::string expected;
-    } cases[] = {
+    const metadb_handle_ptr track = test_support::added_tracks(host, song("Song One.wav"))[0];
+    const std::pair<const char*, std::string> cases[] = {
         {"%filename%|%filename_ext%", "Song One|Song One.wav"},
         {"%path%", shown("Song One.wav")},
         {"%codec% %samplerate% %channels% %length%", "PCM 44100 2 0:00"},
         {"%album artist% - %album%", "Ann - First"},
         {"%ARTIST%[ %genre%][ %playback_time%]$if(%ispaused%, paused)", "Ann"},
         {"%genre%", "?"},
-        {"[%kiv_sample_track_rating%]$len(%KIV_SAMPLE_TRACK_HASH%)", "16"},
-    };
+        {"[%kiv_sample_track_rating%]$len(%KIV_SAMPLE_TRACK_HASH%)", "16"}};
     for (const auto& [pattern, expected] : cases)
         EXPECT_EQ(minihost::format_track(host, pattern, track), expected) << pattern;
-    try {
-        minihost::format_track(host, "ab[%artist%", track);
-        ADD_FAILURE() << "an unclosed section compiled";
-    } catch (const zorb::exception& error) {
-        EXPECT_NE(std::string(error.what()).find("at 3"), std::string::npos) << error.what();
-    }
+    const std::string failure = test_support::failure_text([&] { minihost::format_track(host, "ab[%artist%", track); });
+    EXPECT_NE(failure.find("at 3"), std::string::npos) << failure;  // where the unclosed section begins
 }
 
 TEST_F(Library, HostRowsShowCommonValuesAndVariousOnes) {
     write_song(song("x.wav"), {{"IART", "Ann"}, {"IPRD", "First"}});
     write_song(song("y.wav"), {{"IART", "Bob"}, {"IPRD", "First"}, {"IGNR", "Folk"}});
-    abort_callback_dummy abort;
-    std::string failure;
-    metadb_handle_list both;
-    for (const char* name : {"x.wav", "y.wav"})
-        both.add_item(host.tracks().add_file(minihost::canonical_track_path(song(name)), abort, failure)[0]);
+    const metadb_handle_list both = {test_support::added_tracks(host, song("x.wav"))[0],
+                                     test_support::added_tracks(host, song("y.wav"))[0]};
     const std::string text = minihost::property_text(minihost::track_property_rows(host, both));
     const std::string folder_shown = shown("x.wav").substr(0, shown("x.wav").size() - 6);
     const std::string size = std::to_string(std::filesystem::file_size(zorb::native_path(song("x.wav"))) +

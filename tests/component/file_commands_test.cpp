@@ -13,7 +13,6 @@
 #include "host/service_lookup.h"
 #include "host/shared.h"
 #include "minihost/host/context_menu.h"
-#include "minihost/host/filesystem.h"
 #include "minihost/host/riff_wave.h"
 #include "sample/commands/file_commands.h"
 #include "sample/commands/peak_scan.h"

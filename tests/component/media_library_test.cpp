@@ -6,7 +6,7 @@
 
 #include "host/file_info_impl.h"
 #include "host/service_lookup.h"
-#include "minihost/host/filesystem.h"
+#include "minihost/host/host_records.h"
 #include "minihost/host/index_manager.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"
@@ -126,17 +126,12 @@ TEST_F(Library, IndexManagerKeysLibraryTracksAndDropsUnseenDataAfterTheRetention
     auto again = minihost::make_index_manager(host.library(), store_path, options);
     again->get_all_hashes(index, keys);
     EXPECT_EQ(keys, metadb_index_hash_list{2});
-    minihost::index_manager_impl& manager_ref = *again;
-    struct block : mem_block_container {
-        std::vector<uint8_t> bytes;
-        void set_size(size_t size) override { bytes.resize(size); }
-        size_t get_size() const override { return bytes.size(); }
-        void* get_ptr() override { return bytes.data(); }
-    } data;
-    manager_ref.get_user_data(index, 2, data);
-    EXPECT_EQ(data.bytes, std::vector<uint8_t>{2});
-    manager_ref.get_user_data(index, 3, data);
-    EXPECT_TRUE(data.bytes.empty());
+    minihost::mem_block_impl data;
+    again->get_user_data(index, 2, data);
+    ASSERT_EQ(data.get_size(), 1u);
+    EXPECT_EQ(*static_cast<uint8_t*>(data.get_ptr()), 2);
+    again->get_user_data(index, 3, data);
+    EXPECT_EQ(data.get_size(), 0u);
     tracks.remove_all();
     again->get_ml_handles(index, 2, tracks);
     EXPECT_TRUE(tracks.empty());

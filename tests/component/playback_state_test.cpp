@@ -2,9 +2,6 @@
 // the playback control and the status texts of its context menu.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "host/service_lookup.h"
 #include "sample/commands/playback_state.h"
 #include "tests/component/sample_fixture.h"

@@ -2,9 +2,6 @@
 // formatting against the playing track, and the capture service's hand-over.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "host/service_lookup.h"
 #include "tests/component/sample_fixture.h"
 

@@ -13,8 +13,6 @@
 #include "minihost/gui/folder_scan.h"
 #include "minihost/gui/main_layout.h"
 #include "minihost/gui/playlist_columns.h"
-#include "minihost/host/filesystem.h"
-#include "minihost/host/host.h"
 #include "minihost/host/input_registry.h"
 #include "tests/component/sample_fixture.h"
 #include "zorb/files.h"

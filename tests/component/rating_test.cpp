@@ -6,7 +6,6 @@
 #include "host/service_lookup.h"
 #include "minihost/app/library_commands.h"
 #include "minihost/host/context_menu.h"
-#include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"

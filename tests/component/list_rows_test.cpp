@@ -18,24 +18,20 @@ using ambrel::list_source;
 
 TEST(VirtualRows, TypingANumberFindsTheFirstRowFromTheStartWhoseNumberBeginsSo) {
     const ambrel::virtual_rows rows;
-    struct find_case {
-        const char* typed;
-        size_t start;
-        size_t row;
-    };
-    const find_case cases[] = {{"1", 0, 0},
-                               {"5", 0, 4},
-                               {"12", 20, 119},         // 12 lies behind row 20: the next number starting so is 120
-                               {"12", 119, 119},        // the start itself may match
-                               {"999999", 0, 999998},   //
-                               {"1000000", 5, 999999},  // the last row, found without walking the others
-                               {"2", 999990, 1},        // nothing after the start: round to the top
-                               {"1000001", 0, list_source::npos},
-                               {"0", 0, list_source::npos},
-                               {"1a", 0, list_source::npos},
-                               {"", 0, list_source::npos}};
-    for (const find_case& c : cases)
-        EXPECT_EQ(rows.find_row(c.typed, c.start), c.row) << c.typed << " from " << c.start;
+    const std::tuple<const char*, size_t, size_t> cases[] = {
+        {"1", 0, 0},
+        {"5", 0, 4},
+        {"12", 20, 119},         // 12 lies behind row 20: the next number starting so is 120
+        {"12", 119, 119},        // the start itself may match
+        {"999999", 0, 999998},   //
+        {"1000000", 5, 999999},  // the last row, found without walking the others
+        {"2", 999990, 1},        // nothing after the start: round to the top
+        {"1000001", 0, list_source::npos},
+        {"0", 0, list_source::npos},
+        {"1a", 0, list_source::npos},
+        {"", 0, list_source::npos}};
+    for (const auto& [typed, start, row] : cases)
+        EXPECT_EQ(rows.find_row(typed, start), row) << typed << " from " << start;
     EXPECT_EQ(rows.row_count(), 1000000u);
     EXPECT_EQ(rows.cell_text(999999, 0), "1000000");
     EXPECT_EQ(rows.cell_text(999999, 1), "Virtual item 1000000");
@@ -59,23 +55,19 @@ std::string names(const ambrel::task_rows& rows) {
 }
 
 TEST(TaskRows, MovingRowsIntoAGapKeepsTheirOrder) {
-    struct move_case {
-        std::vector<size_t> moved;
-        size_t gap;
-        const char* order;
-        std::vector<size_t> positions;
-    };
-    const move_case cases[] = {{{1}, 4, "acdbe", {3}},         // down, before e
-                               {{3}, 0, "dabce", {0}},         // up to the top
-                               {{0, 2}, 5, "bdeac", {3, 4}},   // to the end
-                               {{4, 1}, 2, "abecd", {1, 2}},   // order kept whatever order they are named in
-                               {{1, 2}, 2, "abcde", {1, 2}},   // into their own gap: nothing moves
-                               {{1, 1, 9}, 99, "acdeb", {4}},  // repeats and rows past the end are ignored
-                               {{}, 2, "abcde", {}}};
-    for (const move_case& c : cases) {
+    // Rows moved, the gap, the order afterwards and where the moved rows went.
+    const std::tuple<std::vector<size_t>, size_t, const char*, std::vector<size_t>> cases[] = {
+        {{1}, 4, "acdbe", {3}},         // down, before e
+        {{3}, 0, "dabce", {0}},         // up to the top
+        {{0, 2}, 5, "bdeac", {3, 4}},   // to the end
+        {{4, 1}, 2, "abecd", {1, 2}},   // order kept whatever order they are named in
+        {{1, 2}, 2, "abcde", {1, 2}},   // into their own gap: nothing moves
+        {{1, 1, 9}, 99, "acdeb", {4}},  // repeats and rows past the end are ignored
+        {{}, 2, "abcde", {}}};
+    for (const auto& [moved, gap, order, positions] : cases) {
         ambrel::task_rows rows = tasks({"a", "b", "c", "d", "e"});
-        EXPECT_EQ(rows.move(c.moved, c.gap), c.positions) << c.order;
-        EXPECT_EQ(names(rows), c.order);
+        EXPECT_EQ(rows.move(moved, gap), positions) << order;
+        EXPECT_EQ(names(rows), order);
     }
 }
 

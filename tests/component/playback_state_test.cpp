@@ -2,6 +2,8 @@
 // the playback control and the status texts of its context menu.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/service_lookup.h"
 #include "sample/commands/playback_state.h"
 #include "tests/component/sample_fixture.h"
@@ -30,26 +32,20 @@ protected:
 };
 
 TEST_F(PlaybackState, TheLineShowsWhatPlaysStoppedOrAnError) {
-    struct line_case {
-        const char* pattern;
-        const char* stopped;
-        const char* playing;
-        const char* paused;
-    };
-    const line_case cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {ambrel::playback_state_default_pattern, "Stopped.", "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:03",
          "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:03 | paused"},
         {"", "Stopped.", "", ""},  // formats to nothing, which is not "not formatted"
         {"$if(", "Stopped.", "<ERROR>", "<ERROR>"}};
-    for (const line_case& each : cases) {
-        SCOPED_TRACE(each.pattern);
+    for (const auto& [pattern, stopped, playing, paused] : cases) {
+        SCOPED_TRACE(pattern);
         ambrel::playback_state_line state = line();
         host.playback().stop(play_stop_user);
-        EXPECT_EQ(state.render(each.pattern), each.stopped);
+        EXPECT_EQ(state.render(pattern), stopped);
         play_for(3, 1.5);
-        EXPECT_EQ(state.render(each.pattern), each.playing);
+        EXPECT_EQ(state.render(pattern), playing);
         host.playback().pause(true);
-        EXPECT_EQ(state.render(each.pattern), each.paused);
+        EXPECT_EQ(state.render(pattern), paused);
     }
 }
 
@@ -125,21 +121,18 @@ TEST_F(PlaybackState, MenuItemsShowTheTestTextOrTheHostCommandsDescription) {
     manager->init_context(tracks, 0);
     zorb::string8 first;
     ASSERT_TRUE(manager->get_description_by_id(0, first));
-    struct status_case {
-        unsigned id;
-        contextmenu_manager* menu;
-        const char* text;  // null: none
-    };
-    const status_case cases[] = {{1, nullptr, "This is a test command."},
-                                 {1, manager.get(), "This is a test command."},
-                                 {2, manager.get(), first.get_ptr()},
-                                 {2, nullptr, nullptr},
-                                 {0, manager.get(), nullptr},
-                                 {100000, manager.get(), nullptr}};
-    for (const status_case& each : cases) {
+    // The text shown for each id, with and without the host's menu; null: none.
+    const std::tuple<unsigned, contextmenu_manager*, const char*> cases[] = {
+        {1, nullptr, "This is a test command."},
+        {1, manager.get(), "This is a test command."},
+        {2, manager.get(), first.get_ptr()},
+        {2, nullptr, nullptr},
+        {0, manager.get(), nullptr},
+        {100000, manager.get(), nullptr}};
+    for (const auto& [id, menu, shown] : cases) {
         std::string text = "unchanged";
-        EXPECT_EQ(ambrel::playback_menu_status(each.id, each.menu, text), each.text != nullptr) << each.id;
-        EXPECT_EQ(text, each.text != nullptr ? each.text : "unchanged") << each.id;
+        EXPECT_EQ(ambrel::playback_menu_status(id, menu, text), shown != nullptr) << id;
+        EXPECT_EQ(text, shown != nullptr ? shown : "unchanged") << id;
     }
 }
 

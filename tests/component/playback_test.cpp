@@ -82,24 +82,20 @@ TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndACallbackHearsOnlyTheEventsOf
 TEST_F(Playback, CommandsChooseTheTrack) {
     play({wave("a.wav", 1, 8000, 800), wave("b.wav", 1, 8000, 800), wave("c.wav", 1, 8000, 800)});
     engine().register_callback(&log, play_callback_flag_new_track | play_callback_flag_stop, false);
-    struct step {
-        int command;
-        const char* expected;  // the track playing afterwards
-    };
-    const step steps[] = {
-        {play_command_previous, "a.wav"},  // not playing: the cursor's track
-        {play_command_next, "b.wav"},     {play_command_next, "c.wav"},
-        {play_command_next, "c.wav"},  // nothing after the last: it plays on
-        {play_command_previous, "b.wav"}, {play_command_default, "b.wav"},
-        {play_command_random, nullptr}  // another one than b
-    };
-    for (const step& each : steps) {
-        engine().start(each.command, false);
+    // The track playing after each command; null: another one than b.
+    const std::pair<int, const char*> steps[] = {{play_command_previous, "a.wav"},  // not playing: the cursor's track
+                                                 {play_command_next, "b.wav"},     {play_command_next, "c.wav"},
+                                                 {play_command_next, "c.wav"},  // nothing after the last: it plays on
+                                                 {play_command_previous, "b.wav"}, {play_command_default, "b.wav"},
+                                                 {play_command_random, nullptr}};
+    for (const auto& [command, expected] : steps) {
+        engine().start(command, false);
         const std::string playing = minihost::file_name_of(engine().now_playing()->get_path());
-        if (each.expected)
-            EXPECT_EQ(playing, each.expected) << each.command;
-        else
+        if (expected) {
+            EXPECT_EQ(playing, expected) << command;
+        } else {
             EXPECT_NE(playing, "b.wav");
+        }
     }
     // Replacing a track tells that it stops for another one.
     EXPECT_EQ(log.lines[1], "stop 2");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
 
 #include "host/file_info_impl.h"
 #include "host/playlist.h"
@@ -135,12 +136,9 @@ TEST_F(Playlist, KeptInTheProfileBetweenRunsWithTracksWhoseFilesAreGone) {
     EXPECT_EQ(test_support::read_bytes(file), std::vector<uint8_t>{'x'});
 }
 
-TEST(PlaylistCells, ShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
-    test_support::scratch_folder folder("playlist-cells");
-    minihost::host host(minihost::profile(folder.file("profile")));
-    test_support::start_component(host);
-    const metadb_handle_ptr song = test_support::added_tracks(host, song_path("demo.s3m"))[0];
-    const metadb_handle_ptr unknown = host.tracks().handle("file:///music/Song.Mod", 3);
+TEST_F(Playlist, CellsShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
+    const metadb_handle_ptr song = test_support::added_tracks(*host, song_path("demo.s3m"))[0];
+    const metadb_handle_ptr unknown = host->tracks().handle("file:///music/Song.Mod", 3);
     std::vector<std::string> known_cells, unknown_cells;
     for (size_t column = 0; column < minihost::playlist_columns().size(); ++column) {
         known_cells.push_back(minihost::playlist_cell(*song, column));
@@ -237,29 +235,26 @@ TEST(ElementArea, HeightWithinTheElementsLimits) {
 }
 
 TEST(ElementArea, WidthSharedWithinLimits) {
-    struct share_case {
-        int width;
-        std::vector<ui_element_min_max_info> elements;
-        std::vector<int> widths;
-    };
     const int inner = 600 - 3 * frame;  // two elements
-    const share_case cases[] = {{600, {limits(0, unlimited), limits(0, unlimited)}, {inner / 2, inner - inner / 2}},
-                                // One held at its maximum: the other takes the rest.
-                                {600, {limits(0, 100), limits(0, unlimited)}, {100, inner - 100}},
-                                // One held at its minimum.
-                                {600, {limits(500, unlimited), limits(0, unlimited)}, {500, inner - 500}},
-                                // Both at their maximums leave room unused.
-                                {600, {limits(0, 100), limits(0, 120)}, {100, 120}},
-                                // Too narrow for the minimums: they keep them.
-                                {100, {limits(80, unlimited), limits(90, unlimited)}, {80, 90}},
-                                {600, {}, {}}};
-    for (const share_case& c : cases) {
-        const std::vector<box> boxes = minihost::arrange_elements(c.width, 200, c.elements);
-        ASSERT_EQ(boxes.size(), c.widths.size());
+    // The area's width, the elements' limits and the widths they get.
+    const std::tuple<int, std::vector<ui_element_min_max_info>, std::vector<int>> cases[] = {
+        {600, {limits(0, unlimited), limits(0, unlimited)}, {inner / 2, inner - inner / 2}},
+        // One held at its maximum: the other takes the rest.
+        {600, {limits(0, 100), limits(0, unlimited)}, {100, inner - 100}},
+        // One held at its minimum.
+        {600, {limits(500, unlimited), limits(0, unlimited)}, {500, inner - 500}},
+        // Both at their maximums leave room unused.
+        {600, {limits(0, 100), limits(0, 120)}, {100, 120}},
+        // Too narrow for the minimums: they keep them.
+        {100, {limits(80, unlimited), limits(90, unlimited)}, {80, 90}},
+        {600, {}, {}}};
+    for (const auto& [width, elements, widths] : cases) {
+        const std::vector<box> boxes = minihost::arrange_elements(width, 200, elements);
+        ASSERT_EQ(boxes.size(), widths.size());
         int x = frame;
         for (size_t i = 0; i < boxes.size(); ++i) {
-            EXPECT_EQ(boxes[i].left, x) << c.width << " #" << i;
-            EXPECT_EQ(boxes[i].right - boxes[i].left, c.widths[i]) << c.width << " #" << i;
+            EXPECT_EQ(boxes[i].left, x) << width << " #" << i;
+            EXPECT_EQ(boxes[i].right - boxes[i].left, widths[i]) << width << " #" << i;
             x = boxes[i].right + frame;
         }
     }

@@ -3,6 +3,8 @@
 // property rows, a restart.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/service_lookup.h"
 #include "minihost/app/library_commands.h"
 #include "minihost/host/context_menu.h"
@@ -21,29 +23,25 @@ using bytes = std::vector<uint8_t>;
 
 TEST(RatingRecord, StoredBytesRoundTripAndTolerateDamage) {
     // Stored bytes and the record they hold; `exact` when writing that record gives those bytes.
-    struct stored_case {
-        bytes stored;
-        uint32_t rating;
-        const char* comment;
-        bool exact;
-    } cases[] = {{{3, 0, 0, 0}, 3, "", true},
-                 {{0, 0, 0, 0}, 0, "", true},  // writing never removes a key's data
-                 {{0, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'}, 0, "abc", true},
-                 {{4, 3, 2, 1, 1, 0, 0, 0, 'x'}, 0x01020304, "x", true},
-                 {{}, 0, "", false},
-                 {{2}, 0, "", false},
-                 {{2, 0, 0}, 0, "", false},
-                 {{2, 0, 0, 0, 7}, 0, "", false},  // the length field cut short
-                 {{2, 0, 0, 0, 7, 0, 0}, 0, "", false},
-                 {{2, 0, 0, 0, 3, 0, 0, 0, 'a', 'b'}, 0, "", false},   // a length beyond the bytes
-                 {{2, 0, 0, 0, 1, 0, 0, 0, 'a', 'b'}, 2, "a", false},  // a trailing byte ignored
-                 {{2, 0, 0, 0, 0, 0, 0, 0}, 2, "", false},
-                 {{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, "", false}};
-    for (const stored_case& one : cases) {
-        const rating_record record{one.rating, one.comment};
-        EXPECT_EQ(ambrel::decode_record(one.stored.data(), one.stored.size()), record) << one.stored.size() << " bytes";
-        if (one.exact) {
-            EXPECT_EQ(ambrel::encode_record(record), one.stored) << one.comment;
+    const std::tuple<bytes, uint32_t, const char*, bool> cases[] = {
+        {{3, 0, 0, 0}, 3, "", true},
+        {{0, 0, 0, 0}, 0, "", true},  // writing never removes a key's data
+        {{0, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'}, 0, "abc", true},
+        {{4, 3, 2, 1, 1, 0, 0, 0, 'x'}, 0x01020304, "x", true},
+        {{}, 0, "", false},
+        {{2}, 0, "", false},
+        {{2, 0, 0}, 0, "", false},
+        {{2, 0, 0, 0, 7}, 0, "", false},  // the length field cut short
+        {{2, 0, 0, 0, 7, 0, 0}, 0, "", false},
+        {{2, 0, 0, 0, 3, 0, 0, 0, 'a', 'b'}, 0, "", false},   // a length beyond the bytes
+        {{2, 0, 0, 0, 1, 0, 0, 0, 'a', 'b'}, 2, "a", false},  // a trailing byte ignored
+        {{2, 0, 0, 0, 0, 0, 0, 0}, 2, "", false},
+        {{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, "", false}};
+    for (const auto& [stored, rating, comment, exact] : cases) {
+        const rating_record record{rating, comment};
+        EXPECT_EQ(ambrel::decode_record(stored.data(), stored.size()), record) << stored.size() << " bytes";
+        if (exact) {
+            EXPECT_EQ(ambrel::encode_record(record), stored) << comment;
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "host/file_info_impl.h"
 #include "host/file_lock.h"
@@ -188,23 +189,21 @@ TEST_F(WorkerCommands, ScanOfATrackWithoutLengthShowsNoSecondaryProgressAndStops
 }
 
 TEST_F(WorkerCommands, PeakScanReportsTheLargestSampleWithSevenDecimals) {
-    const struct {
-        const char* name;
-        std::vector<int64_t> samples;  // 16-bit
-        const char* value;
-    } cases[] = {{"silence", std::vector<int64_t>(4000), "0.0000000"},
-                 {"half, positive and negative", {0, 16384, -16384, 8000, -100, 3}, "0.5000000"},
-                 {"the lowest sample is full scale", {1, -32768, 32767, 0}, "1.0000000"},
-                 {"one step", {0, 1, -1, 0}, "0.0000305"}};
+    // Each case's name, its 16-bit samples and the value shown.
+    const std::tuple<const char*, std::vector<int64_t>, const char*> cases[] = {
+        {"silence", std::vector<int64_t>(4000), "0.0000000"},
+        {"half, positive and negative", {0, 16384, -16384, 8000, -100, 3}, "0.5000000"},
+        {"the lowest sample is full scale", {1, -32768, 32767, 0}, "1.0000000"},
+        {"one step", {0, 1, -1, 0}, "0.0000305"}};
     size_t shown_before = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = make_wav(std::string(c.name) + ".wav", c.samples);
+    for (const auto& [name, samples, value] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = make_wav(std::string(name) + ".wav", samples);
         run("Calculate peak", added(path));
         ASSERT_EQ(popups.popups().size(), ++shown_before);
         EXPECT_EQ(popups.popups().back(),
                   (shown_popup{"Peak scan result",
-                               std::string("Value: ") + c.value + "\n\nScanned items:\n\"" + shown(path) + "\"\n",
+                               std::string("Value: ") + value + "\n\nScanned items:\n\"" + shown(path) + "\"\n",
                                popup_icon_information}));
     }
     EXPECT_EQ(progress.started().front(),

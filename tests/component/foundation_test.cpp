@@ -20,12 +20,8 @@
 namespace {
 
 TEST(Unicode, Utf8AndUtf16ConvertBothWaysAndMarkWhatIsInvalid) {
-    struct conversion {
-        const char* utf8;
-        std::u16string utf16;
-        const char* back;  // null: the same as utf8
-    };
-    const conversion cases[] = {
+    // UTF-8, its UTF-16 and the UTF-8 that comes back (null: the same).
+    const std::tuple<const char*, std::u16string, const char*> cases[] = {
         {"", u"", nullptr},
         {"mod", u"mod", nullptr},
         {"\xC3\x84ra \xD0\x9C\xD0\x9E\xD0\x94", u"\u00C4ra \u041C\u041E\u0414", nullptr},  // Ära МОД
@@ -40,9 +36,9 @@ TEST(Unicode, Utf8AndUtf16ConvertBothWaysAndMarkWhatIsInvalid) {
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // an encoded surrogate
         {"\xE2\x82", u"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"}                         // cut short
     };
-    for (const conversion& c : cases) {
-        EXPECT_EQ(zorb::utf16_from_utf8(c.utf8), c.utf16) << c.utf8;
-        EXPECT_EQ(zorb::utf8_from_utf16(c.utf16), c.back ? c.back : c.utf8) << c.utf8;
+    for (const auto& [utf8, utf16, back] : cases) {
+        EXPECT_EQ(zorb::utf16_from_utf8(utf8), utf16) << utf8;
+        EXPECT_EQ(zorb::utf8_from_utf16(utf16), back ? back : utf8) << utf8;
     }
     // A lone surrogate in UTF-16 has no UTF-8 form of its own.
     EXPECT_EQ(zorb::utf8_from_utf16(std::u16string(1, char16_t(0xDC00)) + u"x"), "\xEF\xBF\xBDx");

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 
 #include "host/dsp.h"
@@ -13,14 +12,13 @@
 #include "minihost/host/dsp_chain.h"
 #include "sample/dsp/dsp_popup.h"
 #include "sample/dsp/dsp_sample.h"
-#include "tests/component/host_fixture.h"
+#include "tests/component/sample_fixture.h"
 #include "zorb/files.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
 
 namespace {
 
 constexpr GUID other_owner = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
+const float infinity = std::numeric_limits<float>::infinity();
 
 dsp_preset_impl preset_of(const GUID& owner, std::vector<uint8_t> data) {
     dsp_preset_impl preset;
@@ -38,17 +36,22 @@ dsp_preset_impl gain_preset(float gain_db) {
 // Samples chosen to show any clipping: full scale and beyond 0.1 of it.
 const std::vector<float> known_samples = {0.0f, 0.5f, -0.25f, 1.0f, -1.0f, 0.03125f};
 
-// Two chunks of stereo frames holding the known samples, run through `chain`.
-std::vector<std::vector<float>> run_known_samples(minihost::dsp_chain& chain) {
-    minihost::dsp_chunk_list_impl list;
-    for (int c = 0; c < 2; ++c) {
+// Chunks of stereo frames, each holding `values`, in a list.
+void add_chunks(minihost::dsp_chunk_list_impl& list, const std::vector<std::vector<float>>& chunks) {
+    for (const std::vector<float>& values : chunks) {
         minihost::audio_chunk_impl& chunk = list.add();
-        chunk.set_data_size(known_samples.size());
-        std::copy(known_samples.begin(), known_samples.end(), chunk.get_data());
-        chunk.set_sample_count(known_samples.size() / 2);
+        chunk.set_data_size(values.size());
+        std::copy(values.begin(), values.end(), chunk.get_data());
+        chunk.set_sample_count(values.size() / 2);
         chunk.set_sample_rate(44100);
         chunk.set_channels(2, 3);
     }
+}
+
+// Two chunks holding the known samples, run through `chain`.
+std::vector<std::vector<float>> run_known_samples(minihost::dsp_chain& chain) {
+    minihost::dsp_chunk_list_impl list;
+    add_chunks(list, {known_samples, known_samples});
     abort_callback_dummy abort;
     chain.run(list, nullptr, 0, abort);
     std::vector<std::vector<float>> result;
@@ -59,64 +62,20 @@ std::vector<std::vector<float>> run_known_samples(minihost::dsp_chain& chain) {
     return result;
 }
 
-class GainDsp : public ::testing::Test {
+class GainDsp : public test_support::component_test {
 protected:
-    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
-
-    test_support::scratch_folder folder{std::string("gain-dsp-") +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
-    minihost::host host{folder.file("config.bin")};
+    GainDsp() : component_test("gain-dsp") {}
 };
 
-TEST_F(GainDsp, EntryNamesItselfAndMakesTheDefaultPreset) {
+TEST_F(GainDsp, MakesTheDefaultPresetAndInstancesOnlyFromItsOwnPresets) {
     auto entry = service_lookup_one_t<dsp_entry>(host);
-    zorb::string8 name;
-    entry->get_name(name);
-    EXPECT_EQ(name.str(), "Sample DSP");
-    EXPECT_EQ(host_guid::to_text(entry->get_guid()), "{0890827B-67DF-4C27-BA1A-4F958D0FB5D0}");
     EXPECT_TRUE(entry->has_config_dialog());
-    EXPECT_TRUE(entry.query_as<dsp_entry_v2>());
     dsp_preset_impl preset = preset_of(other_owner, {9, 9, 9, 9, 9, 9});
     ASSERT_TRUE(entry->make_default_preset(preset));
     EXPECT_TRUE(preset.same_as(preset_of(entry->get_guid(), {0, 0, 0, 0})));
     // -20 dB is the float 0xC1A00000, stored little-endian.
     EXPECT_TRUE(gain_preset(-20).same_as(preset_of(entry->get_guid(), {0x00, 0x00, 0xA0, 0xC1})));
-}
 
-TEST_F(GainDsp, ScalesByTheGainWithoutClipping) {
-    struct gain_case {
-        float gain_db;
-        double factor;
-    };
-    for (const gain_case& g : {gain_case{0, 1.0}, gain_case{-20, 0.1}, gain_case{20, 10.0}, gain_case{6, 1.9952623}}) {
-        minihost::dsp_chain chain(host);
-        chain.set_presets({gain_preset(g.gain_db)});
-        for (const std::vector<float>& chunk : run_known_samples(chain)) {
-            ASSERT_EQ(chunk.size(), known_samples.size());
-            for (size_t i = 0; i < chunk.size(); ++i)
-                EXPECT_NEAR(chunk[i], known_samples[i] * g.factor, 1e-6 * std::max(1.0, g.factor)) << g.gain_db;
-        }
-    }
-}
-
-TEST_F(GainDsp, PresetDataShorterThanAFloatOrNotFiniteMeansNoGain) {
-    const float infinity = std::numeric_limits<float>::infinity();
-    for (const dsp_preset_impl& preset :
-         {preset_of(ambrel::dsp_sample_guid, {}), preset_of(ambrel::dsp_sample_guid, {0x00, 0x41}),
-          preset_of(ambrel::dsp_sample_guid, {0x00, 0x00, 0xC0, 0x7F}),  // NaN
-          gain_preset(infinity), gain_preset(-infinity)}) {
-        EXPECT_EQ(ambrel::dsp_sample_gain_from_preset(preset), 0.0f);
-        minihost::dsp_chain chain(host);
-        chain.set_presets({preset});
-        EXPECT_EQ(run_known_samples(chain).at(0), known_samples);
-    }
-    // Bytes after the first four are not the DSP's business.
-    EXPECT_EQ(ambrel::dsp_sample_gain_from_preset(preset_of(ambrel::dsp_sample_guid, {0, 0, 0xA0, 0xC1, 7, 7})),
-              -20.0f);
-}
-
-TEST_F(GainDsp, InstancesComeOnlyFromItsOwnPresets) {
-    auto entry = service_lookup_one_t<dsp_entry>(host);
     service_ptr_t<dsp> instance;
     EXPECT_FALSE(entry->create_instance(instance, preset_of(other_owner, {0, 0, 0xA0, 0xC1})));
     EXPECT_FALSE(instance);
@@ -132,18 +91,40 @@ TEST_F(GainDsp, InstancesComeOnlyFromItsOwnPresets) {
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(-6)));
 }
 
-TEST_F(GainDsp, RunsEveryChunkAndTheEndFlagsPassQuietly) {
-    auto entry = service_lookup_one_t<dsp_entry>(host);
-    service_ptr_t<dsp> instance;
-    ASSERT_TRUE(entry->create_instance(instance, gain_preset(-20)));
-    minihost::dsp_chunk_list_impl list;
-    for (int c = 0; c < 3; ++c) {
-        minihost::audio_chunk_impl& chunk = list.add();
-        chunk.set_data_size(2);
-        chunk.get_data()[0] = chunk.get_data()[1] = float(c + 1);
-        chunk.set_sample_count(1);
-        chunk.set_channels(2, 3);
+TEST_F(GainDsp, ScalesByThePresetsGainWithoutClippingAndTakesUnusableDataAsNoGain) {
+    const struct {
+        const char* name;
+        dsp_preset_impl preset;
+        double factor;
+    } cases[] = {{"0 dB", gain_preset(0), 1.0},
+                 {"-20 dB", gain_preset(-20), 0.1},
+                 {"+20 dB", gain_preset(20), 10.0},
+                 {"+6 dB", gain_preset(6), 1.9952623},
+                 {"bytes after the first four are not the DSP's",
+                  preset_of(ambrel::dsp_sample_guid, {0, 0, 0xA0, 0xC1, 7}), 0.1},
+                 {"no data", preset_of(ambrel::dsp_sample_guid, {}), 1.0},
+                 {"shorter than a float", preset_of(ambrel::dsp_sample_guid, {0x00, 0x41}), 1.0},
+                 {"NaN", preset_of(ambrel::dsp_sample_guid, {0x00, 0x00, 0xC0, 0x7F}), 1.0},
+                 {"+inf", gain_preset(infinity), 1.0},
+                 {"-inf", gain_preset(-infinity), 1.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_NEAR(ambrel::dsp_sample_gain_from_preset(c.preset), 20 * std::log10(c.factor), 1e-5);
+        minihost::dsp_chain chain(host);
+        chain.set_presets({c.preset});
+        for (const std::vector<float>& chunk : run_known_samples(chain)) {
+            ASSERT_EQ(chunk.size(), known_samples.size());
+            for (size_t i = 0; i < chunk.size(); ++i)
+                EXPECT_NEAR(chunk[i], known_samples[i] * c.factor, 1e-6 * std::max(1.0, c.factor));
+        }
     }
+}
+
+TEST_F(GainDsp, RunsEveryChunkAndTheEndFlagsPassQuietly) {
+    service_ptr_t<dsp> instance;
+    ASSERT_TRUE(service_lookup_one_t<dsp_entry>(host)->create_instance(instance, gain_preset(-20)));
+    minihost::dsp_chunk_list_impl list;
+    add_chunks(list, {{1, 1}, {2, 2}, {3, 3}});
     for (int flags : {0, dsp_end_of_track, dsp_end_of_playback}) instance->run(&list, nullptr, flags);
     ASSERT_EQ(list.get_count(), 3u);
     for (size_t c = 0; c < 3; ++c) EXPECT_NEAR(list.get_item(c)->get_data()[1], (c + 1) * 0.001, 1e-7);
@@ -176,21 +157,19 @@ TEST_F(GainDsp, WithoutAWindowTheDialogReportsTheStartAndChangesNothing) {
 }
 
 TEST(GainDspDialog, SliderPositionAndLabelText) {
-    struct mapping {
-        float gain_db;
-        int position;
-    };
-    for (const mapping& m : {mapping{7.6f, 28}, mapping{-25, 0}, mapping{0, 20}, mapping{0.5f, 21}, mapping{-0.5f, 20},
-                             mapping{-0.51f, 19}, mapping{19.5f, 40}, mapping{1e30f, 40}, mapping{-1e30f, 0},
-                             mapping{std::numeric_limits<float>::quiet_NaN(), 20}})
-        EXPECT_EQ(ambrel::dsp_popup_slider_position(m.gain_db), m.position) << m.gain_db;
+    const std::pair<float, int> positions[] = {
+        {7.6f, 28},   {-25, 0},    {0, 20},     {0.5f, 21},  {-0.5f, 20},
+        {-0.51f, 19}, {19.5f, 40}, {1e30f, 40}, {-1e30f, 0}, {std::numeric_limits<float>::quiet_NaN(), 20}};
+    for (const auto& [gain_db, position] : positions)
+        EXPECT_EQ(ambrel::dsp_popup_slider_position(gain_db), position) << gain_db;
     EXPECT_EQ(ambrel::dsp_popup_gain_at(0), -20.0f);
     EXPECT_EQ(ambrel::dsp_popup_gain_at(40), 20.0f);
-    EXPECT_EQ(ambrel::dsp_popup_label(-5), "-5.0000000 dB");
-    EXPECT_EQ(ambrel::dsp_popup_label(0), "0.0000000 dB");
-    EXPECT_EQ(ambrel::dsp_popup_label(-0.0f), "0.0000000 dB");
-    EXPECT_EQ(ambrel::dsp_popup_label(0.25f), "0.2500000 dB");
-    EXPECT_EQ(ambrel::dsp_popup_label(-20), "-20.0000000 dB");
+    const std::pair<float, const char*> labels[] = {{-5, "-5.0000000 dB"},
+                                                    {0, "0.0000000 dB"},
+                                                    {-0.0f, "0.0000000 dB"},
+                                                    {0.25f, "0.2500000 dB"},
+                                                    {-20, "-20.0000000 dB"}};
+    for (const auto& [gain_db, label] : labels) EXPECT_EQ(ambrel::dsp_popup_label(gain_db), label);
 }
 
 TEST(SharedLibrary, ScaleWorksInPlaceAndIntoAnotherBlock) {
@@ -218,7 +197,7 @@ TEST_F(GainDsp, ChainFileKeepsPresetsInOrderAndSurvivesDamage) {
     EXPECT_TRUE(read[1].same_as(presets[1]));
 }
 
-TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetData) {
+TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes) {
     std::vector<std::string> arguments = {"song.xm", "--dsp", "Sample DSP", "--preset", "f32:-20", "--seconds", "2"};
     std::vector<minihost::dsp_choice> choices;
     std::string error;
@@ -233,7 +212,6 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetData) {
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(0)));
     EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, {}}}, folder.file("config.bin"), chain),
                  zorb::exception);
-
     for (std::vector<std::string> wrong : {std::vector<std::string>{"--preset", "00"},
                                            {"--dsp"},
                                            {"--dsp", "X", "--preset"},
@@ -242,39 +220,27 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetData) {
         std::vector<minihost::dsp_choice> none;
         EXPECT_FALSE(minihost::take_dsp_options(wrong, none, error)) << testing::PrintToString(wrong);
     }
+    EXPECT_EQ(minihost::describe_preset(host, gain_preset(-20)), "Sample DSP [0000a0c1]");
+    EXPECT_EQ(minihost::describe_preset(host, preset_of(other_owner, {})), "{11111111-2222-3333-4444-555555555555} []");
 }
 
 TEST(PresetData, HexadecimalBytesAndLittleEndianFloats) {
-    struct parse_case {
-        const char* text;
-        std::vector<uint8_t> data;  // empty: refused
-    };
-    for (const parse_case& c : {parse_case{"0000a0c1", {0x00, 0x00, 0xA0, 0xC1}},
-                                {"00FF7e", {0x00, 0xFF, 0x7E}},
-                                {"f32:-20", {0x00, 0x00, 0xA0, 0xC1}},
-                                {"f32:1.5,0102", {0x00, 0x00, 0xC0, 0x3F, 0x01, 0x02}},
-                                {"01,f32:0", {0x01, 0, 0, 0, 0}},
-                                {"", {}},
-                                {"abc", {}},
-                                {"0g", {}},
-                                {"01,", {}},
-                                {"f32:", {}},
-                                {"f32:inf", {}},
-                                {"f32:2x", {}},
-                                {"f64:1", {}}}) {
+    const std::pair<const char*, std::vector<uint8_t>> taken[] = {
+        {"0000a0c1", {0x00, 0x00, 0xA0, 0xC1}},
+        {"00FF7e", {0x00, 0xFF, 0x7E}},
+        {"f32:-20", {0x00, 0x00, 0xA0, 0xC1}},
+        {"f32:1.5,0102", {0x00, 0x00, 0xC0, 0x3F, 0x01, 0x02}},
+        {"01,f32:0", {0x01, 0, 0, 0, 0}}};
+    std::string error;
+    for (const auto& [text, expected] : taken) {
         std::vector<uint8_t> data = {9};
-        std::string error;
-        const bool taken = minihost::parse_preset_data(c.text, data, error);
-        EXPECT_EQ(taken, !c.data.empty()) << c.text;
-        if (taken) {
-            EXPECT_EQ(data, c.data) << c.text;
-        }
+        ASSERT_TRUE(minihost::parse_preset_data(text, data, error)) << text;
+        EXPECT_EQ(data, expected) << text;
     }
-}
-
-TEST_F(GainDsp, PresetLinesShowTheOwnerAndTheBytesOnly) {
-    EXPECT_EQ(minihost::describe_preset(host, gain_preset(-20)), "Sample DSP [0000a0c1]");
-    EXPECT_EQ(minihost::describe_preset(host, preset_of(other_owner, {})), "{11111111-2222-3333-4444-555555555555} []");
+    for (const char* refused : {"", "abc", "0g", "01,", "f32:", "f32:inf", "f32:2x", "f64:1"}) {
+        std::vector<uint8_t> data;
+        EXPECT_FALSE(minihost::parse_preset_data(refused, data, error)) << refused;
+    }
 }
 
 }  // namespace

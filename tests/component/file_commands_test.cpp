@@ -7,33 +7,31 @@
 #include <cstdio>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "host/file_info_impl.h"
 #include "host/file_lock.h"
 #include "host/service_lookup.h"
 #include "host/shared.h"
 #include "minihost/host/context_menu.h"
-#include "minihost/host/filesystem.h"
 #include "minihost/host/riff_wave.h"
 #include "sample/commands/file_commands.h"
 #include "sample/commands/peak_scan.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
 using minihost::progress_change;
 using test_support::shown_popup;
 
-class WorkerCommands : public ::testing::Test {
+class WorkerCommands : public test_support::component_test {
 protected:
+    WorkerCommands() : component_test("worker") {}
     void SetUp() override {
         host.add_service(console_receiver::class_guid, console);
-        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+        component_test::SetUp();
         console->clear();
+        std::filesystem::create_directories(zorb::native_path(folder.file("out")));
     }
 
     // A file of `size` bytes counting up from 0, in the scratch folder; its track path.
@@ -61,19 +59,12 @@ protected:
     // A 16-bit stereo WAV file of `samples` (a quarter second at 8000 Hz unless given), with
     // `tags`; its track path.
     std::string make_wav(const std::string& name, std::vector<int64_t> samples = std::vector<int64_t>(4000),
-                         const std::vector<std::pair<std::string, std::string>>& tags = {}) {
+                         const test_support::tags_t& tags = {}) {
         test_support::wave_shape shape;
         shape.rate = 8000;
-        test_support::write_bytes(folder.file(name),
-                                  test_support::wave_file(shape, test_support::integer_samples(shape, samples), tags));
-        return minihost::canonical_track_path(folder.file(name));
+        return minihost::canonical_track_path(test_support::write_wav(folder.file(name), shape, samples, tags));
     }
-    // The file's tracks as the host reads them, with their information.
-    metadb_handle_list added(const std::string& path) {
-        abort_callback_dummy abort;
-        std::string failure;
-        return host.tracks().add_file(path, abort, failure);
-    }
+    metadb_handle_list added(const std::string& path) { return test_support::added_tracks(host, path); }
     std::vector<std::string> lines_starting(const std::string& lead) {
         std::vector<std::string> found;
         for (const std::string& line : console->lines())
@@ -81,19 +72,14 @@ protected:
         return found;
     }
 
-    test_support::scratch_folder folder{std::string("worker-") +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
     service_ptr_t<test_support::capture_console> console = test_support::make_capture_console();
-    minihost::host host{folder.file("config.bin")};
     test_support::popup_recorder popups{host};
     test_support::progress_recorder progress{host};
 };
 
 TEST_F(WorkerCommands, CopyLogsEachFileOnceAndCopiesItWhole) {
     const std::string wav = make_file("a.wav", 300), empty = make_file("empty.txt", 0);
-    std::filesystem::create_directories(zorb::native_path(folder.file("out")));
     run("Copy files", tracks({{empty, 0}, {wav, 0}, {wav, 1}}), folder.file("out"));
-
     std::string header;
     for (int i = 0; i < 256; ++i) {
         char byte[4];
@@ -119,32 +105,33 @@ TEST_F(WorkerCommands, CopyLogsEachFileOnceAndCopiesItWhole) {
     EXPECT_TRUE(popups.popups().empty());
 }
 
-TEST_F(WorkerCommands, CopyIntoTheFilesOwnFolderLeavesItAlone) {
+TEST_F(WorkerCommands, CopyLeavesAFileInItsOwnFolderAloneAndNamesTheFilesItCouldNotCopy) {
     const std::string wav = make_file("a.wav", 40);
     // The folder as a person may give it, ending in its separator: the path is the file's own.
     run("Copy files", tracks({{wav, 0}}), folder.file("") + minihost::local_path_separator);
-    const std::vector<std::string> lines = console->lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "Input and output paths are the same - not copying!");
+    ASSERT_FALSE(console->lines().empty());
+    EXPECT_EQ(console->lines().back(), "Input and output paths are the same - not copying!");
     EXPECT_EQ(test_support::read_bytes(folder.file("a.wav")).size(), 40u);
     EXPECT_TRUE(popups.popups().empty());
-}
 
-TEST_F(WorkerCommands, CopyNamesTheFilesItCouldNotCopyAndCopiesTheOthers) {
     const std::string missing = minihost::canonical_track_path(folder.file("gone.wav"));
-    const std::string kept = make_file("kept.wav", 10);
-    std::filesystem::create_directories(zorb::native_path(folder.file("out")));
-    run("Copy files", tracks({{missing, 0}, {kept, 0}}), folder.file("out"));
+    run("Copy files", tracks({{missing, 0}, {wav, 0}}), folder.file("out"));
     EXPECT_EQ(
         popups.popups(),
         (std::vector<shown_popup>{{"Information", "Could not copy: " + shown(missing) + ", reason: Object not found\n",
                                    popup_icon_information}}));
-    EXPECT_EQ(test_support::read_bytes(folder.file("out/kept.wav")).size(), 10u);
+    EXPECT_EQ(test_support::read_bytes(folder.file("out/a.wav")).size(), 40u);
 }
 
-TEST_F(WorkerCommands, AbortedCopyKeepsWhatItCopiedAndShowsNothing) {
+TEST_F(WorkerCommands, CopyDoesNothingWithoutAFolderOrBesideAnOpenDialogAndAnAbortKeepsWhatItCopied) {
     const std::string first = make_file("1.wav", 100), second = make_file("2.wav", 100), third = make_file("3.wav", 0);
-    std::filesystem::create_directories(zorb::native_path(folder.file("out")));
+    run("Copy files", tracks({{first, 0}}));  // the command line's folder picker answers nothing
+    ModalDialog_Switch(true);
+    run("Copy files", tracks({{first, 0}}), folder.file("out"));
+    ModalDialog_Switch(false);
+    EXPECT_TRUE(progress.started().empty());
+    EXPECT_TRUE(console->lines().empty());
+
     progress.abort_when = [&](const progress_change& change) { return change.text == shown(second); };
     run("Copy files", tracks({{third, 0}, {first, 0}, {second, 0}}), folder.file("out"));
     EXPECT_EQ(test_support::read_bytes(folder.file("out/1.wav")).size(), 100u);
@@ -152,16 +139,6 @@ TEST_F(WorkerCommands, AbortedCopyKeepsWhatItCopiedAndShowsNothing) {
     EXPECT_FALSE(std::filesystem::exists(zorb::native_path(folder.file("out/3.wav"))));
     EXPECT_EQ(progress.endings(), std::vector<bool>{true});
     EXPECT_TRUE(popups.popups().empty());
-}
-
-TEST_F(WorkerCommands, CopyDoesNothingWithoutAFolderOrBesideAnOpenDialog) {
-    const std::string wav = make_file("a.wav", 10);
-    run("Copy files", tracks({{wav, 0}}));  // the command line's folder picker answers nothing
-    ModalDialog_Switch(true);
-    run("Copy files", tracks({{wav, 0}}), folder.file("out"));
-    ModalDialog_Switch(false);
-    EXPECT_TRUE(progress.started().empty());
-    EXPECT_TRUE(console->lines().empty());
 }
 
 TEST(CopyPaths, TheSeparatorJoinsFolderAndNameOnce) {
@@ -212,25 +189,21 @@ TEST_F(WorkerCommands, ScanOfATrackWithoutLengthShowsNoSecondaryProgressAndStops
 }
 
 TEST_F(WorkerCommands, PeakScanReportsTheLargestSampleWithSevenDecimals) {
-    const struct {
-        const char* name;
-        std::vector<int64_t> samples;  // 16-bit
-        const char* value;
-    } cases[] = {
+    // Each case's name, its 16-bit samples and the value shown.
+    const std::tuple<const char*, std::vector<int64_t>, const char*> cases[] = {
         {"silence", std::vector<int64_t>(4000), "0.0000000"},
         {"half, positive and negative", {0, 16384, -16384, 8000, -100, 3}, "0.5000000"},
         {"the lowest sample is full scale", {1, -32768, 32767, 0}, "1.0000000"},
-        {"one step", {0, 1, -1, 0}, "0.0000305"},
-    };
+        {"one step", {0, 1, -1, 0}, "0.0000305"}};
     size_t shown_before = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = make_wav(std::string(c.name) + ".wav", c.samples);
+    for (const auto& [name, samples, value] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = make_wav(std::string(name) + ".wav", samples);
         run("Calculate peak", added(path));
         ASSERT_EQ(popups.popups().size(), ++shown_before);
         EXPECT_EQ(popups.popups().back(),
                   (shown_popup{"Peak scan result",
-                               std::string("Value: ") + c.value + "\n\nScanned items:\n\"" + shown(path) + "\"\n",
+                               std::string("Value: ") + value + "\n\nScanned items:\n\"" + shown(path) + "\"\n",
                                popup_icon_information}));
     }
     EXPECT_EQ(progress.started().front(),
@@ -240,8 +213,7 @@ TEST_F(WorkerCommands, PeakScanReportsTheLargestSampleWithSevenDecimals) {
 TEST_F(WorkerCommands, PeakScanOfThreeTracksListsEachAndMovesTheBarsByTrackAndTime) {
     const std::string loud = make_wav("loud.wav", {0, 20000, 0, 0}), quiet = make_wav("quiet.wav", {100, -200});
     // The second track is one the host has read nothing of: without a length its time bar stays.
-    const metadb_handle_list selection = {added(loud)[0], host.tracks().handle(quiet, 0), added(loud)[0]};
-    run("Calculate peak", selection);
+    run("Calculate peak", {added(loud)[0], host.tracks().handle(quiet, 0), added(loud)[0]});
     EXPECT_EQ(progress.values(progress_change::main), (std::vector<unsigned>{0, 1666, 3333}));
     // Each of the two tracks of 2 frames at 8000 Hz is decoded in one block: its whole length.
     EXPECT_EQ(progress.values(progress_change::secondary), (std::vector<unsigned>{0, 5000, 0, 0, 5000}));
@@ -256,9 +228,8 @@ TEST_F(WorkerCommands, PeakScanStopsAtTheFirstTrackThatFailsAndShowsOnlyTheFailu
     const std::string good = make_wav("good.wav", {0, 1000}), later = make_wav("later.wav", {0, 2000});
     const std::string broken = folder.file("broken.wav");
     test_support::write_bytes(broken, test_support::riff({test_support::chunk("data", {1, 2, 3, 4})}));
-    const metadb_handle_list selection = {
-        added(good)[0], host.tracks().handle(minihost::canonical_track_path(broken), 0), added(later)[0]};
-    run("Calculate peak", selection);
+    run("Calculate peak",
+        {added(good)[0], host.tracks().handle(minihost::canonical_track_path(broken), 0), added(later)[0]});
     EXPECT_EQ(progress.values(progress_change::main), (std::vector<unsigned>{0, 1666}));
     ASSERT_EQ(popups.popups().size(), 1u);
     EXPECT_EQ(popups.popups()[0].title, "Information");
@@ -281,10 +252,8 @@ TEST_F(WorkerCommands, BothTagCommandsWriteTheCommentKeepTheRestAndTellTheHost) 
         const char* item;
         const char* comment;
         const char* console_line;  // the command's last console line
-    } cases[] = {
-        {"Alter tags", "kiv_sample was here", "Tag update finished, code: 0"},
-        {"Alter tags (low level)", "kiv_sample lowlevel tags write demo was here", nullptr},
-    };
+    } cases[] = {{"Alter tags", "kiv_sample was here", "Tag update finished, code: 0"},
+                 {"Alter tags (low level)", "kiv_sample lowlevel tags write demo was here", nullptr}};
     std::vector<int64_t> samples(2000);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = int64_t(i * 37 % 65536) - 32768;
     for (const auto& c : cases) {
@@ -338,40 +307,34 @@ TEST_F(WorkerCommands, AbortedLowLevelTagWriteStillHandsOverWhatItWrote) {
 }
 
 TEST_F(WorkerCommands, FileLocksShareReadingExcludeWritingAndRefuseToWaitForTheirOwnThread) {
+    using mode = file_lock_manager::lock_mode;
     auto locks = service_lookup_one_t<file_lock_manager>(host);
     const std::string path = folder.file("locked.wav");
     // The same file named another way: a file:// URL with a redundant part.
     const std::string other_name = "file://" + folder.file("./locked.wav");
     abort_callback_dummy never;
-    const struct {
-        const char* name;
-        file_lock_manager::lock_mode held, asked;
-        bool waits;  // on another thread, until the held lock goes
-    } cases[] = {
-        {"two readers", file_lock_manager::mode_read, file_lock_manager::mode_read, false},
-        {"a reader and a writer", file_lock_manager::mode_read, file_lock_manager::mode_write, true},
-        {"a writer and a reader", file_lock_manager::mode_write, file_lock_manager::mode_read, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        service_ptr held = locks->acquire(path.c_str(), c.held, never);
+    // Whether a request waits, on another thread, until the held lock goes.
+    const std::tuple<mode, mode, bool> cases[] = {{file_lock_manager::mode_read, file_lock_manager::mode_read, false},
+                                                  {file_lock_manager::mode_read, file_lock_manager::mode_write, true},
+                                                  {file_lock_manager::mode_write, file_lock_manager::mode_read, true}};
+    for (const auto& [held_mode, asked_mode, waits] : cases) {
+        SCOPED_TRACE(testing::Message() << held_mode << " then " << asked_mode);
+        service_ptr held = locks->acquire(path.c_str(), held_mode, never);
         std::atomic<bool> granted{false};
         std::thread other([&] {
-            const service_ptr taken = locks->acquire(other_name.c_str(), c.asked, never);
+            const service_ptr taken = locks->acquire(other_name.c_str(), asked_mode, never);
             granted = true;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_EQ(granted.load(), !c.waits);
+        EXPECT_EQ(granted.load(), !waits);
         held.reset();
         other.join();
         EXPECT_TRUE(granted.load());
-
-        // On the holder's own thread the request fails at once rather than wait for ever, unless
-        // both only read.
-        held = locks->acquire(path.c_str(), c.held, never);
+        // On the holder's own thread the request fails at once rather than wait for ever.
+        held = locks->acquire(path.c_str(), held_mode, never);
         const std::string failure =
-            test_support::failure_text([&] { locks->acquire(other_name.c_str(), c.asked, never); });
-        EXPECT_EQ(failure == "(no failure)", !c.waits) << failure;
+            test_support::failure_text([&] { locks->acquire(other_name.c_str(), asked_mode, never); });
+        EXPECT_EQ(failure == "(no failure)", !waits) << failure;
         held.reset();
     }
     // A wait ends with the abort.

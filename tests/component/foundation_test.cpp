@@ -8,6 +8,7 @@
 #include <limits>
 #include <regex>
 #include <stdexcept>
+#include <tuple>
 
 #include "tests/component/host_fixture.h"
 #include "zorb/exception.h"
@@ -19,12 +20,8 @@
 namespace {
 
 TEST(Unicode, Utf8AndUtf16ConvertBothWaysAndMarkWhatIsInvalid) {
-    struct conversion {
-        const char* utf8;
-        std::u16string utf16;
-        const char* back;  // null: the same as utf8
-    };
-    const conversion cases[] = {
+    // UTF-8, its UTF-16 and the UTF-8 that comes back (null: the same).
+    const std::tuple<const char*, std::u16string, const char*> cases[] = {
         {"", u"", nullptr},
         {"mod", u"mod", nullptr},
         {"\xC3\x84ra \xD0\x9C\xD0\x9E\xD0\x94", u"\u00C4ra \u041C\u041E\u0414", nullptr},  // Ära МОД
@@ -37,11 +34,11 @@ TEST(Unicode, Utf8AndUtf16ConvertBothWaysAndMarkWhatIsInvalid) {
          "b"},                                                                            // a stray byte
         {"\xC0\xAF", u"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},                        // an overlong slash
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // an encoded surrogate
-        {"\xE2\x82", u"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},                        // cut short
+        {"\xE2\x82", u"\uFFFD\uFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"}                         // cut short
     };
-    for (const conversion& c : cases) {
-        EXPECT_EQ(zorb::utf16_from_utf8(c.utf8), c.utf16) << c.utf8;
-        EXPECT_EQ(zorb::utf8_from_utf16(c.utf16), c.back ? c.back : c.utf8) << c.utf8;
+    for (const auto& [utf8, utf16, back] : cases) {
+        EXPECT_EQ(zorb::utf16_from_utf8(utf8), utf16) << utf8;
+        EXPECT_EQ(zorb::utf8_from_utf16(utf16), back ? back : utf8) << utf8;
     }
     // A lone surrogate in UTF-16 has no UTF-8 form of its own.
     EXPECT_EQ(zorb::utf8_from_utf16(std::u16string(1, char16_t(0xDC00)) + u"x"), "\xEF\xBF\xBDx");
@@ -96,26 +93,20 @@ TEST(WindowBoundary, KeepsTheFirstFailureReportsEachAndHandsItOn) {
 }
 
 TEST(TextFormat, FixedPointRoundsHalfUpAndPutsThePointBeforeTheLastDecimals) {
-    struct fixed_case {
-        double value;
-        unsigned decimals;
-        const char* text;
-    };
-    const fixed_case cases[] = {
-        {0.0, 7, "0.0000000"},
-        {0.5, 7, "0.5000000"},
-        {1.0, 7, "1.0000000"},
-        {12.34567891, 7, "12.3456789"},
-        {0.00000006, 7, "0.0000001"},
-        {0.00000004, 7, "0.0000000"},
-        {-0.25, 3, "-0.250"},
-        {-0.0, 2, "0.00"},
-        {2.5, 0, "3"},
-        {std::numeric_limits<double>::infinity(), 7, "inf"},
-        {-std::numeric_limits<double>::infinity(), 7, "-inf"},
-        {std::nan(""), 7, "nan"},
-    };
-    for (const fixed_case& c : cases) EXPECT_EQ(zorb::format_fixed(c.value, c.decimals), c.text) << c.value;
+    const double infinity = std::numeric_limits<double>::infinity();
+    const std::tuple<double, unsigned, const char*> cases[] = {{0.0, 7, "0.0000000"},
+                                                               {0.5, 7, "0.5000000"},
+                                                               {1.0, 7, "1.0000000"},
+                                                               {12.34567891, 7, "12.3456789"},
+                                                               {0.00000006, 7, "0.0000001"},
+                                                               {0.00000004, 7, "0.0000000"},
+                                                               {-0.25, 3, "-0.250"},
+                                                               {-0.0, 2, "0.00"},
+                                                               {2.5, 0, "3"},
+                                                               {infinity, 7, "inf"},
+                                                               {-infinity, 7, "-inf"},
+                                                               {std::nan(""), 7, "nan"}};
+    for (const auto& [value, decimals, text] : cases) EXPECT_EQ(zorb::format_fixed(value, decimals), text) << value;
     // A value with more digits than the text may hold is cut at 63 characters.
     const std::string huge = zorb::format_fixed(-1e300, 7);
     EXPECT_EQ(huge.size(), 63u);
@@ -123,21 +114,20 @@ TEST(TextFormat, FixedPointRoundsHalfUpAndPutsThePointBeforeTheLastDecimals) {
 }
 
 TEST(TextFormat, ShortSizeKeepsThreeSignificantDigitsAndCarriesIntoTheNextUnit) {
-    const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 B"},
-        {300, "300 B"},
-        {1023, "1023 B"},
-        {1024, "1.00 KB"},
-        {1536, "1.50 KB"},
-        {10234, "9.99 KB"},
-        {10239, "10.0 KB"},  // 9.999 KB rounds to 10.0
-        {102348, "99.9 KB"},
-        {102400, "100 KB"},
-        {1048575, "1.00 MB"},  // 1023.999 KB
-        {uint64_t(3) << 30, "3.00 GB"},
-        {uint64_t(5) << 40, "5.00 TB"},
-        {uint64_t(4096) << 40, "4096 TB"},
-    };
+    // 10239 is 9.999 KB, which rounds to 10.0; 1048575 is 1023.999 KB.
+    const std::pair<uint64_t, const char*> cases[] = {{0, "0 B"},
+                                                      {300, "300 B"},
+                                                      {1023, "1023 B"},
+                                                      {1024, "1.00 KB"},
+                                                      {1536, "1.50 KB"},
+                                                      {10234, "9.99 KB"},
+                                                      {10239, "10.0 KB"},
+                                                      {102348, "99.9 KB"},
+                                                      {102400, "100 KB"},
+                                                      {1048575, "1.00 MB"},
+                                                      {uint64_t(3) << 30, "3.00 GB"},
+                                                      {uint64_t(5) << 40, "5.00 TB"},
+                                                      {uint64_t(4096) << 40, "4096 TB"}};
     for (const auto& [bytes, text] : cases) EXPECT_EQ(zorb::format_file_size_short(bytes), text) << bytes;
 }
 

@@ -10,10 +10,7 @@
 #include "minihost/host/advconfig.h"
 #include "minihost/host/input_registry.h"
 #include "minihost/host/metadb.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
@@ -44,10 +41,11 @@ decoded_stream decode_to_end(input_decoder& decoder, size_t limit = 100000) {
     return stream;
 }
 
-class ModulesThatEnd : public ::testing::Test {
+class ModulesThatEnd : public test_support::component_test {
 protected:
+    ModulesThatEnd() : component_test("input-length") {}
     void SetUp() override {
-        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+        component_test::SetUp();
         set_looping(false);
     }
     void TearDown() override { set_looping(true); }  // the variable is the process's own
@@ -62,8 +60,6 @@ protected:
         return minihost::input_registry(host).open_for_decoding(path, abort);
     }
 
-    test_support::scratch_folder folder{"input-length"};
-    minihost::host host{folder.file("config.bin")};
     abort_callback_dummy abort;
 };
 
@@ -109,34 +105,27 @@ TEST_F(ModulesThatEnd, SeekLandsOnTheNearestFrameAndPlaysWhatAnUninterruptedDeco
     ASSERT_TRUE(whole.ended);
     const uint64_t frames = whole.samples.size() / 2;
     const double length = double(frames) / 44100;
-    struct seek_case {
-        double seconds;
-        uint64_t frame;
-    };
-    const seek_case cases[] = {
-        {0, 0},
-        {0.6 / 44100, 1},
-        {1.0, 44100},
-        {10.5, 463050},
-        {1.0 + 0.4 / 44100, 44100},  // nearest frame, down
-        {1.0 + 0.6 / 44100, 44101},  // and up
-        {length - 0.01, frames - 441},
-        {length - 0.2 / 44100, frames},  // rounds to the end itself
-        {length, frames},
-        {length + 5, frames},
-        {1e300, frames},
-        {-3, 0},
-        {std::numeric_limits<double>::quiet_NaN(), 0},
-    };
+    // The nearest frame, down or up; just before the end that is the end itself.
+    const std::pair<double, uint64_t> cases[] = {{0, 0},
+                                                 {0.6 / 44100, 1},
+                                                 {1.0, 44100},
+                                                 {10.5, 463050},
+                                                 {1.0 + 0.4 / 44100, 44100},
+                                                 {1.0 + 0.6 / 44100, 44101},
+                                                 {length - 0.01, frames - 441},
+                                                 {length - 0.2 / 44100, frames},
+                                                 {length, frames},
+                                                 {length + 5, frames},
+                                                 {1e300, frames},
+                                                 {-3, 0},
+                                                 {std::numeric_limits<double>::quiet_NaN(), 0}};
     auto decoder = open_decoder(path);
     test_support::decode_blocks(*decoder, 7);  // wherever it stands before, the seek decides
-    for (const seek_case& c : cases) {
-        decoder->seek(c.seconds, abort);
+    for (const auto& [seconds, frame] : cases) {
+        decoder->seek(seconds, abort);
         const decoded_stream rest = decode_to_end(*decoder, 400);
-        const size_t expected_samples = std::min<uint64_t>((frames - c.frame) * 2, 400 * 2048);
-        ASSERT_EQ(rest.samples.size(), expected_samples) << c.seconds;
-        EXPECT_TRUE(std::equal(rest.samples.begin(), rest.samples.end(), whole.samples.begin() + c.frame * 2))
-            << c.seconds;
+        ASSERT_EQ(rest.samples.size(), std::min<uint64_t>((frames - frame) * 2, 400 * 2048)) << seconds;
+        EXPECT_TRUE(std::equal(rest.samples.begin(), rest.samples.end(), whole.samples.begin() + frame * 2)) << seconds;
     }
 }
 

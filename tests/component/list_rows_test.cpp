@@ -2,6 +2,8 @@
 // renamed, ticked, moved and removed, tracks sorted and copied; DPI scaling and number texts.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/file_info_impl.h"
 #include "minihost/host/host.h"
 #include "sample/listcontrol/task_rows.h"
@@ -16,12 +18,7 @@ using ambrel::list_source;
 
 TEST(VirtualRows, TypingANumberFindsTheFirstRowFromTheStartWhoseNumberBeginsSo) {
     const ambrel::virtual_rows rows;
-    struct find_case {
-        const char* typed;
-        size_t start;
-        size_t row;
-    };
-    const find_case cases[] = {
+    const std::tuple<const char*, size_t, size_t> cases[] = {
         {"1", 0, 0},
         {"5", 0, 4},
         {"12", 20, 119},         // 12 lies behind row 20: the next number starting so is 120
@@ -32,10 +29,9 @@ TEST(VirtualRows, TypingANumberFindsTheFirstRowFromTheStartWhoseNumberBeginsSo) 
         {"1000001", 0, list_source::npos},
         {"0", 0, list_source::npos},
         {"1a", 0, list_source::npos},
-        {"", 0, list_source::npos},
-    };
-    for (const find_case& c : cases)
-        EXPECT_EQ(rows.find_row(c.typed, c.start), c.row) << c.typed << " from " << c.start;
+        {"", 0, list_source::npos}};
+    for (const auto& [typed, start, row] : cases)
+        EXPECT_EQ(rows.find_row(typed, start), row) << typed << " from " << start;
     EXPECT_EQ(rows.row_count(), 1000000u);
     EXPECT_EQ(rows.cell_text(999999, 0), "1000000");
     EXPECT_EQ(rows.cell_text(999999, 1), "Virtual item 1000000");
@@ -59,25 +55,19 @@ std::string names(const ambrel::task_rows& rows) {
 }
 
 TEST(TaskRows, MovingRowsIntoAGapKeepsTheirOrder) {
-    struct move_case {
-        std::vector<size_t> moved;
-        size_t gap;
-        const char* order;
-        std::vector<size_t> positions;
-    };
-    const move_case cases[] = {
+    // Rows moved, the gap, the order afterwards and where the moved rows went.
+    const std::tuple<std::vector<size_t>, size_t, const char*, std::vector<size_t>> cases[] = {
         {{1}, 4, "acdbe", {3}},         // down, before e
         {{3}, 0, "dabce", {0}},         // up to the top
         {{0, 2}, 5, "bdeac", {3, 4}},   // to the end
         {{4, 1}, 2, "abecd", {1, 2}},   // order kept whatever order they are named in
         {{1, 2}, 2, "abcde", {1, 2}},   // into their own gap: nothing moves
         {{1, 1, 9}, 99, "acdeb", {4}},  // repeats and rows past the end are ignored
-        {{}, 2, "abcde", {}},
-    };
-    for (const move_case& c : cases) {
+        {{}, 2, "abcde", {}}};
+    for (const auto& [moved, gap, order, positions] : cases) {
         ambrel::task_rows rows = tasks({"a", "b", "c", "d", "e"});
-        EXPECT_EQ(rows.move(c.moved, c.gap), c.positions) << c.order;
-        EXPECT_EQ(names(rows), c.order);
+        EXPECT_EQ(rows.move(moved, gap), positions) << order;
+        EXPECT_EQ(names(rows), order);
     }
 }
 
@@ -122,17 +112,12 @@ TEST(TrackRows, SortByAColumnKeepsEqualRowsInOrderAndTellsWhereEachWent) {
 }
 
 TEST(TrackRows, NaturalOrderComparesRunsOfDigitsByValue) {
-    struct compare_case {
-        const char* a;
-        const char* b;
-        int sign;
-    };
-    for (const compare_case& c :
-         {compare_case{"track2", "track10", -1}, compare_case{"2:05", "10:00", -1}, compare_case{"Abc", "abd", -1},
-          compare_case{"abc", "ABC", 0}, compare_case{"a007", "a7", 0}, compare_case{"a7b", "a7", 1},
-          compare_case{"", "a", -1}, compare_case{"x9", "x10", -1}}) {
-        const int compared = ambrel::natural_compare(c.a, c.b);
-        EXPECT_EQ((compared > 0) - (compared < 0), c.sign) << c.a << " vs " << c.b;
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"track2", "track10", -1}, {"2:05", "10:00", -1}, {"Abc", "abd", -1}, {"abc", "ABC", 0},
+        {"a007", "a7", 0},         {"a7b", "a7", 1},      {"", "a", -1},      {"x9", "x10", -1}};
+    for (const auto& [a, b, sign] : cases) {
+        const int compared = ambrel::natural_compare(a, b);
+        EXPECT_EQ((compared > 0) - (compared < 0), sign) << a << " vs " << b;
     }
 }
 
@@ -152,23 +137,15 @@ TEST(TrackRows, TracksShowTheirNameTitleFormatAndLength) {
 }
 
 TEST(ListArithmetic, DpiScalingCountsAndDurations) {
-    struct dpi_case {
-        int units, dpi, pixels;
-    };
-    for (const dpi_case& c : {dpi_case{100, 96, 100}, dpi_case{100, 144, 150}, dpi_case{3, 120, 4}, dpi_case{1, 144, 2},
-                              dpi_case{100, 0, 100}, dpi_case{-3, 120, -4}})
-        EXPECT_EQ(ambrel::scale_for_dpi(c.units, c.dpi), c.pixels) << c.units << " at " << c.dpi;
-    EXPECT_EQ(ambrel::count_text(0), "0");
-    EXPECT_EQ(ambrel::count_text(999), "999");
-    EXPECT_EQ(ambrel::count_text(1000), "1,000");
-    EXPECT_EQ(ambrel::count_text(1000000), "1,000,000");
-    struct time_case {
-        double seconds;
-        const char* text;
-    };
-    for (const time_case& c : {time_case{0, ""}, time_case{-3, ""}, time_case{0.5, "0:00"}, time_case{59.99, "0:59"},
-                               time_case{205, "3:25"}, time_case{3723, "1:02:03"}, time_case{360000, "100:00:00"}})
-        EXPECT_EQ(zorb::length_text(c.seconds), c.text) << c.seconds;
+    const std::tuple<int, int, int> scaled[] = {{100, 96, 100}, {100, 144, 150}, {3, 120, 4},
+                                                {1, 144, 2},    {100, 0, 100},   {-3, 120, -4}};
+    for (const auto& [units, dpi, pixels] : scaled)
+        EXPECT_EQ(ambrel::scale_for_dpi(units, dpi), pixels) << units << " at " << dpi;
+    const std::pair<uint64_t, const char*> counts[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {1000000, "1,000,000"}};
+    for (const auto& [count, text] : counts) EXPECT_EQ(ambrel::count_text(count), text);
+    const std::pair<double, const char*> lengths[] = {
+        {0, ""}, {-3, ""}, {0.5, "0:00"}, {59.99, "0:59"}, {205, "3:25"}, {3723, "1:02:03"}, {360000, "100:00:00"}};
+    for (const auto& [seconds, text] : lengths) EXPECT_EQ(zorb::length_text(seconds), text) << seconds;
 }
 
 }  // namespace

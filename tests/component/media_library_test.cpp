@@ -2,30 +2,23 @@
 // files written by the test, with the component in-process.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "host/file_info_impl.h"
 #include "host/service_lookup.h"
-#include "minihost/host/filesystem.h"
+#include "minihost/host/host_records.h"
 #include "minihost/host/index_manager.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
-using tags_t = std::vector<std::pair<std::string, std::string>>;
+using test_support::tags_t;
 
+// A WAV file of 441 silent stereo frames with `tags`.
 void write_song(const std::string& path, const tags_t& tags) {
-    std::filesystem::create_directories(zorb::native_path(path).parent_path());
-    const test_support::bytes_t file =
-        test_support::wave_file(test_support::wave_shape{}, test_support::bytes_t(4 * 441, 0), tags);
-    std::ofstream(zorb::native_path(path), std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    test_support::write_wav(path, std::vector<int64_t>(2 * 441), tags);
 }
 
 bool is_wav(const std::string& path) { return path.ends_with(".wav"); }
@@ -41,7 +34,7 @@ struct title_number_client : metadb_index_client {
 
 class Library : public ::testing::Test {
 protected:
-    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    void SetUp() override { test_support::start_component(host); }
     std::string song(const std::string& name) const { return folder.file("songs/" + name); }
     std::string shown(const std::string& name) const {
         zorb::string8 text;
@@ -56,8 +49,7 @@ protected:
         return paths;
     }
 
-    test_support::scratch_folder folder{std::string("library-") +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    test_support::scratch_folder folder{test_support::test_folder_name("library")};
     minihost::host host{minihost::profile(folder.file("profile"))};
 };
 
@@ -134,17 +126,12 @@ TEST_F(Library, IndexManagerKeysLibraryTracksAndDropsUnseenDataAfterTheRetention
     auto again = minihost::make_index_manager(host.library(), store_path, options);
     again->get_all_hashes(index, keys);
     EXPECT_EQ(keys, metadb_index_hash_list{2});
-    minihost::index_manager_impl& manager_ref = *again;
-    struct block : mem_block_container {
-        std::vector<uint8_t> bytes;
-        void set_size(size_t size) override { bytes.resize(size); }
-        size_t get_size() const override { return bytes.size(); }
-        void* get_ptr() override { return bytes.data(); }
-    } data;
-    manager_ref.get_user_data(index, 2, data);
-    EXPECT_EQ(data.bytes, std::vector<uint8_t>{2});
-    manager_ref.get_user_data(index, 3, data);
-    EXPECT_TRUE(data.bytes.empty());
+    minihost::mem_block_impl data;
+    again->get_user_data(index, 2, data);
+    ASSERT_EQ(data.get_size(), 1u);
+    EXPECT_EQ(*static_cast<uint8_t*>(data.get_ptr()), 2);
+    again->get_user_data(index, 3, data);
+    EXPECT_EQ(data.get_size(), 0u);
     tracks.remove_all();
     again->get_ml_handles(index, 2, tracks);
     EXPECT_TRUE(tracks.empty());
@@ -152,40 +139,26 @@ TEST_F(Library, IndexManagerKeysLibraryTracksAndDropsUnseenDataAfterTheRetention
 
 TEST_F(Library, PatternsSeeLocationTechnicalMetaAndProviderFields) {
     write_song(song("Song One.wav"), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "First"}});
-    abort_callback_dummy abort;
-    std::string failure;
-    const metadb_handle_ptr track =
-        host.tracks().add_file(minihost::canonical_track_path(song("Song One.wav")), abort, failure)[0];
-    const struct {
-        const char* pattern;
-        std::string expected;
-    } cases[] = {
+    const metadb_handle_ptr track = test_support::added_tracks(host, song("Song One.wav"))[0];
+    const std::pair<const char*, std::string> cases[] = {
         {"%filename%|%filename_ext%", "Song One|Song One.wav"},
         {"%path%", shown("Song One.wav")},
         {"%codec% %samplerate% %channels% %length%", "PCM 44100 2 0:00"},
         {"%album artist% - %album%", "Ann - First"},
         {"%ARTIST%[ %genre%][ %playback_time%]$if(%ispaused%, paused)", "Ann"},
         {"%genre%", "?"},
-        {"[%kiv_sample_track_rating%]$len(%KIV_SAMPLE_TRACK_HASH%)", "16"},
-    };
+        {"[%kiv_sample_track_rating%]$len(%KIV_SAMPLE_TRACK_HASH%)", "16"}};
     for (const auto& [pattern, expected] : cases)
         EXPECT_EQ(minihost::format_track(host, pattern, track), expected) << pattern;
-    try {
-        minihost::format_track(host, "ab[%artist%", track);
-        ADD_FAILURE() << "an unclosed section compiled";
-    } catch (const zorb::exception& error) {
-        EXPECT_NE(std::string(error.what()).find("at 3"), std::string::npos) << error.what();
-    }
+    const std::string failure = test_support::failure_text([&] { minihost::format_track(host, "ab[%artist%", track); });
+    EXPECT_NE(failure.find("at 3"), std::string::npos) << failure;  // where the unclosed section begins
 }
 
 TEST_F(Library, HostRowsShowCommonValuesAndVariousOnes) {
     write_song(song("x.wav"), {{"IART", "Ann"}, {"IPRD", "First"}});
     write_song(song("y.wav"), {{"IART", "Bob"}, {"IPRD", "First"}, {"IGNR", "Folk"}});
-    abort_callback_dummy abort;
-    std::string failure;
-    metadb_handle_list both;
-    for (const char* name : {"x.wav", "y.wav"})
-        both.add_item(host.tracks().add_file(minihost::canonical_track_path(song(name)), abort, failure)[0]);
+    const metadb_handle_list both = {test_support::added_tracks(host, song("x.wav"))[0],
+                                     test_support::added_tracks(host, song("y.wav"))[0]};
     const std::string text = minihost::property_text(minihost::track_property_rows(host, both));
     const std::string folder_shown = shown("x.wav").substr(0, shown("x.wav").size() - 6);
     const std::string size = std::to_string(std::filesystem::file_size(zorb::native_path(song("x.wav"))) +

@@ -2,8 +2,6 @@
 // in-process and popups recorded.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "host/digest.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
@@ -12,20 +10,11 @@
 #include "sample/commands/capture_state.h"
 #include "sample/commands/context_commands.h"
 #include "sample/commands/main_commands.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
 using test_support::shown_popup;
-
-std::string tree_text(const minihost::menu_node& root) {
-    std::ostringstream out;
-    minihost::print_menu_tree(root, out);
-    return out.str();
-}
 
 std::string hex_of(const GUID& guid) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(&guid);
@@ -35,9 +24,9 @@ std::string hex_of(const GUID& guid) {
     return text;
 }
 
-class ComponentMenus : public ::testing::Test {
+class ComponentMenus : public test_support::component_test {
 protected:
-    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    ComponentMenus() : component_test("menus") {}
 
     // Tracks made by the host for these locations; an empty path stands for a track that is gone.
     metadb_handle_list tracks(std::initializer_list<std::pair<const char*, uint32_t>> locations) {
@@ -54,25 +43,20 @@ protected:
         minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(host), path, "command"), path);
     }
 
-    test_support::scratch_folder folder{"menus"};
-    minihost::host host{folder.file("config.bin")};
     test_support::popup_recorder recorder{host};
 };
 
-TEST_F(ComponentMenus, ContextMenuCountsTheSelectedTracks) {
-    const char* const others =
-        "  Calculate peak\n  Copy files\n  Alter tags\n  Alter tags (low level)\n  UI and threads demo\n"
-        "  Cycle track rating\n  Cycle album rating\n  Cycle track comment\n  Cycle album comment\n";
-    EXPECT_EQ(tree_text(minihost::build_context_menu(host, tracks({{"a.mod", 0}}), contextmenu_caller_playlist)),
-              std::string("Sample component\n  Test command : 1 item selected\n") + others);
-    EXPECT_EQ(
-        tree_text(minihost::build_context_menu(host, tracks({{"a.mod", 0}, {"", 0}}), contextmenu_caller_playlist)),
-        std::string("Sample component\n  Test command : 2 items selected\n") + others);
+TEST_F(ComponentMenus, TestCommandCountsTheSelectionAndWritesOneLinePerTrack) {
+    const auto first_item = [&](const metadb_handle_list& selection) {
+        const minihost::menu_node menu = minihost::build_context_menu(host, selection, contextmenu_caller_playlist);
+        for (const minihost::menu_node& item : menu.children.at(0).children) EXPECT_EQ(item.flags, 0u) << item.text;
+        return menu.children.at(0).text + "/" + menu.children.at(0).children.at(0).text;
+    };
+    EXPECT_EQ(first_item(tracks({{"a.mod", 0}})), "Sample component/Test command : 1 item selected");
+    EXPECT_EQ(first_item(tracks({{"a.mod", 0}, {"", 0}})), "Sample component/Test command : 2 items selected");
     // An empty selection hides every item, and with them the group.
     EXPECT_TRUE(minihost::build_context_menu(host, {}, contextmenu_caller_playlist).children.empty());
-}
 
-TEST_F(ComponentMenus, TestCommandWritesOneTrackLinePerSelectedTrack) {
     run_context("Sample component/Test command",
                 tracks({{"file://C:\\music\\a.mod", 0}, {"file://C:\\music\\b.xm", 2}, {"", 0}, {"ftp://x/c.s3m", 0}}));
     EXPECT_EQ(recorder.popups(), (std::vector<shown_popup>{{"Blah",
@@ -96,8 +80,7 @@ TEST_F(ComponentMenus, ManagerNumbersTheCommandsOfItsMenuInMenuOrder) {
     manager->init_context(tracks({{"a.mod", 3}}), 0);
     zorb::string8 description;
     ASSERT_TRUE(manager->get_description_by_id(1, description));
-    EXPECT_EQ(description.str(),
-              "This is a sample command that decodes the selected tracks and reports the peak sample value.");
+    EXPECT_TRUE(description.str().find("peak") != std::string::npos) << description.str();  // the second command's
     EXPECT_FALSE(manager->get_description_by_id(10, description));
     EXPECT_FALSE(manager->execute_by_id(10));
     EXPECT_TRUE(manager->execute_by_id(0));
@@ -122,25 +105,12 @@ TEST_F(ComponentMenus, DemoWindowsReportThatTheyAreNotImplementedWithoutWindows)
 }
 #endif
 
-TEST_F(ComponentMenus, MainMenuHoldsTheSampleGroupWithItsCommandsAndDynamicTree) {
-    EXPECT_EQ(tree_text(minihost::build_main_menu(host)),
-              "Tools\n"
-              "  Sample component\n"
-              "    Test command\n    Playback state demo\n    I/O test\n    Simple CListControl demo\n"
-              "    Owner-data CListControl demo\n    Advanced CListControl demo\n    Playback stream capture demo\n"
-              "    Dynamic menu test group\n"
-              "      Test dynamic item #1\n      ----\n      Test dynamic item #2\n      ----\n"
-              "      Test dynamic item #3\n      ----\n      Test dynamic item #4\n      ----\n"
-              "      Test dynamic item #5\n      ----\n      Test dynamic item #6\n"
-              "    Dump rating database\n");
+TEST_F(ComponentMenus, MainCommandsRunAndCaptureIsTickedWhileCaptureRuns) {
     run_main("Sample component/Test command");
     run_main("Sample component/Dynamic menu test group/Test dynamic item #3");
     EXPECT_EQ(recorder.popups(),
               (std::vector<shown_popup>{{"Blah", "This is a sample menu command.", popup_icon_information},
                                         {"Information", "Invoked test menu item #3", popup_icon_information}}));
-}
-
-TEST_F(ComponentMenus, CaptureCommandIsTickedWhileCaptureRuns) {
     for (const bool active : {true, false}) {
         ambrel::set_capture_active(active);
         const minihost::menu_node menu = minihost::build_main_menu(host);
@@ -163,9 +133,9 @@ TEST_F(ComponentMenus, DynamicItemsAreDigestsOfTheirNumberSearchedDepthFirst) {
     // MD5 of the number as 4 little-endian bytes, worked out apart from this code.
     EXPECT_EQ(hex_of(group->get_child(0)->get_guid()), "4352d88a78aa39750bf70cd6f27bcaa5");
     EXPECT_EQ(hex_of(group->get_child(4)->get_guid()), "edcfae989540fd42e4b8556d5b723bb6");
-    EXPECT_EQ(test_support::failure_text([&] { group->get_child(0)->get_child(0); }), "Invalid parameters");
-    EXPECT_EQ(test_support::failure_text([&] { group->get_child(1)->get_child(0); }), "Invalid parameters");
-    EXPECT_EQ(test_support::failure_text([&] { group->get_child(11); }), "Invalid parameters");
+    EXPECT_THROW(group->get_child(0)->get_child(0), zorb::exception_invalid_params);
+    EXPECT_THROW(group->get_child(1)->get_child(0), zorb::exception_invalid_params);
+    EXPECT_THROW(group->get_child(11), zorb::exception_invalid_params);
 
     EXPECT_TRUE(dynamic->dynamic_execute(0, group->get_child(10)->get_guid(), {}));
     EXPECT_FALSE(dynamic->dynamic_execute(0, GUID{}, {}));
@@ -204,7 +174,7 @@ TEST(NetworkTest, AsksForTheHomePageAndCarriesTheFailureText) {
     test_support::popup_recorder recorder(host);
     service_ptr_t<fake_web_client> web(new service_impl_t<fake_web_client>());
     host.add_service(http_client::class_guid, web);
-    host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    test_support::start_component(host);
     ambrel::run_network_test(ambrel::network_test_url);
     web->failure = "Cannot connect";
     ambrel::run_network_test(ambrel::network_test_url);

@@ -2,31 +2,23 @@
 // the playback control and the status texts of its context menu.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "host/service_lookup.h"
-#include "minihost/host/host.h"
 #include "sample/commands/playback_state.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
-class PlaybackState : public ::testing::Test {
+class PlaybackState : public test_support::component_test {
 protected:
-    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    PlaybackState() : component_test("playback-state") {}
     void TearDown() override { host.stop(); }
 
     // Starts a 16-bit stereo 44100 Hz WAV file of `seconds` and plays it for `played` seconds.
     void play_for(double seconds, double played) {
-        test_support::wave_shape shape;
-        const std::vector<int64_t> silence(size_t(seconds * 44100) * 2);
-        const std::string path = folder.file("song.wav");
-        test_support::write_bytes(path, test_support::wave_file(shape, test_support::integer_samples(shape, silence)));
+        const std::string path =
+            test_support::write_wav(folder.file("song.wav"), std::vector<int64_t>(size_t(seconds * 44100) * 2));
         metadb_handle_list list;
         list.add_item(host.tracks().handle(path, 0));
         host.playback().set_playlist(list);
@@ -37,38 +29,29 @@ protected:
     ambrel::playback_state_line line() {
         return ambrel::playback_state_line(service_lookup_one_t<playback_control>(host));
     }
-
-    test_support::scratch_folder folder{"playback-state"};
-    minihost::host host{folder.file("config.bin")};
 };
 
 TEST_F(PlaybackState, TheLineShowsWhatPlaysStoppedOrAnError) {
-    struct line_case {
-        const char* pattern;
-        const char* stopped;
-        const char* playing;
-        const char* paused;
-    };
-    const line_case cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {ambrel::playback_state_default_pattern, "Stopped.", "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:03",
          "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:03 | paused"},
         {"", "Stopped.", "", ""},  // formats to nothing, which is not "not formatted"
-        {"$if(", "Stopped.", "<ERROR>", "<ERROR>"},
-    };
-    for (const line_case& each : cases) {
-        SCOPED_TRACE(each.pattern);
+        {"$if(", "Stopped.", "<ERROR>", "<ERROR>"}};
+    for (const auto& [pattern, stopped, playing, paused] : cases) {
+        SCOPED_TRACE(pattern);
         ambrel::playback_state_line state = line();
         host.playback().stop(play_stop_user);
-        EXPECT_EQ(state.render(each.pattern), each.stopped);
+        EXPECT_EQ(state.render(pattern), stopped);
         play_for(3, 1.5);
-        EXPECT_EQ(state.render(each.pattern), each.playing);
+        EXPECT_EQ(state.render(pattern), playing);
         host.playback().pause(true);
-        EXPECT_EQ(state.render(each.pattern), each.paused);
+        EXPECT_EQ(state.render(pattern), paused);
     }
 }
 
-// Between the starting event and the new track the player plays nothing it can format yet.
-TEST_F(PlaybackState, TheLineSaysOpeningWhileTheTrackOpens) {
+// Between the starting event and the new track the player plays nothing it can format yet. The
+// pattern is compiled once: another text changes nothing until the edit is reported.
+TEST_F(PlaybackState, TheLineSaysOpeningWhileTheTrackOpensAndCompilesAnEditedPatternOnlyOnceForgotten) {
     struct on_starting final : play_callback_impl_base {
         void on_playback_starting(int, bool) override { seen = state->render("%samplerate%"); }
         ambrel::playback_state_line* state = nullptr;
@@ -80,13 +63,6 @@ TEST_F(PlaybackState, TheLineSaysOpeningWhileTheTrackOpens) {
     play_for(1, 0.1);
     host.playback().unregister_callback(&listener);
     EXPECT_EQ(listener.seen, "Opening...");
-    EXPECT_EQ(state.render("%samplerate%"), "44100");
-}
-
-// The pattern is compiled once: another text changes nothing until the edit is reported.
-TEST_F(PlaybackState, AnEditedPatternIsCompiledAnewOnlyOnceForgotten) {
-    ambrel::playback_state_line state = line();
-    play_for(1, 0.1);
     EXPECT_EQ(state.render("%samplerate%"), "44100");
     EXPECT_EQ(state.render("%channels%"), "44100");
     state.forget_pattern();
@@ -122,20 +98,14 @@ private:
 };
 
 TEST(PlaybackStateButtons, EachButtonAsksItsCommandAndPauseToggles) {
-    const std::pair<int, std::vector<std::string>> cases[] = {
-        {1004, {"start 1"}},
-        {1005, {"pause"}},
-        {1006, {"stop"}},
-        {1007, {"start 3"}},
-        {1008, {"start 2"}},
-        {1009, {"start 5"}},
-        {1010, {}},  // the context-menu area is no playback button
-        {2, {}},
-    };
-    for (const auto& [id, calls] : cases) {
+    // 1010, the context-menu area, is no playback button.
+    const std::pair<int, const char*> cases[] = {
+        {1004, "start 1"}, {1005, "pause"},   {1006, "stop"}, {1007, "start 3"},
+        {1008, "start 2"}, {1009, "start 5"}, {1010, ""},     {2, ""}};
+    for (const auto& [id, call] : cases) {
         service_impl_t<recording_control> control;
-        EXPECT_EQ(ambrel::press_playback_button(id, control), !calls.empty()) << id;
-        EXPECT_EQ(control.calls, calls) << id;
+        EXPECT_EQ(ambrel::press_playback_button(id, control), *call != 0) << id;
+        EXPECT_EQ(control.calls, *call ? std::vector<std::string>{call} : std::vector<std::string>{}) << id;
     }
     service_impl_t<recording_control> control;
     ambrel::press_playback_button(1005, control);
@@ -151,23 +121,18 @@ TEST_F(PlaybackState, MenuItemsShowTheTestTextOrTheHostCommandsDescription) {
     manager->init_context(tracks, 0);
     zorb::string8 first;
     ASSERT_TRUE(manager->get_description_by_id(0, first));
-    struct status_case {
-        unsigned id;
-        contextmenu_manager* menu;
-        const char* text;  // null: none
-    };
-    const status_case cases[] = {
+    // The text shown for each id, with and without the host's menu; null: none.
+    const std::tuple<unsigned, contextmenu_manager*, const char*> cases[] = {
         {1, nullptr, "This is a test command."},
         {1, manager.get(), "This is a test command."},
         {2, manager.get(), first.get_ptr()},
         {2, nullptr, nullptr},
         {0, manager.get(), nullptr},
-        {100000, manager.get(), nullptr},
-    };
-    for (const status_case& each : cases) {
+        {100000, manager.get(), nullptr}};
+    for (const auto& [id, menu, shown] : cases) {
         std::string text = "unchanged";
-        EXPECT_EQ(ambrel::playback_menu_status(each.id, each.menu, text), each.text != nullptr) << each.id;
-        EXPECT_EQ(text, each.text != nullptr ? each.text : "unchanged") << each.id;
+        EXPECT_EQ(ambrel::playback_menu_status(id, menu, text), shown != nullptr) << id;
+        EXPECT_EQ(text, shown != nullptr ? shown : "unchanged") << id;
     }
 }
 

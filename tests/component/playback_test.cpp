@@ -2,16 +2,8 @@
 // formatting against the playing track, and the capture service's hand-over.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "host/service_lookup.h"
-#include "minihost/host/host.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
@@ -43,9 +35,10 @@ private:
     }
 };
 
-class Playback : public ::testing::Test {
+class Playback : public test_support::component_test {
 protected:
-    void SetUp() override { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    Playback() : component_test("playback") {}
+    void TearDown() override { host.stop(); }  // while the callbacks of the test still live
 
     // A 16-bit WAV file of `frames` frames of a quiet ramp.
     std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
@@ -54,9 +47,7 @@ protected:
         shape.rate = rate;
         std::vector<int64_t> values(frames * channels);
         for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 200) - 100;
-        const std::string path = folder.file(name);
-        test_support::write_bytes(path, test_support::wave_file(shape, test_support::integer_samples(shape, values)));
-        return path;
+        return test_support::write_wav(folder.file(name), shape, values);
     }
     void play(const std::vector<std::string>& paths) {
         metadb_handle_list list;
@@ -69,62 +60,42 @@ protected:
         }
     }
 
-    test_support::scratch_folder folder{"playback"};
-    event_log log;  // outlives the host, whose stop at the end it may still hear
-    minihost::host host{folder.file("config.bin")};
+    event_log log;
 };
 
-TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndEndAtTheLastOne) {
+TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndACallbackHearsOnlyTheEventsOfItsFlags) {
     play({wave("a.wav", 2, 8000, 8000 * 2 + 100), wave("b.wav", 1, 8000, 4000)});
+    event_log filtered;
     engine().register_callback(&log, ~0u, false);
+    engine().register_callback(&filtered, play_callback_flag_stop | play_callback_flag_new_track, false);
     engine().start(play_command_default, false);
     EXPECT_TRUE(engine().is_playing());
     run_to_end();
     EXPECT_FALSE(engine().is_playing());
     EXPECT_EQ(log.lines, (std::vector<std::string>{"starting 1", "new track a.wav", "time 1", "time 2",
                                                    "new track b.wav", "stop 1"}));
+    EXPECT_EQ(filtered.lines, (std::vector<std::string>{"new track a.wav", "new track b.wav", "stop 1"}));
     EXPECT_EQ(engine().frames_played(), 8000u * 2 + 100 + 4000);
-}
-
-TEST_F(Playback, ACallbackHearsOnlyTheEventsOfItsFlags) {
-    play({wave("a.wav", 2, 8000, 9000)});
-    engine().register_callback(&log, play_callback_flag_stop | play_callback_flag_new_track, false);
-    engine().start(play_command_default, false);
-    run_to_end();
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"new track a.wav", "stop 1"}));
-}
-
-TEST_F(Playback, TheTimeLimitStopsAtExactlyThatManyFrames) {
-    play({wave("a.wav", 2, 44100, 44100), wave("b.wav", 2, 44100, 44100)});
-    engine().register_callback(&log, play_callback_flag_stop, false);
-    engine().set_time_limit(1.5);
-    engine().start(play_command_default, false);
-    run_to_end();
-    EXPECT_EQ(engine().frames_played(), 66150u);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"stop 0"}));
+    engine().unregister_callback(&filtered);
 }
 
 TEST_F(Playback, CommandsChooseTheTrack) {
     play({wave("a.wav", 1, 8000, 800), wave("b.wav", 1, 8000, 800), wave("c.wav", 1, 8000, 800)});
     engine().register_callback(&log, play_callback_flag_new_track | play_callback_flag_stop, false);
-    struct step {
-        int command;
-        const char* expected;  // the track playing afterwards
-    };
-    const step steps[] = {
-        {play_command_previous, "a.wav"},  // not playing: the cursor's track
-        {play_command_next, "b.wav"},     {play_command_next, "c.wav"},
-        {play_command_next, "c.wav"},  // nothing after the last: it plays on
-        {play_command_previous, "b.wav"}, {play_command_default, "b.wav"},
-        {play_command_random, nullptr},  // another one than b
-    };
-    for (const step& each : steps) {
-        engine().start(each.command, false);
+    // The track playing after each command; null: another one than b.
+    const std::pair<int, const char*> steps[] = {{play_command_previous, "a.wav"},  // not playing: the cursor's track
+                                                 {play_command_next, "b.wav"},     {play_command_next, "c.wav"},
+                                                 {play_command_next, "c.wav"},  // nothing after the last: it plays on
+                                                 {play_command_previous, "b.wav"}, {play_command_default, "b.wav"},
+                                                 {play_command_random, nullptr}};
+    for (const auto& [command, expected] : steps) {
+        engine().start(command, false);
         const std::string playing = minihost::file_name_of(engine().now_playing()->get_path());
-        if (each.expected)
-            EXPECT_EQ(playing, each.expected) << each.command;
-        else
+        if (expected) {
+            EXPECT_EQ(playing, expected) << command;
+        } else {
             EXPECT_NE(playing, "b.wav");
+        }
     }
     // Replacing a track tells that it stops for another one.
     EXPECT_EQ(log.lines[1], "stop 2");
@@ -198,19 +169,21 @@ private:
     playback_stream_capture& service_;
 };
 
-TEST_F(Playback, TheCaptureGetsEveryPlayedChunkUntilRemoved) {
+TEST_F(Playback, TheTimeLimitStopsAtExactlyThatManyFramesAndTheCaptureGetsEveryChunkUntilRemoved) {
     auto capture = service_lookup_one_t<playback_stream_capture>(host);
     self_removing_capture removing(*capture);
     capture->add_callback(&removing);
     capture->add_callback(&removing);  // once is enough
-    play({wave("a.wav", 2, 44100, 44100)});
-    engine().set_time_limit(0.5);
+    play({wave("a.wav", 2, 44100, 44100), wave("b.wav", 2, 44100, 44100)});
+    engine().register_callback(&log, play_callback_flag_stop, false);
+    engine().set_time_limit(1.5);
     engine().start(play_command_default, false);
     run_to_end();
+    EXPECT_EQ(engine().frames_played(), 66150u);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"stop 0"}));
     EXPECT_EQ(removing.chunks, 3u);
     // What the capture got and what was played agree while it listened.
     EXPECT_LT(removing.frames, engine().frames_played());
-    EXPECT_EQ(engine().frames_played(), 22050u);
 }
 
 }  // namespace

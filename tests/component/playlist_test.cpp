@@ -1,28 +1,27 @@
 // The host's playlist (model, file, keeping between runs, playlist_manager) and the plain parts of
-// the main window: the playlist's cells, the layout, the kept place, folder listings.
+// the main window: the playlist's cells, the layout, the kept place, folder listings, and the element
+// area's arithmetic (its height, narrowest width, the elements' boxes, the record of placed elements).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
 
 #include "host/file_info_impl.h"
 #include "host/playlist.h"
 #include "host/service_lookup.h"
+#include "minihost/gui/element_layout.h"
 #include "minihost/gui/folder_scan.h"
 #include "minihost/gui/main_layout.h"
 #include "minihost/gui/playlist_columns.h"
-#include "minihost/host/filesystem.h"
-#include "minihost/host/host.h"
 #include "minihost/host/input_registry.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
+#include "tests/component/sample_fixture.h"
 #include "zorb/files.h"
 #include "zorb/time_text.h"
 
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
-
 namespace {
 
+using minihost::box;
 using minihost::playlist;
 using minihost::playlist_entry;
 
@@ -30,7 +29,7 @@ std::string song_path(const char* name) { return minihost::canonical_track_path(
 
 class Playlist : public ::testing::Test {
 protected:
-    void SetUp() override { host->start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+    void SetUp() override { test_support::start_component(*host); }
     // The host stopped (the playlist kept) and a new one started on the same profile.
     void restart() {
         host->stop();
@@ -103,11 +102,9 @@ TEST_F(Playlist, KeptInTheProfileBetweenRunsWithTracksWhoseFilesAreGone) {
     const std::string gone = song_path("no-such-song.mod");
     playlist& list = host->playlist();
     EXPECT_EQ(list.size(), 0u);  // no file yet
-    abort_callback_dummy abort;
-    std::string failure;
-    list.add(host->tracks().add_file(song_path("demo.mod"), abort, failure));
+    list.add(test_support::added_tracks(*host, song_path("demo.mod")));
     list.add({host->tracks().handle(gone, 2)});
-    list.add(host->tracks().add_file(song_path("demo.xm"), abort, failure));
+    list.add(test_support::added_tracks(*host, song_path("demo.xm")));
     list.select_only({1, 2});
     restart();
     playlist& again = host->playlist();
@@ -139,14 +136,9 @@ TEST_F(Playlist, KeptInTheProfileBetweenRunsWithTracksWhoseFilesAreGone) {
     EXPECT_EQ(test_support::read_bytes(file), std::vector<uint8_t>{'x'});
 }
 
-TEST(PlaylistCells, ShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
-    test_support::scratch_folder folder("playlist-cells");
-    minihost::host host(minihost::profile(folder.file("profile")));
-    host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
-    abort_callback_dummy abort;
-    std::string failure;
-    const metadb_handle_ptr song = host.tracks().add_file(song_path("demo.s3m"), abort, failure)[0];
-    const metadb_handle_ptr unknown = host.tracks().handle("file:///music/Song.Mod", 3);
+TEST_F(Playlist, CellsShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
+    const metadb_handle_ptr song = test_support::added_tracks(*host, song_path("demo.s3m"))[0];
+    const metadb_handle_ptr unknown = host->tracks().handle("file:///music/Song.Mod", 3);
     std::vector<std::string> known_cells, unknown_cells;
     for (size_t column = 0; column < minihost::playlist_columns().size(); ++column) {
         known_cells.push_back(minihost::playlist_cell(*song, column));
@@ -162,7 +154,6 @@ TEST(PlaylistCells, ShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
 }
 
 TEST(MainLayout, BandsKeepTheirHeightsAndThePlaylistGivesWayFirst) {
-    using minihost::box;
     struct layout_case {
         int height;
         std::vector<int> top, bottom;
@@ -174,8 +165,7 @@ TEST(MainLayout, BandsKeepTheirHeightsAndThePlaylistGivesWayFirst) {
         {300, {30}, {50, 40}, {0, 30, 200, 190}, {{0, 0, 200, 30}}, {{0, 190, 200, 240}, {0, 240, 200, 280}}},
         // 100 pixels: the playlist is gone and the last bottom band is cut to what is left.
         {100, {30}, {30, 40}, {0, 30, 200, 30}, {{0, 0, 200, 30}}, {{0, 30, 200, 60}, {0, 60, 200, 80}}},
-        {15, {30}, {10}, {0, 0, 200, 0}, {{0, 0, 200, 0}}, {{0, 0, 200, 0}}},
-    };
+        {15, {30}, {10}, {0, 0, 200, 0}, {{0, 0, 200, 0}}, {{0, 0, 200, 0}}}};
     for (const layout_case& c : cases) {
         const minihost::main_layout layout = minihost::arrange_main_window(200, c.height, c.top, c.bottom, 20);
         EXPECT_EQ(layout.playlist, c.playlist) << c.height;
@@ -220,6 +210,74 @@ TEST(FolderScan, FindsTheWantedFilesOfEverySubfolderInPathOrder) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"A.xm", "b.mod", "sub/c.S3M", "sub/deeper/a.mod", "Sub2/z.mod"}));
     EXPECT_THROW(minihost::files_in_folder(folder.file("missing"), modules), zorb::exception);
+}
+
+// The main window's element area.
+constexpr uint32_t unlimited = ui_element_min_max_info::unlimited;
+constexpr int frame = minihost::element_area_frame;
+
+ui_element_min_max_info limits(uint32_t min_width, uint32_t max_width, uint32_t min_height = 0,
+                               uint32_t max_height = unlimited) {
+    return {min_width, max_width, min_height, max_height};
+}
+
+TEST(ElementArea, HeightWithinTheElementsLimits) {
+    const int preferred = minihost::element_area_preferred_height;
+    const std::pair<std::vector<ui_element_min_max_info>, int> cases[] = {
+        {{}, 0},
+        {{limits(0, unlimited)}, preferred + 2 * frame},
+        {{limits(0, unlimited, 0, 100), limits(0, unlimited)}, 100 + 2 * frame},
+        {{limits(0, unlimited, 300), limits(0, unlimited)}, 300 + 2 * frame},
+        // A minimum above another's maximum wins.
+        {{limits(0, unlimited, 300), limits(0, unlimited, 0, 100)}, 300 + 2 * frame}};
+    for (const auto& [each, height] : cases) EXPECT_EQ(minihost::element_area_height(each), height) << each.size();
+    EXPECT_EQ(minihost::element_area_min_width({limits(206, unlimited), limits(0, 50)}), 206 + 3 * frame);
+}
+
+TEST(ElementArea, WidthSharedWithinLimits) {
+    const int inner = 600 - 3 * frame;  // two elements
+    // The area's width, the elements' limits and the widths they get.
+    const std::tuple<int, std::vector<ui_element_min_max_info>, std::vector<int>> cases[] = {
+        {600, {limits(0, unlimited), limits(0, unlimited)}, {inner / 2, inner - inner / 2}},
+        // One held at its maximum: the other takes the rest.
+        {600, {limits(0, 100), limits(0, unlimited)}, {100, inner - 100}},
+        // One held at its minimum.
+        {600, {limits(500, unlimited), limits(0, unlimited)}, {500, inner - 500}},
+        // Both at their maximums leave room unused.
+        {600, {limits(0, 100), limits(0, 120)}, {100, 120}},
+        // Too narrow for the minimums: they keep them.
+        {100, {limits(80, unlimited), limits(90, unlimited)}, {80, 90}},
+        {600, {}, {}}};
+    for (const auto& [width, elements, widths] : cases) {
+        const std::vector<box> boxes = minihost::arrange_elements(width, 200, elements);
+        ASSERT_EQ(boxes.size(), widths.size());
+        int x = frame;
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_EQ(boxes[i].left, x) << width << " #" << i;
+            EXPECT_EQ(boxes[i].right - boxes[i].left, widths[i]) << width << " #" << i;
+            x = boxes[i].right + frame;
+        }
+    }
+    // Each element as tall as the area allows within its own limits.
+    const std::vector<box> boxes =
+        minihost::arrange_elements(600, 200, {limits(0, unlimited, 0, 50), limits(0, unlimited, 300)});
+    EXPECT_EQ(boxes[0].bottom - boxes[0].top, 50);
+    EXPECT_EQ(boxes[1].bottom - boxes[1].top, 200 - 2 * frame);
+}
+
+TEST(ElementArea, LayoutRecordsRoundTripAndStopAtDamage) {
+    const GUID first = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}}, second = {12, 13, 14, {15, 16, 17, 18, 19, 20, 21, 22}};
+    const std::vector<ui_element_config> placed = {{first, {}}, {second, {3, 0, 0, 0}}, {first, {9}}};
+    std::vector<uint8_t> bytes = minihost::layout_bytes(placed);
+    std::vector<ui_element_config> read = minihost::parse_layout(bytes);
+    ASSERT_EQ(read.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(read[i].get_guid(), placed[i].get_guid());
+        EXPECT_EQ(read[i].bytes(), placed[i].bytes());
+    }
+    bytes.pop_back();  // the last record cut short
+    read = minihost::parse_layout(bytes);
+    EXPECT_EQ(read.size(), 2u);
 }
 
 }  // namespace

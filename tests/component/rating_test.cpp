@@ -3,23 +3,18 @@
 // property rows, a restart.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <tuple>
 
 #include "host/service_lookup.h"
 #include "minihost/app/library_commands.h"
 #include "minihost/host/context_menu.h"
-#include "minihost/host/filesystem.h"
 #include "minihost/host/main_menu.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"
 #include "sample/rating/rating_record.h"
 #include "sample/rating/rating_services.h"
 #include "sample/rating/rating_store.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
@@ -28,12 +23,7 @@ using bytes = std::vector<uint8_t>;
 
 TEST(RatingRecord, StoredBytesRoundTripAndTolerateDamage) {
     // Stored bytes and the record they hold; `exact` when writing that record gives those bytes.
-    struct stored_case {
-        bytes stored;
-        uint32_t rating;
-        const char* comment;
-        bool exact;
-    } cases[] = {
+    const std::tuple<bytes, uint32_t, const char*, bool> cases[] = {
         {{3, 0, 0, 0}, 3, "", true},
         {{0, 0, 0, 0}, 0, "", true},  // writing never removes a key's data
         {{0, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'}, 0, "abc", true},
@@ -46,13 +36,12 @@ TEST(RatingRecord, StoredBytesRoundTripAndTolerateDamage) {
         {{2, 0, 0, 0, 3, 0, 0, 0, 'a', 'b'}, 0, "", false},   // a length beyond the bytes
         {{2, 0, 0, 0, 1, 0, 0, 0, 'a', 'b'}, 2, "a", false},  // a trailing byte ignored
         {{2, 0, 0, 0, 0, 0, 0, 0}, 2, "", false},
-        {{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, "", false},
-    };
-    for (const stored_case& one : cases) {
-        const rating_record record{one.rating, one.comment};
-        EXPECT_EQ(ambrel::decode_record(one.stored.data(), one.stored.size()), record) << one.stored.size() << " bytes";
-        if (one.exact) {
-            EXPECT_EQ(ambrel::encode_record(record), one.stored) << one.comment;
+        {{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, "", false}};
+    for (const auto& [stored, rating, comment, exact] : cases) {
+        const rating_record record{rating, comment};
+        EXPECT_EQ(ambrel::decode_record(stored.data(), stored.size()), record) << stored.size() << " bytes";
+        if (exact) {
+            EXPECT_EQ(ambrel::encode_record(record), stored) << comment;
         }
     }
 }
@@ -78,45 +67,30 @@ TEST(RatingRecord, CyclesAndKeyTexts) {
 }
 
 TEST(RatingRecord, SummaryAveragesHalvesUpAndFindsTheCommonComment) {
-    struct summary_case {
-        std::vector<rating_record> records;
-        const char* average;
-        const char* minimum;
-        const char* maximum;
-        const char* comment;
-    } cases[] = {
-        {{{1, ""}, {2, ""}}, "1.500", "1", "2", ""},
-        {{{4, ""}}, "4.000", "4", "4", ""},
-        {{{1, ""}, {1, ""}, {2, ""}}, "1.333", "1", "2", ""},
-        {{{2, ""}, {2, ""}, {1, ""}}, "1.667", "1", "2", ""},
-        {{{0, "x"}, {3, ""}}, "3.000", "3", "3", "<various>"},
-        {{{0, ""}, {0, "x"}}, "N/A", "N/A", "N/A", "<various>"},
-        {{{0, "x"}, {0, "x"}}, "N/A", "N/A", "N/A", "x"},
-        {{{0, "x"}, {0, "y"}, {0, "x"}}, "N/A", "N/A", "N/A", "<various>"},
-        {{}, "N/A", "N/A", "N/A", ""},
-        {{{7, ""}, {5, ""}}, "6.000", "5", "7", ""},
-    };
-    for (const summary_case& one : cases) {
+    // Each summary as "average|minimum|maximum|comment".
+    const std::pair<std::vector<rating_record>, const char*> cases[] = {
+        {{{1, ""}, {2, ""}}, "1.500|1|2|"},
+        {{{4, ""}}, "4.000|4|4|"},
+        {{{1, ""}, {1, ""}, {2, ""}}, "1.333|1|2|"},
+        {{{2, ""}, {2, ""}, {1, ""}}, "1.667|1|2|"},
+        {{{0, "x"}, {3, ""}}, "3.000|3|3|<various>"},
+        {{{0, ""}, {0, "x"}}, "N/A|N/A|N/A|<various>"},
+        {{{0, "x"}, {0, "x"}}, "N/A|N/A|N/A|x"},
+        {{{0, "x"}, {0, "y"}, {0, "x"}}, "N/A|N/A|N/A|<various>"},
+        {{}, "N/A|N/A|N/A|"},
+        {{{7, ""}, {5, ""}}, "6.000|5|7|"}};
+    for (const auto& [records, expected] : cases) {
         ambrel::rating_summary summary;
-        for (const rating_record& record : one.records) summary.take(record);
-        EXPECT_EQ(summary.average_text(), one.average) << one.records.size();
-        EXPECT_EQ(summary.minimum_text(), one.minimum) << one.records.size();
-        EXPECT_EQ(summary.maximum_text(), one.maximum) << one.records.size();
-        EXPECT_EQ(summary.comment, one.comment) << one.records.size();
+        for (const rating_record& record : records) summary.take(record);
+        EXPECT_EQ(summary.average_text() + "|" + summary.minimum_text() + "|" + summary.maximum_text() + "|" +
+                      summary.comment,
+                  expected);
     }
     // 17/16 = 1.0625: the half goes up.
     ambrel::rating_summary sixteenths;
     sixteenths.take({2, ""});
     for (int i = 0; i < 15; ++i) sixteenths.take({1, ""});
     EXPECT_EQ(sixteenths.average_text(), "1.063");
-}
-
-// A tagged WAV file of a few silent frames.
-void write_song(const std::string& path, const std::vector<std::pair<std::string, std::string>>& tags) {
-    test_support::wave_shape shape;
-    const test_support::bytes_t file = test_support::wave_file(shape, bytes(64, 0), tags);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 }
 
 std::vector<std::string> rating_lines(const std::vector<std::string>& lines) {
@@ -130,18 +104,14 @@ class RatingSession {
 public:
     explicit RatingSession(const std::string& profile) : host(minihost::profile(profile)) {
         host.add_service(console_receiver::class_guid, console);
-        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+        test_support::start_component(host);
     }
     ~RatingSession() { host.stop(); }
 
     metadb_handle_list tracks(const std::vector<std::string>& files) {
         metadb_handle_list list;
-        abort_callback_dummy abort;
-        std::string failure;
         for (const std::string& file : files)
-            for (const metadb_handle_ptr& track :
-                 host.tracks().add_file(minihost::canonical_track_path(file), abort, failure))
-                list.add_item(track);
+            for (const metadb_handle_ptr& track : test_support::added_tracks(host, file)) list.add_item(track);
         return list;
     }
     void run_context(const std::string& item, const metadb_handle_list& selection) {
@@ -162,17 +132,16 @@ public:
 class Rating : public ::testing::Test {
 protected:
     Rating() {
-        std::filesystem::create_directories(zorb::native_path(folder.file("songs")));
-        write_song(song("a1.wav"), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "First"}});
-        write_song(song("a2.wav"), {{"IART", "Ann"}, {"INAM", "Two"}, {"IPRD", "First"}});
-        write_song(song("b1.wav"), {{"IART", "Bob"}, {"INAM", "One"}, {"IPRD", "Second"}});
-        write_song(song("a1-copy.wav"), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "Other"}});
+        const std::vector<int64_t> silence(32);
+        test_support::write_wav(song("a1.wav"), silence, {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "First"}});
+        test_support::write_wav(song("a2.wav"), silence, {{"IART", "Ann"}, {"INAM", "Two"}, {"IPRD", "First"}});
+        test_support::write_wav(song("b1.wav"), silence, {{"IART", "Bob"}, {"INAM", "One"}, {"IPRD", "Second"}});
+        test_support::write_wav(song("a1-copy.wav"), silence, {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "Other"}});
     }
     std::string song(const std::string& name) const { return folder.file("songs/" + name); }
     std::string profile() const { return folder.file("profile"); }
 
-    test_support::scratch_folder folder{std::string("rating-") +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    test_support::scratch_folder folder{test_support::test_folder_name("rating")};
 };
 
 TEST_F(Rating, CommandsFieldsDumpAndPropertiesSurviveARestart) {
@@ -295,7 +264,7 @@ TEST_F(Rating, AStoredSevenCyclesToNoneAndUnchangedKeysReportZero) {
     }
 }
 
-TEST_F(Rating, TracksWithoutInformationHaveNoKey) {
+TEST_F(Rating, TracksWithoutInformationHaveNoKeyAndAnyOtherIndexIsTheTracks) {
     RatingSession session(profile());
     const metadb_handle_list gone = session.tracks({song("missing.wav")});
     session.run_context("Cycle album rating", gone);
@@ -312,6 +281,10 @@ TEST_F(Rating, TracksWithoutInformationHaveNoKey) {
               "Sample Component\n  Average Track Rating: N/A\n  Minimum Track Rating: N/A\n"
               "  Maximum Track Rating: N/A\n  Average Album Rating: N/A\n  Minimum Album Rating: N/A\n"
               "  Maximum Album Rating: N/A\n");
+    // The clients compile their patterns with the host's compiler.
+    const GUID other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+    EXPECT_EQ(&ambrel::client_for_index(other), &ambrel::client_for_index(ambrel::guid_track_index));
+    EXPECT_NE(&ambrel::client_for_index(ambrel::guid_album_index), &ambrel::client_for_index(ambrel::guid_track_index));
 }
 
 TEST_F(Rating, ARegistrationFailureUnregistersBothAndPrintsOneLine) {
@@ -324,19 +297,12 @@ TEST_F(Rating, ARegistrationFailureUnregistersBothAndPrintsOneLine) {
     };
     host.index_manager().add(service_ptr_t<metadb_index_client>(new service_impl_t<fixed_client>()),
                              ambrel::guid_album_index, 0);
-    host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    test_support::start_component(host);
     EXPECT_EQ(rating_lines(console->lines()),
               (std::vector<std::string>{"[kiv_sample rating] Critical initialization failure: Invalid parameters"}));
     EXPECT_FALSE(host.index_manager().is_registered(ambrel::guid_track_index));
     EXPECT_FALSE(host.index_manager().is_registered(ambrel::guid_album_index));
     host.stop();
-}
-
-TEST_F(Rating, AnyOtherGuidSelectsTheTrackClient) {
-    RatingSession session(profile());  // the clients compile their patterns with the host's compiler
-    const GUID other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-    EXPECT_EQ(&ambrel::client_for_index(other), &ambrel::client_for_index(ambrel::guid_track_index));
-    EXPECT_NE(&ambrel::client_for_index(ambrel::guid_album_index), &ambrel::client_for_index(ambrel::guid_track_index));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 using namespace ambrel;
 constexpr uint32_t unlimited = ui_element_min_max_info::unlimited;
 
-TEST(DialogElementRules, ConfigurationBytes) {
+TEST(DialogElementRules, ConfigurationBytesBoxesAndTheDefaultConfiguration) {
     const std::pair<std::vector<uint8_t>, uint32_t> cases[] = {{{}, 0},
                                                                {{3, 0}, 0},
                                                                {{3, 0, 0}, 0},
@@ -20,11 +20,14 @@ TEST(DialogElementRules, ConfigurationBytes) {
     for (const auto& [bytes, flags] : cases) EXPECT_EQ(lock_flags_from(bytes), flags) << bytes.size();
     for (uint32_t flags : {0u, 5u, 15u, 0xDEADBEEFu}) EXPECT_EQ(lock_flags_from(lock_flags_bytes(flags)), flags);
     EXPECT_EQ(lock_flags_bytes(0x0A0B0C0D), (std::vector<uint8_t>{0x0D, 0x0C, 0x0B, 0x0A}));
-}
-
-TEST(DialogElementRules, BoxesAndFlags) {
     const std::pair<int, uint32_t> boxes[] = {{1013, 0}, {1014, 1}, {1015, 2}, {1016, 4}, {1017, 8}, {1018, 0}};
     for (const auto& [box, flag] : boxes) EXPECT_EQ(lock_flag_of_box(box), flag) << box;
+    service_impl_single_t<ui_element_dialog_myimpl> dialog;
+    EXPECT_EQ(dialog.get_default_configuration().bytes(), (std::vector<uint8_t>{0, 0, 0, 0}));
+    service_impl_single_t<ui_element_myimpl> sample;
+    EXPECT_EQ(sample.get_default_configuration().get_data_size(), 0u);
+    zorb::string8 group;
+    EXPECT_TRUE(sample.get_element_group(group));  // the host's group of its subclass
 }
 
 TEST(DialogElementRules, LimitsInPixelsWithTheFrame) {
@@ -33,57 +36,47 @@ TEST(DialogElementRules, LimitsInPixelsWithTheFrame) {
         int dpi_x, dpi_y, frame_width, frame_height;
         ui_element_min_max_info expected;
     };
-    const limits_case cases[] = {
-        {0, 96, 96, 0, 0, {0, unlimited, 0, unlimited}},
-        {3, 96, 96, 6, 8, {206, unlimited, 208, unlimited}},
-        {12, 144, 144, 6, 8, {6, 606, 8, 608}},
-        // Each axis with its own DPI; a DPI below 1 counts as 96.
-        {15, 120, 0, 0, 0, {250, 500, 200, 400}},
-        {1, 97, 96, 0, 0, {202, unlimited, 0, unlimited}},  // 202.08 rounds down
-        {4, 98, 96, 0, 0, {0, 408, 0, unlimited}},          // 408.33
-        {1, 99, 96, 0, 0, {206, unlimited, 0, unlimited}},  // 206.25
-        {4, 99, 96, 0, 0, {0, 413, 0, unlimited}},          // 412.5 rounds up
-        // A frame that would be negative adds nothing.
-        {3, 96, 96, -4, -1, {200, unlimited, 200, unlimited}},
-    };
+    const limits_case cases[] = {{0, 96, 96, 0, 0, {0, unlimited, 0, unlimited}},
+                                 {3, 96, 96, 6, 8, {206, unlimited, 208, unlimited}},
+                                 {12, 144, 144, 6, 8, {6, 606, 8, 608}},
+                                 // Each axis with its own DPI; a DPI below 1 counts as 96.
+                                 {15, 120, 0, 0, 0, {250, 500, 200, 400}},
+                                 {1, 97, 96, 0, 0, {202, unlimited, 0, unlimited}},  // 202.08 rounds down
+                                 {4, 98, 96, 0, 0, {0, 408, 0, unlimited}},          // 408.33
+                                 {1, 99, 96, 0, 0, {206, unlimited, 0, unlimited}},  // 206.25
+                                 {4, 99, 96, 0, 0, {0, 413, 0, unlimited}},          // 412.5 rounds up
+                                 // A frame that would be negative adds nothing.
+                                 {3, 96, 96, -4, -1, {200, unlimited, 200, unlimited}}};
     for (const limits_case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.flags << " @" << c.dpi_x << "x" << c.dpi_y);
         const ui_element_min_max_info got = lock_limits(c.flags, c.dpi_x, c.dpi_y, c.frame_width, c.frame_height);
-        EXPECT_EQ(got.min_width, c.expected.min_width) << c.flags << " @" << c.dpi_x;
-        EXPECT_EQ(got.max_width, c.expected.max_width) << c.flags << " @" << c.dpi_x;
-        EXPECT_EQ(got.min_height, c.expected.min_height) << c.flags << " @" << c.dpi_y;
-        EXPECT_EQ(got.max_height, c.expected.max_height) << c.flags << " @" << c.dpi_y;
+        EXPECT_EQ(got.min_width, c.expected.min_width);
+        EXPECT_EQ(got.max_width, c.expected.max_width);
+        EXPECT_EQ(got.min_height, c.expected.min_height);
+        EXPECT_EQ(got.max_height, c.expected.max_height);
     }
-}
-
-TEST(DialogElementRules, SizeLine) {
     EXPECT_EQ(size_line(332, 170, 144, 144), "Current size: 221x113 units, 332x170 pixels");
     EXPECT_EQ(size_line(100, 100, 96, 120), "Current size: 100x80 units, 100x100 pixels");
     EXPECT_EQ(size_line(3, 5, 192, 192), "Current size: 2x3 units, 3x5 pixels");  // 1.5 and 2.5 round up
     EXPECT_EQ(size_line(332, 170, 0, 144), "Current size: 332x170 pixels");
 }
 
-TEST(SampleElementRules, FlashShowsTwiceThenStops) {
-    EXPECT_EQ(flash_step(1), flash_action::hide);
-    EXPECT_EQ(flash_step(2), flash_action::show);
-    EXPECT_EQ(flash_step(3), flash_action::hide_and_stop);
-    EXPECT_EQ(flash_step(4), flash_action::none);
-}
-
-TEST(SampleElementRules, BumpTakesTheFirstInstanceTheHostShows) {
+TEST(SampleElementRules, FlashShowsTwiceThenStopsAndBumpTakesTheFirstInstanceTheHostShows) {
+    const flash_action steps[] = {flash_action::hide, flash_action::show, flash_action::hide_and_stop,
+                                  flash_action::none};
+    for (int step = 1; step <= 4; ++step) EXPECT_EQ(flash_step(step), steps[step - 1]) << step;
     struct bump_case {
         std::vector<bump_candidate> instances;
         std::vector<bool> host_shows;
         int expected;
         std::vector<size_t> asked;
     };
-    const bump_case cases[] = {
-        {{}, {}, -1, {}},
-        {{{false, true}, {false, true}}, {false, true}, 1, {0, 1}},
-        {{{false, true}, {false, true}}, {true, true}, 0, {0}},
-        // Instances being destroyed or without a window are never asked.
-        {{{true, true}, {false, false}, {false, true}}, {true, true, true}, 2, {2}},
-        {{{false, true}, {false, true}}, {false, false}, -1, {0, 1}},
-    };
+    const bump_case cases[] = {{{}, {}, -1, {}},
+                               {{{false, true}, {false, true}}, {false, true}, 1, {0, 1}},
+                               {{{false, true}, {false, true}}, {true, true}, 0, {0}},
+                               // Instances being destroyed or without a window are never asked.
+                               {{{true, true}, {false, false}, {false, true}}, {true, true, true}, 2, {2}},
+                               {{{false, true}, {false, true}}, {false, false}, -1, {0, 1}}};
     for (const bump_case& c : cases) {
         std::vector<size_t> asked;
         const int got = bump_target(c.instances, [&](size_t index) {
@@ -93,22 +86,6 @@ TEST(SampleElementRules, BumpTakesTheFirstInstanceTheHostShows) {
         EXPECT_EQ(got, c.expected);
         EXPECT_EQ(asked, c.asked);
     }
-}
-
-TEST(ElementServices, WhatTheHostIsTold) {
-    service_impl_single_t<ui_element_myimpl> sample;
-    service_impl_single_t<ui_element_dialog_myimpl> dialog;
-    zorb::string8 text;
-    sample.get_menu_command_description(text);
-    EXPECT_EQ(text.str(), "Activates Sample UI Element window.");
-    ASSERT_TRUE(sample.get_element_group(text));
-    EXPECT_EQ(text.str(), "Utility");
-    EXPECT_EQ(ui_element_group_name(guid_sample_element), nullptr);
-    EXPECT_EQ(sample.get_default_configuration().get_guid(), guid_sample_element);
-    EXPECT_EQ(sample.get_default_configuration().get_data_size(), 0u);
-    const ui_element_config dialog_default = dialog.get_default_configuration();
-    EXPECT_EQ(dialog_default.get_guid(), guid_dialog_element);
-    EXPECT_EQ(dialog_default.bytes(), (std::vector<uint8_t>{0, 0, 0, 0}));
 }
 
 }  // namespace

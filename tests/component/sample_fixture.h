@@ -1,0 +1,59 @@
+// What the tests of the sample services and of minihost's player and library share: a host that
+// starts the component in-process, WAV files written by the test, tracks as the host reads them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "minihost/host/filesystem.h"
+#include "minihost/host/host.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
+
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
+namespace test_support {
+
+using tags_t = std::vector<std::pair<std::string, std::string>>;
+
+inline void start_component(minihost::host& host) { host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"}); }
+
+// "<lead>-<test name>": a scratch folder of the running test's own.
+inline std::string test_folder_name(const std::string& lead) {
+    return lead + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+// A test with a host of its own in a scratch folder of its own, the component started.
+class component_test : public ::testing::Test {
+protected:
+    explicit component_test(const std::string& lead) : folder(test_folder_name(lead)) {}
+    void SetUp() override { start_component(host); }
+
+    scratch_folder folder;
+    minihost::host host{folder.file("config.bin")};
+};
+
+// Writes a 16-bit WAV file of `samples` (interleaved) with `tags` at `path`, its folder made; returns the path.
+inline std::string write_wav(const std::string& path, const wave_shape& shape, const std::vector<int64_t>& samples,
+                             const tags_t& tags = {}) {
+    std::filesystem::create_directories(native_path(path).parent_path());
+    write_bytes(path, wave_file(shape, integer_samples(shape, samples), tags));
+    return path;
+}
+
+inline std::string write_wav(const std::string& path, const std::vector<int64_t>& samples, const tags_t& tags = {}) {
+    return write_wav(path, wave_shape{}, samples, tags);
+}
+
+// The tracks of the file at `path` as the host reads them, with their information.
+inline metadb_handle_list added_tracks(minihost::host& host, const std::string& path) {
+    abort_callback_dummy abort;
+    std::string failure;
+    return host.tracks().add_file(minihost::canonical_track_path(path), abort, failure);
+}
+
+}  // namespace test_support

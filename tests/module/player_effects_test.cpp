@@ -13,7 +13,8 @@ namespace {
 using trace = std::vector<long long>;
 
 constexpr u8 c4 = packed(4, 0);
-const u32 c4_period = amiga_period(4, 0);  // 1712
+// Amiga periods of the fixture's 8363 Hz sample.
+constexpr u32 c4_period = 1712, d4_period = 1524;
 
 // Values at ticks 0 to speed - 1 of the current row (entered at tick 0); afterwards the next
 // row has been read and its tick 0 has run.
@@ -220,7 +221,7 @@ const effect_case effect_cases[] = {
      mod,
      {{fx_note_delay, 2, 30, packed(4, 2)}},
      period,
-     {{c4_period, c4_period, amiga_period(4, 2), amiga_period(4, 2), amiga_period(4, 2), amiga_period(4, 2)}}},
+     {{c4_period, c4_period, d4_period, d4_period, d4_period, d4_period}}},
     {"note delay's volume", mod, {{fx_note_delay, 2, 30, packed(4, 2)}}, volume, {{30, 30, 30, 30, 30, 30}}},
     {"note delay 0 never plays the note",
      mod,
@@ -303,7 +304,7 @@ TEST(PlayerEffects, ArpeggioCyclesThreePitchesAndItsPhaseRunsOnAcrossRows) {
     song.effect(0, 2, 0, fx_arpeggio, 0x37);
     song.start();
     song.enter_first_row();
-    const u32 b4 = amiga_period(4, 11), d5 = amiga_period(5, 2), ds4 = amiga_period(4, 3), g4 = amiga_period(4, 7);
+    const u32 b4 = 907, d5 = 762, ds4 = 1440, g4 = 1140;
     trace second;
     trace first = row_trace(song, [&] {
         second.push_back(song.channel(1).period);

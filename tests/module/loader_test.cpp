@@ -157,6 +157,7 @@ TEST(EffectTranslation, CommandsThatAreNotOneCodeForOneCommand) {
 // A row keeps one row command: MOD joins a jump and a later break, S3M goes by the order of
 // the stream, and otherwise the channel further right wins.
 TEST(EffectTranslation, WhichRowCommandARowKeeps) {
+    constexpr auto mod = format::mod, s3m = format::s3m, xm = format::xm;
     const struct {
         const char* what;
         format in;
@@ -165,28 +166,13 @@ TEST(EffectTranslation, WhichRowCommandARowKeeps) {
         u8 param;
         int second_param;  // -1: not looked at
     } cases[] = {
-        {"MOD jump then break", format::mod, {{0, 0, 0xB, 5}, {0, 1, 0xD, 0x12}}, fx_jump_and_break, 5, 12},
-        {"MOD break then jump", format::mod, {{0, 0, 0xD, 0x12}, {0, 1, 0xB, 5}}, fx_position_jump, 5, 255},
-        {"MOD loop then delay", format::mod, {{0, 0, 0xE, 0x62}, {0, 3, 0xE, 0xE3}}, fx_pattern_delay, 3, 255},
-        {"MOD jump, break, jump",
-         format::mod,
-         {{0, 0, 0xB, 7}, {0, 1, 0xD, 0x10}, {0, 2, 0xB, 9}},
-         fx_position_jump,
-         9,
-         10},
-        {"S3M break in channel 3 first",
-         format::s3m,
-         {{0, 3, 'C' - 64, 0x20}, {0, 0, 'B' - 64, 2}},
-         fx_position_jump,
-         2,
-         -1},
-        {"XM jump then break", format::xm, {{0, 0, 0xb, 4}, {0, 1, 0xd, 0x10}}, fx_pattern_break, 10, -1},
-        {"XM break, jump, slide",
-         format::xm,
-         {{0, 0, 0xd, 1}, {0, 1, 0xb, 7}, {0, 2, 0xa, 0x10}},
-         fx_position_jump,
-         7,
-         -1},
+        {"MOD jump then break", mod, {{0, 0, 0xB, 5}, {0, 1, 0xD, 0x12}}, fx_jump_and_break, 5, 12},
+        {"MOD break then jump", mod, {{0, 0, 0xD, 0x12}, {0, 1, 0xB, 5}}, fx_position_jump, 5, 255},
+        {"MOD loop then delay", mod, {{0, 0, 0xE, 0x62}, {0, 3, 0xE, 0xE3}}, fx_pattern_delay, 3, 255},
+        {"MOD jump, break, jump", mod, {{0, 0, 0xB, 7}, {0, 1, 0xD, 0x10}, {0, 2, 0xB, 9}}, fx_position_jump, 9, 10},
+        {"S3M break in channel 3 first", s3m, {{0, 3, 'C' - 64, 0x20}, {0, 0, 'B' - 64, 2}}, fx_position_jump, 2, -1},
+        {"XM jump then break", xm, {{0, 0, 0xb, 4}, {0, 1, 0xd, 0x10}}, fx_pattern_break, 10, -1},
+        {"XM break, jump, slide", xm, {{0, 0, 0xd, 1}, {0, 1, 0xb, 7}, {0, 2, 0xa, 0x10}}, fx_position_jump, 7, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -342,13 +342,14 @@ TEST(PlayerEffects, SampleOffsetHasNoMemoryAndMovesThePlayingVoice) {
     EXPECT_EQ(song.channel(0).position, 0u);
 }
 
-// A tone portamento keeps the sample position of the voice it bends, but the note start beneath
-// it sets the direction forwards, also for a ping-pong voice that was running backwards.
-TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) {
+// A tone portamento keeps the sample position and direction of the voice it bends; a new note
+// starts forwards, also on a ping-pong voice that was running backwards.
+TEST(PlayerEffects, TonePortamentoKeepsAPingPongVoicesDirectionButANewNoteStartsForwards) {
     single_voice song;
     song.sample(0).ping_pong = 1;
     song.note(0, 1, 0, packed(4, 2));
     song.effect(0, 1, 0, fx_tone_porta, 1);
+    song.note(0, 2, 0, c4, 1);
     song.start();
     song.enter_first_row();
     song.run_ticks(song.context->speed - 1);
@@ -361,6 +362,13 @@ TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) 
     EXPECT_EQ(channel.period, c4_period);
     song.run_ticks(1);
     EXPECT_EQ(channel.position, 800u * 1024u - 2u * 882u * 194u);
+    song.run_ticks(song.context->speed - 2);
+    channel.position = 800u * 1024u;
+    channel.forward = 0;
+    song.next_row();  // row 2: a note of its own
+    EXPECT_EQ(channel.forward, 1);
+    song.run_ticks(1);
+    EXPECT_EQ(channel.position, 882u * 194u);  // forwards from frame 0
 }
 
 TEST(PlayerEffects, SetFinetuneRetunesTheSampleForNewNotesUntilTheNextStart) {

@@ -157,6 +157,7 @@ TEST(EffectTranslation, CommandsThatAreNotOneCodeForOneCommand) {
 // A row keeps one row command: MOD joins a jump and a later break, S3M goes by the order of
 // the stream, and otherwise the channel further right wins.
 TEST(EffectTranslation, WhichRowCommandARowKeeps) {
+    constexpr auto mod = format::mod, s3m = format::s3m, xm = format::xm;
     const struct {
         const char* what;
         format in;
@@ -165,28 +166,13 @@ TEST(EffectTranslation, WhichRowCommandARowKeeps) {
         u8 param;
         int second_param;  // -1: not looked at
     } cases[] = {
-        {"MOD jump then break", format::mod, {{0, 0, 0xB, 5}, {0, 1, 0xD, 0x12}}, fx_jump_and_break, 5, 12},
-        {"MOD break then jump", format::mod, {{0, 0, 0xD, 0x12}, {0, 1, 0xB, 5}}, fx_position_jump, 5, 255},
-        {"MOD loop then delay", format::mod, {{0, 0, 0xE, 0x62}, {0, 3, 0xE, 0xE3}}, fx_pattern_delay, 3, 255},
-        {"MOD jump, break, jump",
-         format::mod,
-         {{0, 0, 0xB, 7}, {0, 1, 0xD, 0x10}, {0, 2, 0xB, 9}},
-         fx_position_jump,
-         9,
-         10},
-        {"S3M break in channel 3 first",
-         format::s3m,
-         {{0, 3, 'C' - 64, 0x20}, {0, 0, 'B' - 64, 2}},
-         fx_position_jump,
-         2,
-         -1},
-        {"XM jump then break", format::xm, {{0, 0, 0xb, 4}, {0, 1, 0xd, 0x10}}, fx_pattern_break, 10, -1},
-        {"XM break, jump, slide",
-         format::xm,
-         {{0, 0, 0xd, 1}, {0, 1, 0xb, 7}, {0, 2, 0xa, 0x10}},
-         fx_position_jump,
-         7,
-         -1},
+        {"MOD jump then break", mod, {{0, 0, 0xB, 5}, {0, 1, 0xD, 0x12}}, fx_jump_and_break, 5, 12},
+        {"MOD break then jump", mod, {{0, 0, 0xD, 0x12}, {0, 1, 0xB, 5}}, fx_position_jump, 5, 255},
+        {"MOD loop then delay", mod, {{0, 0, 0xE, 0x62}, {0, 3, 0xE, 0xE3}}, fx_pattern_delay, 3, 255},
+        {"MOD jump, break, jump", mod, {{0, 0, 0xB, 7}, {0, 1, 0xD, 0x10}, {0, 2, 0xB, 9}}, fx_position_jump, 9, 10},
+        {"S3M break in channel 3 first", s3m, {{0, 3, 'C' - 64, 0x20}, {0, 0, 'B' - 64, 2}}, fx_position_jump, 2, -1},
+        {"XM jump then break", xm, {{0, 0, 0xb, 4}, {0, 1, 0xd, 0x10}}, fx_pattern_break, 10, -1},
+        {"XM break, jump, slide", xm, {{0, 0, 0xd, 1}, {0, 1, 0xb, 7}, {0, 2, 0xa, 0x10}}, fx_position_jump, 7, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -346,8 +332,14 @@ std::vector<damaged_file> damaged_files() {
         -1);
     // Packed streams: 63 complete rows, an entry cut after its note, and the 16-bit length and the
     // file's size as the limits of what patterns may read (the last pattern runs into the end).
+    // Streams of a given size hold 64 complete rows after entries of the unmapped channel 4.
+    auto rows_after = [](size_t bytes) {
+        std::vector<uint8_t> stream(bytes - 64, 0x04);
+        stream.resize(bytes, 0);
+        return stream;
+    };
     std::vector<uint8_t> cut_entry(63, 0);
-    for (uint8_t byte : {0xe0, 0x40, 0x01, 0x20}) cut_entry.push_back(byte);
+    cut_entry.insert(cut_entry.end(), {0xe0, 0x40, 0x01, 0x20});
     const struct {
         const char* what;
         std::vector<uint8_t> stream;
@@ -355,27 +347,21 @@ std::vector<damaged_file> damaged_files() {
         i32 result;
     } streams[] = {{"S3M stream of 63 rows", std::vector<uint8_t>(63, 0), 1, -1},
                    {"S3M entry cut short", cut_entry, 1, -1},
-                   {"S3M stream of 65535 bytes", {}, 1, 0},
-                   {"S3M stream of 65536 bytes", {}, 1, -1},
-                   {"S3M two patterns sharing a stream", {}, 2, 0},
-                   {"S3M twenty patterns sharing a stream", {}, 20, -1}};
-    const size_t stream_bytes[] = {0, 0, 65535, 65536, 64, 1000};
-    for (size_t i = 0; i < std::size(streams); ++i) {
+                   {"S3M stream of 65535 bytes", rows_after(65535), 1, 0},
+                   {"S3M stream of 65536 bytes", rows_after(65536), 1, -1},
+                   {"S3M two patterns sharing a stream", rows_after(64), 2, 0},
+                   {"S3M twenty patterns sharing a stream", rows_after(1000), 20, -1}};
+    for (const auto& stream : streams) {
         s3m_song song;
-        song.patterns.resize(static_cast<size_t>(streams[i].sharing));
-        std::vector<uint8_t> stream = streams[i].stream;
-        if (stream.empty()) {  // 64 complete rows after `bytes`, the rest entries of the unmapped channel 4
-            stream.assign(stream_bytes[i] - 64, 0x04);
-            stream.resize(stream_bytes[i], 0);
-        }
-        song.patterns[0].raw = stream;
+        song.patterns.resize(static_cast<size_t>(stream.sharing));
+        song.patterns[0].raw = stream.stream;
         s3m_layout at;
         std::vector<uint8_t> file = write_s3m(song, &at);
-        for (int p = 1; p < streams[i].sharing; ++p) {
+        for (int p = 1; p < stream.sharing; ++p) {
             file[at.pattern_pointers + 2 * p] = file[at.pattern_pointers];
             file[at.pattern_pointers + 2 * p + 1] = file[at.pattern_pointers + 1];
         }
-        add(streams[i].what, file, streams[i].result);
+        add(stream.what, file, stream.result);
     }
 
     xm_layout xm_at;

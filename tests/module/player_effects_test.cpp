@@ -13,7 +13,8 @@ namespace {
 using trace = std::vector<long long>;
 
 constexpr u8 c4 = packed(4, 0);
-const u32 c4_period = amiga_period(4, 0);  // 1712
+// Amiga periods of the fixture's 8363 Hz sample.
+constexpr u32 c4_period = 1712, d4_period = 1524;
 
 // Values at ticks 0 to speed - 1 of the current row (entered at tick 0); afterwards the next
 // row has been read and its tick 0 has run.
@@ -220,7 +221,7 @@ const effect_case effect_cases[] = {
      mod,
      {{fx_note_delay, 2, 30, packed(4, 2)}},
      period,
-     {{c4_period, c4_period, amiga_period(4, 2), amiga_period(4, 2), amiga_period(4, 2), amiga_period(4, 2)}}},
+     {{c4_period, c4_period, d4_period, d4_period, d4_period, d4_period}}},
     {"note delay's volume", mod, {{fx_note_delay, 2, 30, packed(4, 2)}}, volume, {{30, 30, 30, 30, 30, 30}}},
     {"note delay 0 never plays the note",
      mod,
@@ -303,7 +304,7 @@ TEST(PlayerEffects, ArpeggioCyclesThreePitchesAndItsPhaseRunsOnAcrossRows) {
     song.effect(0, 2, 0, fx_arpeggio, 0x37);
     song.start();
     song.enter_first_row();
-    const u32 b4 = amiga_period(4, 11), d5 = amiga_period(5, 2), ds4 = amiga_period(4, 3), g4 = amiga_period(4, 7);
+    const u32 b4 = 907, d5 = 762, ds4 = 1440, g4 = 1140;
     trace second;
     trace first = row_trace(song, [&] {
         second.push_back(song.channel(1).period);
@@ -341,13 +342,14 @@ TEST(PlayerEffects, SampleOffsetHasNoMemoryAndMovesThePlayingVoice) {
     EXPECT_EQ(song.channel(0).position, 0u);
 }
 
-// A tone portamento keeps the sample position of the voice it bends, but the note start beneath
-// it sets the direction forwards, also for a ping-pong voice that was running backwards.
-TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) {
+// A tone portamento keeps the sample position and direction of the voice it bends; a new note
+// starts forwards, also on a ping-pong voice that was running backwards.
+TEST(PlayerEffects, TonePortamentoKeepsAPingPongVoicesDirectionButANewNoteStartsForwards) {
     single_voice song;
     song.sample(0).ping_pong = 1;
     song.note(0, 1, 0, packed(4, 2));
     song.effect(0, 1, 0, fx_tone_porta, 1);
+    song.note(0, 2, 0, c4, 1);
     song.start();
     song.enter_first_row();
     song.run_ticks(song.context->speed - 1);
@@ -360,6 +362,13 @@ TEST(PlayerEffects, TonePortamentoKeepsThePositionAndDirectionOfAPingPongVoice) 
     EXPECT_EQ(channel.period, c4_period);
     song.run_ticks(1);
     EXPECT_EQ(channel.position, 800u * 1024u - 2u * 882u * 194u);
+    song.run_ticks(song.context->speed - 2);
+    channel.position = 800u * 1024u;
+    channel.forward = 0;
+    song.next_row();  // row 2: a note of its own
+    EXPECT_EQ(channel.forward, 1);
+    song.run_ticks(1);
+    EXPECT_EQ(channel.position, 882u * 194u);  // forwards from frame 0
 }
 
 TEST(PlayerEffects, SetFinetuneRetunesTheSampleForNewNotesUntilTheNextStart) {

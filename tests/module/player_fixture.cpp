@@ -6,7 +6,6 @@
 namespace {
 
 constexpr u32 sample_frames = 1000;
-constexpr u32 base_periods[12] = {1712, 1616, 1524, 1440, 1356, 1280, 1208, 1140, 1076, 1016, 960, 907};
 
 template <typename T>
 T* allocate(size_t count) {
@@ -142,10 +141,3 @@ void test_song::run_ticks(i32 ticks) {
 }
 
 void test_song::next_row() { run_ticks(context->speed + context->pattern_delay - context->tick); }
-
-u32 amiga_period(u8 octave, u8 semitone, u32 rate) {
-    u32 index = octave * 12u + semitone;
-    return ((8363u * 16u * base_periods[index % 12]) >> (index / 12)) / rate;
-}
-
-u32 amiga_step(u32 period) { return (u32)(938282582016ull / (44100ull * period)) >> 6; }

@@ -59,11 +59,3 @@ struct test_song {
 
 // Packed note: octave * 16 + semitone.
 constexpr u8 packed(u8 octave, u8 semitone) { return (u8)(octave * 16 + semitone); }
-
-// Output value of one side for a centred channel of the fixture's constant sample.
-constexpr i32 centred_level(i32 gain) { return ((32 * gain / 64) * 64 * 256) >> 8; }
-
-// Amiga period of a note on a sample of rate `rate`, from the period table's definition.
-u32 amiga_period(u8 octave, u8 semitone, u32 rate = 8363);
-// Step for an Amiga period at 44100 Hz.
-u32 amiga_step(u32 period);

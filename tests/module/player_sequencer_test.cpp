@@ -103,7 +103,9 @@ TEST(PlayerRender, MixBufferFromTheOutputFormatAndAgainFromEachStart) {
     for (i16 value : song.render_bytes(4096)) ASSERT_EQ(value, 0);
     EXPECT_EQ(song.context->tick, 2);
     song.sample(0).c_rate = 9000;
+    song.slot(0).vibrato_position = 40;
     song.start();  // the sanitizer build reports a leaked first buffer
+    EXPECT_EQ(song.slot(0).vibrato_position, 0u);
     ASSERT_NE(song.context->mix_buffer, nullptr);
     EXPECT_EQ(song.context->row, 0);
     EXPECT_EQ(song.sample(0).c_rate, 8363u);

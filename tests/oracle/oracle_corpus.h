@@ -21,10 +21,10 @@ void PrintTo(const corpus_module& module, std::ostream* out);
 
 // Every module of heroes-sound-tracks (XM), gl-117-data (S3M) and
 // freedroid-data (MOD), in a stable order. A package that is missing appears
-// as one entry without a path, so that its tests skip with a clear message.
+// as one entry without a path, so that its tests fail with a clear message.
 std::vector<corpus_module> debian_modules();
 
-// Reads the module, or fails the current test.
+// Reads the module, or fails the current test (also when its package is missing).
 std::vector<u8> read_module(const corpus_module& module);
 
 // Granularity of the peer's row timeline: the peer is asked for this many

@@ -8,18 +8,6 @@
 
 namespace {
 
-// The loader entry tries the formats in this order: S3M and XM by their magic before MOD, which
-// has none; the list ends at an entry without functions.
-TEST(FormatTable, ListsS3mXmModThenTerminator) {
-    const u32 order[] = {module_format_s3m, module_format_xm, module_format_mod};
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_NE(module_formats[i].probe, nullptr);
-        EXPECT_EQ(module_formats[i].format_id(), order[i]);
-    }
-    EXPECT_EQ(module_formats[3].load, nullptr);
-    EXPECT_EQ(module_formats[3].probe, nullptr);
-}
-
 TEST(ModuleFree, EmptyRecordIsLeftAlone) {
     module_context context;
     std::memset(&context, 0xAB, sizeof context);

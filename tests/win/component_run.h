@@ -1,19 +1,28 @@
-// Loading a component DLL into a minihost host for a test, running minihost.exe, and writing
-// configuration records: shared by the tests of the Windows tree.
+// Loading a component DLL into a minihost host for a test, running minihost.exe, writing
+// configuration records, and reading and driving windows: shared by the tests of the Windows tree.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "minihost/host/component_library.h"
+#include "minihost/host/host.h"
+#include "minihost/host/main_menu.h"
 #include "tests/component/host_fixture.h"
 #include "zorb/files.h"
+#include "zorb/unicode.h"
 
 namespace test_support {
 
@@ -68,6 +77,106 @@ inline void write_file(const std::string& path, const std::vector<std::vector<ui
     std::ofstream file(zorb::native_path(path), std::ios::binary);
     for (const auto& bytes : parts)
         file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Whether `text` holds `part`; a failure shows both.
+inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
+}
+
+// How many times `part` occurs in `text`.
+inline size_t count_of(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+inline std::string window_text(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return zorb::utf8_from_wide(text);
+}
+
+// The text of a list view's cell.
+inline std::string list_cell(HWND list, int row, int column) {
+    wchar_t text[256] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return zorb::utf8_from_wide(text);
+}
+
+// The top-level window of this thread with this class and title, or null.
+inline HWND thread_window(const wchar_t* class_name, const wchar_t* title) {
+    HWND found = FindWindowW(class_name, title);
+    return found && GetWindowThreadProcessId(found, nullptr) == GetCurrentThreadId() ? found : nullptr;
+}
+
+// Handles this thread's messages for `milliseconds` (at least once) as the main window's loop does,
+// the host's modeless windows getting their dialog keys.
+inline void pump_for(int milliseconds, minihost::host* host = nullptr) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (host && host->modeless_dialogs().dispatch(&message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(2);
+    } while (GetTickCount() < end);
+}
+
+// The colour a window paints at (2, 2), drawn afresh.
+inline COLORREF corner_colour(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC context = GetDC(window);
+    const COLORREF colour = GetPixel(context, 2, 2);
+    ReleaseDC(window, context);
+    return colour;
+}
+
+// The window that the sample layout element flashes over its instance when bumped.
+inline HWND flash_overlay() { return FindWindowW(L"{2E124D52-131F-4004-A569-2316615BE63F}", nullptr); }
+
+// Pumps messages as pump_for does until `done` holds or `milliseconds` have passed; false on the time-out.
+inline bool pump_until(const std::function<bool()>& done, minihost::host* host = nullptr, int milliseconds = 20000) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (done()) return true;
+        pump_for(10, host);
+    }
+    return done();
+}
+
+// Runs `open`, which shows a modal dialog titled `title` on this thread, while `drive` works that
+// dialog from a thread of its own; `drive` must end the dialog. False when no such dialog appeared.
+inline bool with_modal_dialog(const wchar_t* title, const std::function<void()>& open,
+                              const std::function<void(HWND)>& drive) {
+    const DWORD opener = GetCurrentThreadId();
+    std::atomic<bool> found{false};
+    std::thread driver([&] {
+        for (int attempt = 0; attempt < 1000 && !found; ++attempt) {
+            HWND dialog = FindWindowW(L"#32770", title);
+            // Visible only once WM_INITDIALOG has set it up.
+            if (dialog && GetWindowThreadProcessId(dialog, nullptr) == opener && IsWindowVisible(dialog)) {
+                found = true;
+                drive(dialog);
+            } else {
+                Sleep(10);
+            }
+        }
+    });
+    open();
+    driver.join();
+    return found;
+}
+
+// Runs the main-menu command at `path` ("Group/Command"); raises when there is none or it is disabled.
+inline void run_main_menu(minihost::host& host, const std::string& path) {
+    minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(host), path, "command"), path);
 }
 
 }  // namespace test_support

@@ -3,14 +3,11 @@
 // colours and font, activation for a bump, clicks, and minihost.exe gui --layout.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include "minihost/gui/element_area.h"
 #include "minihost/gui/element_layout.h"
 #include "minihost/gui/main_window.h"
-#include "minihost/host/main_menu.h"
+#include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
-#include "zorb/unicode.h"
 
 namespace {
 
@@ -19,30 +16,13 @@ using namespace test_support;
 const std::string component_path = beside_executable("kiv_ambrel.dll");
 const GUID dialog_element = {0x078CA1D7, 0x4E3A, 0x41D5, {0xA5, 0xEF, 0x9D, 0x1A, 0xF7, 0xD5, 0x79, 0xD0}};
 
-void pump(int milliseconds) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-    do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(2);
-    } while (GetTickCount() < end);
-}
-
-HWND overlay() { return FindWindowW(L"{2E124D52-131F-4004-A569-2316615BE63F}", nullptr); }
-
 // One session of the main window with its element area on a profile that outlives it.
 struct session {
     session(const std::string& profile_folder) : run(component_path, profile_folder + "\\minihost.cfg") {
         window.create(true);
         area.create();
     }
-    void run_main(const std::string& path) {
-        minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(run.host), path, "command"),
-                                   path);
-    }
+    void run_main(const std::string& path) { run_main_menu(run.host, path); }
     HWND main() const { return static_cast<HWND>(window.window()); }
 
     component_run run;
@@ -67,7 +47,7 @@ TEST_F(ElementArea, LayoutMenuPlacesElementsAndTheProfileKeepsThem) {
         SendDlgItemMessageW(dialog, 1017, BM_CLICK, 0, 0);
         EXPECT_EQ(one.area.element(0).get_configuration().bytes(), (std::vector<uint8_t>{8, 0, 0, 0}));
         SendMessageW(one.main(), WM_CLOSE, 0, 0);
-        pump(50);
+        pump_for(50);
     }
     session two(folder.file(""));
     ASSERT_EQ(two.area.element_count(), 2u);
@@ -93,7 +73,7 @@ TEST_F(ElementArea, LockedLimitsHoldWhenTheWindowIsResized) {
     GetWindowRect(one.main(), &place);
     SetWindowPos(one.main(), nullptr, 0, 0, track.ptMinTrackSize.x, place.bottom - place.top,
                  SWP_NOMOVE | SWP_NOZORDER);
-    pump(20);
+    pump_for(20);
     RECT dialog_place, area_place;
     GetWindowRect(static_cast<HWND>(dialog.get_wnd()), &dialog_place);
     GetWindowRect(static_cast<HWND>(one.area.window()), &area_place);
@@ -116,16 +96,12 @@ TEST_F(ElementArea, ColoursBumpsAndClicks) {
         menus.push_back(zorb::utf8_from_wide(name));
     }
     EXPECT_NE(std::find(menus.begin(), menus.end(), "&View"), menus.end());
+    EXPECT_EQ(failure_text([&] { one.area.set_elements({"No such element"}); }),
+              "No UI element is named \"No such element\"");
     one.area.set_elements({"Sample UI Element"});
     ui_element_instance& sample = one.area.element(0);
     HWND element = static_cast<HWND>(sample.get_wnd());
-    const auto corner = [&] {
-        RedrawWindow(element, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        HDC context = GetDC(element);
-        const COLORREF colour = GetPixel(context, 1, 1);
-        ReleaseDC(element, context);
-        return colour;
-    };
+    const auto corner = [&] { return corner_colour(element); };
     EXPECT_EQ(corner(), GetSysColor(COLOR_WINDOW));
     one.run_main("View/Alternative colours and font");
     EXPECT_NE(corner(), GetSysColor(COLOR_WINDOW));
@@ -134,37 +110,19 @@ TEST_F(ElementArea, ColoursBumpsAndClicks) {
 
     // The element's own command bumps it; hiding the area during the flash hides the overlay.
     one.run_main("View/Sample UI Element");
-    ASSERT_NE(overlay(), nullptr);
-    EXPECT_TRUE(IsWindowVisible(overlay()));
+    ASSERT_NE(flash_overlay(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(flash_overlay()));
     one.run_main("View/Element area");
     EXPECT_FALSE(one.area.shown());
-    EXPECT_FALSE(IsWindowVisible(overlay()));
+    EXPECT_FALSE(IsWindowVisible(flash_overlay()));
     // A bump shows the area again: the host activates the instance.
     one.run_main("View/Sample UI Element");
     EXPECT_TRUE(one.area.shown());
-    EXPECT_TRUE(IsWindowVisible(overlay()));
+    EXPECT_TRUE(IsWindowVisible(flash_overlay()));
 
     SendMessageW(element, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     EXPECT_EQ(one.area.clicked(), &sample);
     EXPECT_EQ(GetFocus(), element);
-}
-
-TEST_F(ElementArea, GuiOpensWithTheLayoutGiven) {
-    const minihost_run run =
-        run_minihost_with_status("--profile \"" + folder.file("p") +
-                                     "\" gui --layout \"Sample UI Element,Sample Dialog as UI Element\" "
-                                     "--close-after 1",
-                                 true);
-    EXPECT_EQ(run.status, 0) << run.output;
-    std::vector<uint8_t> kept;
-    ASSERT_TRUE(zorb::read_file(folder.file("p\\layout.bin"), kept));
-    const std::vector<ui_element_config> layout = minihost::parse_layout(kept);
-    ASSERT_EQ(layout.size(), 2u);
-    EXPECT_EQ(layout[1].get_guid(), dialog_element);
-    const minihost_run unknown = run_minihost_with_status(
-        "--profile \"" + folder.file("p") + "\" gui --layout \"No such element\" --close-after 1", true);
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_NE(unknown.output.find("No UI element is named \"No such element\""), std::string::npos) << unknown.output;
 }
 
 }  // namespace

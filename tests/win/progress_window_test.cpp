@@ -3,19 +3,13 @@
 // close box doing what the flags say.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <commctrl.h>
-
-#include <atomic>
 #include <chrono>
-#include <functional>
 
-#include "minihost/host/host.h"
-#include "tests/component/host_fixture.h"
-#include "zorb/unicode.h"
+#include "tests/win/component_run.h"
 
 namespace {
+
+using test_support::pump_until;
 
 // Reports its progress, then works until released or aborted.
 class held_process : public threaded_process_callback {
@@ -62,16 +56,6 @@ window_contents contents_of(HWND window) {
         }
     }
     return found;
-}
-
-// Dispatches window messages until `done` holds or 5 s have passed.
-bool pump_until(const std::function<bool()>& done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > give_up) return false;
-        minihost::pump_messages(0.02);
-    }
-    return true;
 }
 
 TEST(ProgressWindow, FlagsChooseItsPartsAndTheAbortButtonOrCloseBoxStopsOnlyAnAbortableProcess) {

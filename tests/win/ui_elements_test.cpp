@@ -2,12 +2,9 @@
 // host callback of the test's own, and driven by their messages under Wine.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include "host/service_lookup.h"
 #include "host/ui_element.h"
 #include "tests/win/component_run.h"
-#include "zorb/unicode.h"
 
 namespace {
 
@@ -52,14 +49,7 @@ protected:
     void TearDown() override {
         instances.clear();
         DestroyWindow(parent);
-        pump();
-    }
-    static void pump() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        pump_for(0);
     }
     service_ptr_t<ui_element> element(const GUID& guid) {
         for (size_t index = 0; index < service_count_t<ui_element>(run.host); ++index) {
@@ -80,14 +70,8 @@ protected:
         return *instances.back();
     }
     static COLORREF corner_colour(ui_element_instance& instance) {
-        HWND window = static_cast<HWND>(instance.get_wnd());
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        HDC context = GetDC(window);
-        const COLORREF colour = GetPixel(context, 2, 2);
-        ReleaseDC(window, context);
-        return colour;
+        return test_support::corner_colour(static_cast<HWND>(instance.get_wnd()));
     }
-    static HWND overlay() { return FindWindowW(L"{2E124D52-131F-4004-A569-2316615BE63F}", nullptr); }
 
     scratch_folder folder{std::string("elements-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
     component_run run{component_path, folder.file("config.bin")};
@@ -125,17 +109,13 @@ TEST_F(LayoutElements, BumpFlashesTheFirstInstanceTheHostCanShow) {
     ui_element_instance& second = place(sample_element, {sample_element, {}}, allows, 220);
     ASSERT_TRUE(sample->bump());
     EXPECT_EQ(refuses->asked, 1);
-    HWND flash = overlay();
+    HWND flash = flash_overlay();
     ASSERT_NE(flash, nullptr);
     RECT over, target;
     GetWindowRect(flash, &over);
     GetWindowRect(static_cast<HWND>(second.get_wnd()), &target);
     EXPECT_TRUE(EqualRect(&over, &target));
     EXPECT_TRUE(IsWindowVisible(flash));
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    ASSERT_TRUE(GetLayeredWindowAttributes(flash, nullptr, &alpha, &flags));
-    EXPECT_EQ(alpha, 128);
     // The timer's ticks: hidden, shown, hidden for good.
     const bool expected[] = {false, true, false, false};
     for (bool visible : expected) {
@@ -187,13 +167,11 @@ TEST_F(LayoutElements, DialogElementLocksAndKeepsItsFlags) {
 
     // The size line follows the element's size.
     MoveWindow(dialog, 0, 0, 300, 150, TRUE);
-    wchar_t line[128] = {};
-    GetDlgItemTextW(dialog, 1018, line, 128);
     RECT client;
     GetClientRect(dialog, &client);
-    EXPECT_TRUE(zorb::utf8_from_wide(line).ends_with(std::to_string(client.right) + "x" +
-                                                     std::to_string(client.bottom) + " pixels"))
-        << zorb::utf8_from_wide(line);
+    const std::string size_line = window_text(GetDlgItem(dialog, 1018));
+    EXPECT_TRUE(size_line.ends_with(std::to_string(client.right) + "x" + std::to_string(client.bottom) + " pixels"))
+        << size_line;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "host/dsp.h"
 #include "host/service_lookup.h"
@@ -222,6 +223,114 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes)
     }
     EXPECT_EQ(minihost::describe_preset(host, gain_preset(-20)), "Sample DSP [0000a0c1]");
     EXPECT_EQ(minihost::describe_preset(host, preset_of(other_owner, {})), "{11111111-2222-3333-4444-555555555555} []");
+}
+
+// The gain DSP with its dialog played by a script: the live dialog reports each gain of the script
+// in turn (the real one reports every slider move, and its start again on Cancel); the modal one
+// ends on the script's last gain, or unchanged when the script is empty.
+template <typename Interface>
+class scripted_gain_dialog : public Interface {
+public:
+    scripted_gain_dialog(service_ptr_t<dsp_entry> real, std::vector<float> script)
+        : real_(std::move(real)), script_(std::move(script)) {}
+    void get_name(zorb::string_base& out) override { real_->get_name(out); }
+    bool make_default_preset(dsp_preset& out) override { return real_->make_default_preset(out); }
+    bool create_instance(service_ptr_t<dsp>& out, const dsp_preset& preset) override {
+        return real_->create_instance(out, preset);
+    }
+    GUID get_guid() override { return real_->get_guid(); }
+    bool has_config_dialog() override { return true; }
+    bool edit_preset_modal(dsp_preset& preset, host_window) override {
+        started_at = ambrel::dsp_sample_gain_from_preset(preset);
+        if (script_.empty()) return false;
+        preset.copy_from(gain_preset(script_.back()));
+        return true;
+    }
+
+    float started_at = 99;  // dB, the gain the dialog opened on
+
+protected:
+    service_ptr_t<dsp_entry> real_;
+    std::vector<float> script_;
+};
+
+class scripted_live_gain_dialog : public scripted_gain_dialog<dsp_entry_v2> {
+public:
+    using scripted_gain_dialog::scripted_gain_dialog;
+    void edit_preset_live(const dsp_preset& preset, host_window, preset_edit_callback& callback) override {
+        started_at = ambrel::dsp_sample_gain_from_preset(preset);
+        for (float gain : script_) callback.on_preset_changed(gain_preset(gain));
+    }
+};
+
+TEST_F(GainDsp, ChainEditorsKeepTheChainInStepAndACancelledNewDspLeavesItAsItWas) {
+    const struct {
+        const char* name;
+        std::vector<float> chain_before;  // dB, the chain's gain DSP if any
+        bool live, live_dialog;
+        std::vector<float> script;
+        const char* printed;
+        std::vector<float> chain_after;
+        float started_at;
+    } cases[] = {
+        {"live: a move, then Cancel back to the start",
+         {-2},
+         true,
+         true,
+         {-10, -2},
+         "chain takes Sample DSP [000020c1]\nchain takes Sample DSP [000000c0]\nunchanged\n"
+         "chain: Sample DSP [000000c0]\n",
+         {-2},
+         -2},
+        {"live on an empty chain: Cancel at once",
+         {},
+         true,
+         true,
+         {0},
+         "chain takes Sample DSP [00000000]\nunchanged\n",
+         {},
+         0},
+        {"live on an empty chain: two moves, then OK",
+         {},
+         true,
+         true,
+         {5, 10},
+         "chain takes Sample DSP [0000a040]\nchain takes Sample DSP [00002041]\nchain: Sample DSP [00002041]\n",
+         {10},
+         0},
+        {"live: the dialog reports nothing", {3}, true, true, {}, "unchanged\nchain: Sample DSP [00004040]\n", {3}, 3},
+        {"modal: changed", {-2}, false, true, {6}, "chain: Sample DSP [0000c040]\n", {6}, -2},
+        {"modal on an empty chain: unchanged", {}, false, true, {}, "unchanged\n", {}, 0},
+        {"live asked of a DSP with only a modal dialog",
+         {},
+         true,
+         false,
+         {6},
+         "chain: Sample DSP [0000c040]\n",
+         {6},
+         0},
+    };
+    auto real = service_lookup_one_t<dsp_entry>(host);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        minihost::dsp_chain chain(host);
+        for (float gain : c.chain_before) chain.put_preset(gain_preset(gain));
+        service_ptr_t<scripted_gain_dialog<dsp_entry>> modal_only;
+        service_ptr_t<scripted_live_gain_dialog> live;
+        if (c.live_dialog)
+            live = new service_impl_t<scripted_live_gain_dialog>(real, c.script);
+        else
+            modal_only = new service_impl_t<scripted_gain_dialog<dsp_entry>>(real, c.script);
+        dsp_entry& entry = live ? static_cast<dsp_entry&>(*live) : *modal_only;
+        std::ostringstream out;
+        minihost::configure_dsp(host, entry, chain, c.live, nullptr, out);
+        EXPECT_EQ(out.str(), c.printed);
+        EXPECT_EQ(live ? live->started_at : modal_only->started_at, c.started_at);
+        std::vector<float> after;
+        for (const dsp_preset_impl& preset : chain.presets())
+            after.push_back(ambrel::dsp_sample_gain_from_preset(preset));
+        EXPECT_EQ(after, c.chain_after);
+    }
 }
 
 TEST(PresetData, HexadecimalBytesAndLittleEndianFloats) {

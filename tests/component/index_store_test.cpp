@@ -256,36 +256,30 @@ TEST(IndexStore, TwoStoresOnOneFileEachSeeTheOthersChanges) {
 bool run_writers(const std::string& path, std::initializer_list<std::pair<int, int>> runs) {
     const std::string program = INDEX_STORE_WRITER;
     bool well = true;
-#ifdef _WIN32
     std::vector<intptr_t> processes;
     for (const auto& [first_key, count] : runs) {
+        std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
+#ifdef _WIN32
         // The C runtime joins the arguments with spaces; quotes keep each one whole.
-        const std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
-        std::vector<std::string> quoted;
-        for (const std::string& argument : arguments) quoted.push_back("\"" + argument + "\"");
-        processes.push_back(_spawnl(_P_NOWAIT, program.c_str(), quoted[0].c_str(), quoted[1].c_str(), quoted[2].c_str(),
-                                    quoted[3].c_str(), nullptr));
+        for (std::string& argument : arguments) argument = "\"" + argument + "\"";
+        processes.push_back(_spawnl(_P_NOWAIT, program.c_str(), arguments[0].c_str(), arguments[1].c_str(),
+                                    arguments[2].c_str(), arguments[3].c_str(), nullptr));
+#else
+        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
+        pid_t process = 0;
+        processes.push_back(posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? process
+                                                                                                         : -1);
+#endif
     }
     for (const intptr_t process : processes) {
         int status = -1;
+#ifdef _WIN32
         well = process != -1 && _cwait(&status, process, 0) != -1 && status == 0 && well;
-    }
 #else
-    std::vector<pid_t> processes;
-    for (const auto& [first_key, count] : runs) {
-        std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
-        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
-        pid_t process = 0;
-        if (posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, environ) == 0)
-            processes.push_back(process);
-        else
-            well = false;
-    }
-    for (const pid_t process : processes) {
-        int status = 0;
-        well = waitpid(process, &status, 0) == process && WIFEXITED(status) && WEXITSTATUS(status) == 0 && well;
-    }
+        well = process != -1 && waitpid(pid_t(process), &status, 0) == process && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0 && well;
 #endif
+    }
     return well;
 }
 

@@ -18,7 +18,7 @@ using minihost::memory_source;
 using minihost::parse_wave;
 using minihost::wave_file;
 
-const wave_shape stereo16;            // 16-bit stereo, 4 bytes a frame
+const wave_shape stereo16;           // 16-bit stereo, 4 bytes a frame
 const bytes_t ten_frames(40, 0x11);  // of stereo16
 const bytes_t fmt16 = chunk("fmt ", fmt_payload(stereo16));
 
@@ -115,14 +115,9 @@ TEST(RiffWave, PlaysWhatAFileHoldsWhateverItsSizesSay) {
     append_text(junk_after, "\x01\x02garbage");
     bytes_t cut_mid_frame = riff({fmt16, chunk("data", ten_frames)});
     cut_mid_frame.pop_back();
-    const bytes_t huge_entry_list = chunk("LIST", [] {
-        bytes_t payload;
-        append_text(payload, "INFOINAM");
-        append_le(payload, 0xFFFFFF00, 4);
-        append_text(payload, "Cut");
-        return payload;
-    }());
-
+    bytes_t huge_entry = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 0x00, 0xFF, 0xFF, 0xFF, 'C', 'u', 't'};
+    bytes_t longer_fmt = fmt_payload(stereo16);
+    longer_fmt.resize(longer_fmt.size() + 8, 0xEE);
     const struct {
         const char* name;
         bytes_t bytes;
@@ -138,19 +133,13 @@ TEST(RiffWave, PlaysWhatAFileHoldsWhateverItsSizesSay) {
         {"odd chunk without its pad byte", riff({fmt16, odd_unpadded, chunk("data", ten_frames)}), 10, {}},
         {"odd chunk with a non-zero pad byte", riff({fmt16, odd_bad_pad, chunk("data", ten_frames)}), 10, {}},
         {"data before fmt", riff({chunk("data", ten_frames), fmt16}), 10, {}},
-        {"fmt longer than it needs",
-         riff({chunk("fmt ",
-                     [] {
-                         bytes_t longer = fmt_payload(stereo16);
-                         longer.resize(longer.size() + 8, 0xEE);
-                         return longer;
-                     }()),
-               chunk("data", ten_frames)}),
-         10,
-         {}},
+        {"fmt longer than it needs", riff({chunk("fmt ", longer_fmt), chunk("data", ten_frames)}), 10, {}},
         {"junk after the form", junk_after, 10, {}},
         {"no frames", riff({fmt16, chunk("data", {})}), 0, {}},
-        {"an INFO entry larger than its list", riff({fmt16, chunk("data", ten_frames), huge_entry_list}), 10, {"Cut"}},
+        {"an INFO entry larger than its list",
+         riff({fmt16, chunk("data", ten_frames), chunk("LIST", huge_entry)}),
+         10,
+         {"Cut"}},
         {"an empty INFO list",
          riff({fmt16, chunk("LIST", bytes_t{'I', 'N', 'F', 'O'}), chunk("data", ten_frames)}),
          10,

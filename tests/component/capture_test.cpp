@@ -161,9 +161,7 @@ protected:
         }
     }
     std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
-        test_support::wave_shape shape;
-        shape.channels = channels;
-        shape.rate = rate;
+        const test_support::wave_shape shape{.channels = channels, .rate = rate};
         std::vector<int64_t> values(frames * channels);
         for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 300) * 50 - 7000;
         const std::string path = folder.file(name);

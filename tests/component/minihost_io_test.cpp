@@ -251,9 +251,7 @@ TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
 TEST(WavWriter, HeaderGivesTheFormatAndTheSizesOfWhatWasWritten) {
     test_support::scratch_folder folder("wav-writer");
     for (const unsigned channels : {1u, 2u}) {
-        test_support::wave_shape shape;
-        shape.channels = channels;
-        shape.rate = channels == 1 ? 8000 : 44100;
+        const test_support::wave_shape shape{.channels = channels, .rate = channels == 1 ? 8000u : 44100u};
         const std::string path = folder.file("written.wav");
         wav_writer wav;
         ASSERT_TRUE(wav.open(path, shape.rate, channels)) << wav.error();

@@ -2,8 +2,6 @@
 // tags come from, and the new file byte for byte.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "host/exceptions.h"
 #include "host/records.h"
 #include "minihost/host/riff_wave.h"
@@ -44,16 +42,10 @@ bytes_t rewrite(const bytes_t& bytes, const std::vector<info_tag>& tags) {
     return sink.bytes;
 }
 
-wave_shape with(std::function<void(wave_shape&)> change) {
-    wave_shape shape;
-    change(shape);
-    return shape;
-}
-
 TEST(RiffWave, RefusesWhatIsNoWaveFileOrNoEncodingItDecodes) {
-    bytes_t extensible_short = fmt_payload(with([](wave_shape& s) { s.extensible = true; }));
+    bytes_t extensible_short = fmt_payload({.extensible = true});
     extensible_short.resize(18);
-    bytes_t unknown_subformat = fmt_payload(with([](wave_shape& s) { s.extensible = true; }));
+    bytes_t unknown_subformat = fmt_payload({.extensible = true});
     unknown_subformat[30] = 0x11;
     bytes_t avi = riff({fmt16, chunk("data", ten_frames)});
     std::memcpy(avi.data() + 8, "AVI ", 4);
@@ -77,17 +69,12 @@ TEST(RiffWave, RefusesWhatIsNoWaveFileOrNoEncodingItDecodes) {
         {"no data chunk", riff({fmt16}), "Corrupted WAV file: no data chunk"},
         {"fmt of 14 bytes", file_of(bytes_t(fmt16.begin() + 8, fmt16.begin() + 22)),
          "Corrupted WAV file: the fmt chunk holds 14 bytes"},
-        {"ADPCM", file_of(fmt_payload(with([](wave_shape& s) { s.format = 2; }))),
-         "Unsupported WAV encoding: format 0x0002"},
-        {"9 channels", file_of(fmt_payload(with([](wave_shape& s) { s.channels = 9; }))),
-         "Unsupported WAV encoding: 9 channels"},
-        {"0 channels", file_of(fmt_payload(with([](wave_shape& s) { s.channels = 0; }))),
-         "Unsupported WAV encoding: 0 channels"},
-        {"0 Hz", file_of(fmt_payload(with([](wave_shape& s) { s.rate = 0; }))),
-         "Corrupted WAV file: a sample rate of 0 Hz"},
-        {"40-bit integers", file_of(fmt_payload(with([](wave_shape& s) { s.bits = 40; }))),
-         "Unsupported WAV encoding: 40-bit integer samples"},
-        {"16-bit floats", file_of(fmt_payload(with([](wave_shape& s) { s.format = 3; }))),
+        {"ADPCM", file_of(fmt_payload({.format = 2})), "Unsupported WAV encoding: format 0x0002"},
+        {"9 channels", file_of(fmt_payload({.channels = 9})), "Unsupported WAV encoding: 9 channels"},
+        {"0 channels", file_of(fmt_payload({.channels = 0})), "Unsupported WAV encoding: 0 channels"},
+        {"0 Hz", file_of(fmt_payload({.rate = 0})), "Corrupted WAV file: a sample rate of 0 Hz"},
+        {"40-bit integers", file_of(fmt_payload({.bits = 40})), "Unsupported WAV encoding: 40-bit integer samples"},
+        {"16-bit floats", file_of(fmt_payload({.format = 3})),
          "Unsupported WAV encoding: 16-bit floating-point samples"},
         {"extensible cut short", file_of(extensible_short),
          "Corrupted WAV file: the extensible fmt chunk is cut short"},

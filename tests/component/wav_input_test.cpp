@@ -148,9 +148,7 @@ TEST_F(WavInput, DecodesEveryEncodingToItsExactSamples) {
 }
 
 TEST_F(WavInput, SeeksToTheNearestFrameAndEndsAtTheLast) {
-    wave_shape mono;
-    mono.channels = 1;
-    mono.rate = 1000;
+    const wave_shape mono{.channels = 1, .rate = 1000};
     std::vector<int64_t> ramp(3000);
     for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = int64_t(i);
     service_ptr_t<input_decoder> decoder =

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #ifdef _WIN32
@@ -141,31 +142,20 @@ TEST(IndexStore, ADamagedByteCostsOnlyTheRecordItIsIn) {
     }
     const std::vector<uint8_t> whole = memory.file();
     const size_t second = format::header_size + format::record_overhead + 3;
-    const size_t second_size = format::record_overhead + 4;
-    struct damage {
-        size_t offset;
-        const char* after;
-        uint64_t damaged_bytes;
-    };
-    const damage cases[] = {
-        {second + 0, "T1=one T2=three", second_size},   // marker
-        {second + 5, "T1=one T2=three", second_size},   // kind
-        {second + 40, "T1=one T2=three", second_size},  // length
-        {second + 46, "T1=one T2=three", second_size},  // header check
-        {second + 49, "T1=one T2=three", second_size},  // data
-        {second + 54, "T1=one T2=three", second_size},  // record check
-        {whole.size() - 8, "T1=two!", 0},               // the last record: as if cut short
-        {14, "T1=two! T2=three", 0},                    // the header's unused bytes
-    };
-    for (const damage& c : cases) {
+    std::vector<std::tuple<size_t, std::string, unsigned>> cases;  // offset, store read, rewrites
+    // The second record's marker, kind, length, header check, data and record check.
+    for (const size_t part : {0, 5, 40, 46, 49, 54}) cases.emplace_back(second + part, "T1=one T2=three", 1);
+    cases.emplace_back(whole.size() - 8, "T1=two!", 0);  // the last record: as if cut short
+    cases.emplace_back(14, "T1=two! T2=three", 0);       // the header's unused bytes
+    for (const auto& [offset, after, rewrites] : cases) {
         memory.file() = whole;
         memory.io->writes = 0;
-        memory.file()[c.offset] ^= 0x10;
+        memory.file()[offset] ^= 0x10;
         index_store store = memory.open();
-        EXPECT_EQ(dump(store), c.after) << c.offset;
-        EXPECT_EQ(store.state().damaged_bytes, 0u) << c.offset;  // rewritten at once...
-        EXPECT_EQ(memory.io->writes, c.damaged_bytes ? 1u : 0u) << c.offset;
-        EXPECT_EQ(dump(memory.open()), c.after) << c.offset;  // ...as it was read
+        EXPECT_EQ(dump(store), after) << offset;
+        EXPECT_EQ(store.state().damaged_bytes, 0u) << offset;  // rewritten at once...
+        EXPECT_EQ(memory.io->writes, rewrites) << offset;
+        EXPECT_EQ(dump(memory.open()), after) << offset;  // ...as it was read
     }
 }
 

@@ -168,24 +168,19 @@ TEST(MenuTree, PathsNameCommandsFromAnyLevelAndNamesMayHoldSlashes) {
     int runs = 0;
     menu_node root = popup("", {popup("A", {command("I/O test", runs), popup("B", {command("x", runs)})}),
                                 popup("C", {command("x", runs), command("Off", runs, minihost::menu_flag_disabled)})});
-    struct lookup {
-        const char* path;
-        const char* failure;  // null when it names one command
+    const std::pair<const char*, const char*> lookups[] = {
+        {"A/I/O test", "(no failure)"},
+        {"I/O test", "(no failure)"},
+        {"B/x", "(no failure)"},
+        {"A/B/x", "(no failure)"},
+        {"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
+        {"A/B", "A/B is a sub-menu"},
+        {"A/x", "No command named A/x"},
+        {"", "No command named "},
     };
-    for (const lookup& l : {
-             lookup{"A/I/O test", nullptr},
-             lookup{"I/O test", nullptr},
-             lookup{"B/x", nullptr},
-             lookup{"A/B/x", nullptr},
-             lookup{"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
-             lookup{"A/B", "A/B is a sub-menu"},
-             lookup{"A/x", "No command named A/x"},
-             lookup{"", "No command named "},
-         }) {
-        const std::string failure =
-            test_support::failure_text([&] { minihost::find_menu_command(root, l.path, "command"); });
-        EXPECT_EQ(failure, l.failure ? l.failure : "(no failure)") << l.path;
-    }
+    for (const auto& [path, failure] : lookups)
+        EXPECT_EQ(test_support::failure_text([&] { minihost::find_menu_command(root, path, "command"); }), failure)
+            << path;
     minihost::run_menu_command(minihost::find_menu_command(root, "A/B/x", ""), "A/B/x");
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(test_support::failure_text(
@@ -277,22 +272,19 @@ TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
 }
 
 TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
-    struct split_case {
-        const char* line;
-        std::vector<std::string> words;
+    using words_t = std::vector<std::string>;
+    const std::pair<const char*, words_t> splits[] = {
+        {"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
+        {"context run Test\" command\" C:\\music\\a.mod", {"context", "run", "Test command", "C:\\music\\a.mod"}},
+        {"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
+        {"# menu list", {}},
+        {"   \r", {}},
     };
-    for (const split_case& c : {
-             split_case{"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
-             split_case{"context run Test\" command\" C:\\music\\a.mod",
-                        {"context", "run", "Test command", "C:\\music\\a.mod"}},
-             split_case{"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
-             split_case{"# menu list", {}},
-             split_case{"   \r", {}},
-         }) {
-        std::vector<std::string> words;
+    for (const auto& [text, expected] : splits) {
+        words_t words;
         std::string error;
-        ASSERT_TRUE(minihost::split_script_line(c.line, words, error)) << c.line;
-        EXPECT_EQ(words, c.words) << c.line;
+        ASSERT_TRUE(minihost::split_script_line(text, words, error)) << text;
+        EXPECT_EQ(words, expected) << text;
     }
     std::vector<std::string> words;
     std::string error;
@@ -304,19 +296,15 @@ TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
     EXPECT_EQ(line.arguments, (std::vector<std::string>{"run", "I/O test"}));
     ASSERT_EQ(line.settings.web_map.size(), 1u);
     EXPECT_EQ(line.settings.web_map[0].to, "http://x/");
-    struct refusal {
-        std::vector<std::string> words;
-        const char* error;
+    const std::pair<words_t, const char*> refusals[] = {
+        {{"menu", "list", "--config", "x.cfg"}, "--config goes on minihost's own command line, not on a script line"},
+        {{"script", "other.txt"}, "a script cannot run another script"},
+        {{"menu", "run", "--web-map"}, "--web-map needs a value"},
+        {{"frobnicate"}, "unknown command frobnicate"},
     };
-    for (const refusal& r : {
-             refusal{{"menu", "list", "--config", "x.cfg"},
-                     "--config goes on minihost's own command line, not on a script line"},
-             refusal{{"script", "other.txt"}, "a script cannot run another script"},
-             refusal{{"menu", "run", "--web-map"}, "--web-map needs a value"},
-             refusal{{"frobnicate"}, "unknown command frobnicate"},
-         }) {
-        EXPECT_FALSE(minihost::parse_script_line(r.words, line, error));
-        EXPECT_EQ(error, r.error);
+    for (const auto& [words, refused] : refusals) {
+        EXPECT_FALSE(minihost::parse_script_line(words, line, error));
+        EXPECT_EQ(error, refused);
     }
 }
 

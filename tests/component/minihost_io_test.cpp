@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 #include "host/shared.h"
 #include "minihost/app/command_line.h"
@@ -27,12 +28,8 @@ using test_support::started_host;
 int sign(int value) { return (value > 0) - (value < 0); }
 
 TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
-    struct comparison {
-        const char* a;
-        const char* b;
-        int expected;  // sign
-    };
-    const comparison cases[] = {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        // a, b, the sign of their comparison
         {"mod", "MOD", 0},
         {"Xm", "xM", 0},
         {"mod", "mo3", 1},  // 'd' after '3'
@@ -48,9 +45,9 @@ TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
         {"\xC0\xAF", "/", 1},                                         // nor is an overlong form a slash
         {"\xE2\x82", "\xE2\x82", 0},                                  // a sequence cut short equals itself
     };
-    for (const comparison& c : cases) {
-        EXPECT_EQ(sign(stricmp_utf8(c.a, c.b)), c.expected) << c.a << " / " << c.b;
-        EXPECT_EQ(sign(stricmp_utf8(c.b, c.a)), -c.expected) << c.b << " / " << c.a;
+    for (const auto& [a, b, expected] : cases) {
+        EXPECT_EQ(sign(stricmp_utf8(a, b)), expected) << a << " / " << b;
+        EXPECT_EQ(sign(stricmp_utf8(b, a)), -expected) << b << " / " << a;
     }
 }
 
@@ -166,11 +163,7 @@ TEST(LocalFilesystem, OpenModesReadWriteCreateAndTimestamps) {
 }
 
 TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
-    struct extension_case {
-        const char* path;
-        const char* extension;
-    };
-    const extension_case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"C:\\music\\song.MOD", "MOD"},
         {"song.tar.xm", "xm"},
         {"C:\\songs.xm\\readme", ""},  // the dot is in a folder's name
@@ -181,7 +174,7 @@ TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
         {"noextension", ""},
         {"", ""},
     };
-    for (const extension_case& c : cases) EXPECT_EQ(minihost::extension_of(c.path), c.extension) << c.path;
+    for (const auto& [path, extension] : cases) EXPECT_EQ(minihost::extension_of(path), extension) << path;
 }
 
 // What minihost.exe makes of its arguments, then play of its own: the error, or the command, its

@@ -164,25 +164,20 @@ TEST(IndexStore, WhatIsNotAnIndexStoreIsLeftAlone) {
     std::vector<uint8_t> newer = valid;
     newer[8] = 2;
     const std::string text = "rating=5\n";
-    struct file_case {
-        std::vector<uint8_t> bytes;
-        const char* failure;  // null: opens as an empty store
-    };
-    const file_case cases[] = {
-        {{}, nullptr},
-        {{valid.begin(), valid.begin() + 20}, nullptr},  // a header cut short
-        {valid, nullptr},
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {{}, "(no failure)"},                                   // opens as an empty store
+        {{valid.begin(), valid.begin() + 20}, "(no failure)"},  // a header cut short
+        {valid, "(no failure)"},
         {{text.begin(), text.end()}, "store is not an index store"},
         {{'K', 'I', 'V', 'I', 'D', 'X', 'Z'}, "store is not an index store"},
         {newer, "The index store store was written by a newer version of minihost"},
     };
-    for (const file_case& c : cases) {
+    for (const auto& [bytes, failure] : cases) {
         memory_store memory;
-        memory.file() = c.bytes;
-        const std::string failure = test_support::failure_text([&] { memory.open(); });
-        EXPECT_EQ(failure, c.failure ? c.failure : "(no failure)");
-        if (c.failure) {
-            EXPECT_EQ(memory.file(), c.bytes);
+        memory.file() = bytes;
+        EXPECT_EQ(test_support::failure_text([&] { memory.open(); }), failure);
+        if (failure != "(no failure)") {
+            EXPECT_EQ(memory.file(), bytes) << failure;  // left alone
         }
     }
 }

@@ -2,6 +2,8 @@
 // tags come from, and the new file byte for byte.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/exceptions.h"
 #include "host/records.h"
 #include "minihost/host/riff_wave.h"
@@ -169,25 +171,20 @@ TEST(RiffWave, EveryTruncationIsRefusedOrPlaysTheWholeFramesLeft) {
 }
 
 TEST(RiffWave, InfoTextsBecomeUtf8) {
-    const struct {
-        std::string stored;
-        std::string read;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
+        // stored, read
         {"plain", "plain"},
         {"Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xF0\x9F\x8E\xB5", "Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xF0\x9F\x8E\xB5"},
         {"caf\xE9 \x80 \x9F", "caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8"},  // Windows-1252: é € Ÿ
         {"\x81\x8D", "\xC2\x81\xC2\x8D"},                            // codes 1252 leaves free stay as they are
         {"\xC3", "\xC3\x83"},                                        // a UTF-8 sequence cut short is 1252
     };
-    for (const auto& c : cases) EXPECT_EQ(minihost::info_text_to_utf8(c.stored), c.read) << c.stored;
+    for (const auto& [stored, read] : cases) EXPECT_EQ(minihost::info_text_to_utf8(stored), read) << stored;
 }
 
 TEST(RiffWave, ChannelMasksGiveOneSpeakerPerChannel) {
-    const struct {
-        unsigned channels;
-        uint32_t mask;
-        unsigned config;
-    } cases[] = {
+    const std::tuple<unsigned, uint32_t, unsigned> cases[] = {
+        // channels, mask, speakers
         {1, 0, channel_front_center},
         {2, 0, channel_config_stereo},
         {6, 0, 0x3F},                            // 5.1
@@ -198,8 +195,8 @@ TEST(RiffWave, ChannelMasksGiveOneSpeakerPerChannel) {
         {2, 0x80000003, channel_config_stereo},  // bits the host does not know are dropped
         {1, 0x100, channel_back_center},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(minihost::wave_channel_config(c.channels, c.mask), c.config) << c.channels << " / " << c.mask;
+    for (const auto& [channels, mask, config] : cases)
+        EXPECT_EQ(minihost::wave_channel_config(channels, mask), config) << channels << " / " << mask;
 }
 
 TEST(RiffWave, RewritingKeepsEveryOtherChunkInItsPlace) {

@@ -20,6 +20,8 @@
 #include "minihost/host/host.h"
 #include "zorb/files.h"
 
+extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+
 namespace test_support {
 
 class capture_console : public console_receiver {
@@ -105,13 +107,6 @@ public:
             if (change.kind == kind) found.push_back(change.value);
         return found;
     }
-    std::vector<std::string> items() {
-        std::lock_guard lock(mutex_);
-        std::vector<std::string> found;
-        for (const auto& change : changes_)
-            if (change.kind == minihost::progress_change::item) found.push_back(change.text);
-        return found;
-    }
     // How the processes ended: true for aborted.
     std::vector<bool> endings() {
         std::lock_guard lock(mutex_);
@@ -174,6 +169,15 @@ private:
     }
 
     std::filesystem::path path_;
+};
+
+// A host with the component in-process, started, its configuration in a scratch folder of its own.
+struct started_host {
+    explicit started_host(const std::string& name) : folder(name), host(folder.file("config.bin")) {
+        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+    }
+    scratch_folder folder;
+    minihost::host host;
 };
 
 // The data of the configuration record the client would write now for `guid`, or nothing.

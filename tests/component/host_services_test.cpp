@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <tuple>
 
 #include "host/digest.h"
 #include "host/file_info_impl.h"
@@ -16,19 +17,10 @@
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
 
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
-
 namespace {
 
 using minihost::menu_node;
-
-struct started_host {
-    explicit started_host(const std::string& name) : folder(name), host(folder.file("config.bin")) {
-        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
-    }
-    test_support::scratch_folder folder;
-    minihost::host host;
-};
+using test_support::started_host;
 
 TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     started_host run("tracks");
@@ -79,19 +71,15 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     ASSERT_EQ(missing.get_count(), 1u);
     EXPECT_FALSE(missing[0]->get_info(info));
     EXPECT_EQ(missing[0]->get_subsong_index(), 0u);
-}
 
-TEST(Tracks, EveryNameOfAFileGivesOnePathShownWithoutItsScheme) {
-    started_host run("track-paths");
-    const std::string song = test_support::demo_song("demo.xm");
-    const std::string canonical = minihost::canonical_track_path(song);
-    EXPECT_TRUE(canonical.starts_with("file://")) << canonical;
-    EXPECT_EQ(minihost::canonical_track_path(test_support::demo_song("../assets/./demo.xm")), canonical);
-    EXPECT_EQ(minihost::canonical_track_path("file://" + song), canonical);
+    // Every name of a file gives one path, shown without its scheme.
+    EXPECT_TRUE(song.starts_with("file://")) << song;
+    EXPECT_EQ(minihost::canonical_track_path(test_support::demo_song("../assets/./demo.xm")), song);
+    EXPECT_EQ(minihost::canonical_track_path("file://" + test_support::demo_song("demo.xm")), song);
     EXPECT_EQ(minihost::canonical_track_path("http://x/a.mod"), "http://x/a.mod");
     zorb::string8 shown;
-    filesystem::g_get_display_path(run.host, canonical.c_str(), shown);
-    EXPECT_EQ(shown.str(), canonical.substr(7));
+    filesystem::g_get_display_path(run.host, song.c_str(), shown);
+    EXPECT_EQ(shown.str(), song.substr(7));
     filesystem::g_get_display_path(run.host, "http://x/a.mod", shown);
     EXPECT_EQ(shown.str(), "http://x/a.mod");
 }
@@ -99,23 +87,18 @@ TEST(Tracks, EveryNameOfAFileGivesOnePathShownWithoutItsScheme) {
 TEST(Digest, MatchesTheReferenceVectorsWholeAndInParts) {
     started_host run("digest");
     auto hasher = service_lookup_one_t<hasher_md5>(run.host);
-    struct vector {
-        const char* text;
-        const char* md5;
-    };
     // The test suite of RFC 1321.
-    for (const vector& v : {
-             vector{"", "d41d8cd98f00b204e9800998ecf8427e"},
-             vector{"a", "0cc175b9c0f1b6a831c399e269772661"},
-             vector{"abc", "900150983cd24fb0d6963f7d28e17f72"},
-             vector{"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-             vector{"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-             vector{"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-                    "d174ab98d277d9f5a5611c2c9f419d9f"},
-             vector{"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-                    "57edf4a22be3c955ac49da2e2107b67a"},
-         }) {
-        const std::string text = v.text;
+    const std::pair<std::string, const char*> vectors[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& [text, md5] : vectors) {
         for (size_t split : {size_t(0), text.size() / 3}) {
             auto state = hasher->create_state();
             state->process(text.data(), split);
@@ -127,7 +110,7 @@ TEST(Digest, MatchesTheReferenceVectorsWholeAndInParts) {
                 std::snprintf(two, sizeof two, "%02x", byte);
                 hex += two;
             }
-            EXPECT_EQ(hex, v.md5) << '"' << text << "\" split at " << split;
+            EXPECT_EQ(hex, md5) << '"' << text << "\" split at " << split;
         }
     }
     auto spent = hasher->create_state();
@@ -185,24 +168,19 @@ TEST(MenuTree, PathsNameCommandsFromAnyLevelAndNamesMayHoldSlashes) {
     int runs = 0;
     menu_node root = popup("", {popup("A", {command("I/O test", runs), popup("B", {command("x", runs)})}),
                                 popup("C", {command("x", runs), command("Off", runs, minihost::menu_flag_disabled)})});
-    struct lookup {
-        const char* path;
-        const char* failure;  // null when it names one command
+    const std::pair<const char*, const char*> lookups[] = {
+        {"A/I/O test", "(no failure)"},
+        {"I/O test", "(no failure)"},
+        {"B/x", "(no failure)"},
+        {"A/B/x", "(no failure)"},
+        {"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
+        {"A/B", "A/B is a sub-menu"},
+        {"A/x", "No command named A/x"},
+        {"", "No command named "},
     };
-    for (const lookup& l : {
-             lookup{"A/I/O test", nullptr},
-             lookup{"I/O test", nullptr},
-             lookup{"B/x", nullptr},
-             lookup{"A/B/x", nullptr},
-             lookup{"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
-             lookup{"A/B", "A/B is a sub-menu"},
-             lookup{"A/x", "No command named A/x"},
-             lookup{"", "No command named "},
-         }) {
-        const std::string failure =
-            test_support::failure_text([&] { minihost::find_menu_command(root, l.path, "command"); });
-        EXPECT_EQ(failure, l.failure ? l.failure : "(no failure)") << l.path;
-    }
+    for (const auto& [path, failure] : lookups)
+        EXPECT_EQ(test_support::failure_text([&] { minihost::find_menu_command(root, path, "command"); }), failure)
+            << path;
     minihost::run_menu_command(minihost::find_menu_command(root, "A/B/x", ""), "A/B/x");
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(test_support::failure_text(
@@ -267,26 +245,21 @@ TEST(Popups, PrintedWithTheirTitleAndEveryLineBreak) {
 }
 
 TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
-    struct split_case {
-        const char* text;
-        const char* from;  // null when refused
-        const char* to;
+    const std::tuple<const char*, bool, const char*, const char*> cases[] = {
+        {"https://www.velmora.org/=http://127.0.0.1:8080/", true, "https://www.velmora.org/", "http://127.0.0.1:8080/"},
+        {"http://a/?x=1&y=2=https://b/?z=3", true, "http://a/?x=1&y=2", "https://b/?z=3"},
+        {"*=http://local/", true, "*", "http://local/"},
+        {"=http://local/", false, "", ""},
+        {"http://a/=ftp://b/", false, "", ""},
+        {"http://a/", false, "", ""},
     };
-    for (const split_case& c : {
-             split_case{"https://www.velmora.org/=http://127.0.0.1:8080/", "https://www.velmora.org/",
-                        "http://127.0.0.1:8080/"},
-             split_case{"http://a/?x=1&y=2=https://b/?z=3", "http://a/?x=1&y=2", "https://b/?z=3"},
-             split_case{"*=http://local/", "*", "http://local/"},
-             split_case{"=http://local/", nullptr, nullptr},
-             split_case{"http://a/=ftp://b/", nullptr, nullptr},
-             split_case{"http://a/", nullptr, nullptr},
-         }) {
+    for (const auto& [text, taken, from, to] : cases) {
         minihost::web_mapping mapping;
         std::string error;
-        EXPECT_EQ(minihost::parse_web_mapping(c.text, mapping, error), c.from != nullptr) << c.text;
-        if (!c.from) continue;
-        EXPECT_EQ(mapping.from, c.from);
-        EXPECT_EQ(mapping.to, c.to);
+        EXPECT_EQ(minihost::parse_web_mapping(text, mapping, error), taken) << text;
+        if (taken) {
+            EXPECT_EQ(mapping.from + " " + mapping.to, std::string(from) + " " + to);
+        }
     }
     minihost::command_settings session, line;
     session.web_map = {{"http://a/", "http://session-a/"}, {"*", "http://session-any/"}};
@@ -299,22 +272,19 @@ TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
 }
 
 TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
-    struct split_case {
-        const char* line;
-        std::vector<std::string> words;
+    using words_t = std::vector<std::string>;
+    const std::pair<const char*, words_t> splits[] = {
+        {"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
+        {"context run Test\" command\" C:\\music\\a.mod", {"context", "run", "Test command", "C:\\music\\a.mod"}},
+        {"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
+        {"# menu list", {}},
+        {"   \r", {}},
     };
-    for (const split_case& c : {
-             split_case{"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
-             split_case{"context run Test\" command\" C:\\music\\a.mod",
-                        {"context", "run", "Test command", "C:\\music\\a.mod"}},
-             split_case{"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
-             split_case{"# menu list", {}},
-             split_case{"   \r", {}},
-         }) {
-        std::vector<std::string> words;
+    for (const auto& [text, expected] : splits) {
+        words_t words;
         std::string error;
-        ASSERT_TRUE(minihost::split_script_line(c.line, words, error)) << c.line;
-        EXPECT_EQ(words, c.words) << c.line;
+        ASSERT_TRUE(minihost::split_script_line(text, words, error)) << text;
+        EXPECT_EQ(words, expected) << text;
     }
     std::vector<std::string> words;
     std::string error;
@@ -326,19 +296,15 @@ TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
     EXPECT_EQ(line.arguments, (std::vector<std::string>{"run", "I/O test"}));
     ASSERT_EQ(line.settings.web_map.size(), 1u);
     EXPECT_EQ(line.settings.web_map[0].to, "http://x/");
-    struct refusal {
-        std::vector<std::string> words;
-        const char* error;
+    const std::pair<words_t, const char*> refusals[] = {
+        {{"menu", "list", "--config", "x.cfg"}, "--config goes on minihost's own command line, not on a script line"},
+        {{"script", "other.txt"}, "a script cannot run another script"},
+        {{"menu", "run", "--web-map"}, "--web-map needs a value"},
+        {{"frobnicate"}, "unknown command frobnicate"},
     };
-    for (const refusal& r : {
-             refusal{{"menu", "list", "--config", "x.cfg"},
-                     "--config goes on minihost's own command line, not on a script line"},
-             refusal{{"script", "other.txt"}, "a script cannot run another script"},
-             refusal{{"menu", "run", "--web-map"}, "--web-map needs a value"},
-             refusal{{"frobnicate"}, "unknown command frobnicate"},
-         }) {
-        EXPECT_FALSE(minihost::parse_script_line(r.words, line, error));
-        EXPECT_EQ(error, r.error);
+    for (const auto& [words, refused] : refusals) {
+        EXPECT_FALSE(minihost::parse_script_line(words, line, error));
+        EXPECT_EQ(error, refused);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #ifdef _WIN32
@@ -141,31 +142,20 @@ TEST(IndexStore, ADamagedByteCostsOnlyTheRecordItIsIn) {
     }
     const std::vector<uint8_t> whole = memory.file();
     const size_t second = format::header_size + format::record_overhead + 3;
-    const size_t second_size = format::record_overhead + 4;
-    struct damage {
-        size_t offset;
-        const char* after;
-        uint64_t damaged_bytes;
-    };
-    const damage cases[] = {
-        {second + 0, "T1=one T2=three", second_size},   // marker
-        {second + 5, "T1=one T2=three", second_size},   // kind
-        {second + 40, "T1=one T2=three", second_size},  // length
-        {second + 46, "T1=one T2=three", second_size},  // header check
-        {second + 49, "T1=one T2=three", second_size},  // data
-        {second + 54, "T1=one T2=three", second_size},  // record check
-        {whole.size() - 8, "T1=two!", 0},               // the last record: as if cut short
-        {14, "T1=two! T2=three", 0},                    // the header's unused bytes
-    };
-    for (const damage& c : cases) {
+    std::vector<std::tuple<size_t, std::string, unsigned>> cases;  // offset, store read, rewrites
+    // The second record's marker, kind, length, header check, data and record check.
+    for (const size_t part : {0, 5, 40, 46, 49, 54}) cases.emplace_back(second + part, "T1=one T2=three", 1);
+    cases.emplace_back(whole.size() - 8, "T1=two!", 0);  // the last record: as if cut short
+    cases.emplace_back(14, "T1=two! T2=three", 0);       // the header's unused bytes
+    for (const auto& [offset, after, rewrites] : cases) {
         memory.file() = whole;
         memory.io->writes = 0;
-        memory.file()[c.offset] ^= 0x10;
+        memory.file()[offset] ^= 0x10;
         index_store store = memory.open();
-        EXPECT_EQ(dump(store), c.after) << c.offset;
-        EXPECT_EQ(store.state().damaged_bytes, 0u) << c.offset;  // rewritten at once...
-        EXPECT_EQ(memory.io->writes, c.damaged_bytes ? 1u : 0u) << c.offset;
-        EXPECT_EQ(dump(memory.open()), c.after) << c.offset;  // ...as it was read
+        EXPECT_EQ(dump(store), after) << offset;
+        EXPECT_EQ(store.state().damaged_bytes, 0u) << offset;  // rewritten at once...
+        EXPECT_EQ(memory.io->writes, rewrites) << offset;
+        EXPECT_EQ(dump(memory.open()), after) << offset;  // ...as it was read
     }
 }
 
@@ -174,25 +164,20 @@ TEST(IndexStore, WhatIsNotAnIndexStoreIsLeftAlone) {
     std::vector<uint8_t> newer = valid;
     newer[8] = 2;
     const std::string text = "rating=5\n";
-    struct file_case {
-        std::vector<uint8_t> bytes;
-        const char* failure;  // null: opens as an empty store
-    };
-    const file_case cases[] = {
-        {{}, nullptr},
-        {{valid.begin(), valid.begin() + 20}, nullptr},  // a header cut short
-        {valid, nullptr},
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {{}, "(no failure)"},                                   // opens as an empty store
+        {{valid.begin(), valid.begin() + 20}, "(no failure)"},  // a header cut short
+        {valid, "(no failure)"},
         {{text.begin(), text.end()}, "store is not an index store"},
         {{'K', 'I', 'V', 'I', 'D', 'X', 'Z'}, "store is not an index store"},
         {newer, "The index store store was written by a newer version of minihost"},
     };
-    for (const file_case& c : cases) {
+    for (const auto& [bytes, failure] : cases) {
         memory_store memory;
-        memory.file() = c.bytes;
-        const std::string failure = test_support::failure_text([&] { memory.open(); });
-        EXPECT_EQ(failure, c.failure ? c.failure : "(no failure)");
-        if (c.failure) {
-            EXPECT_EQ(memory.file(), c.bytes);
+        memory.file() = bytes;
+        EXPECT_EQ(test_support::failure_text([&] { memory.open(); }), failure);
+        if (failure != "(no failure)") {
+            EXPECT_EQ(memory.file(), bytes) << failure;  // left alone
         }
     }
 }
@@ -256,36 +241,30 @@ TEST(IndexStore, TwoStoresOnOneFileEachSeeTheOthersChanges) {
 bool run_writers(const std::string& path, std::initializer_list<std::pair<int, int>> runs) {
     const std::string program = INDEX_STORE_WRITER;
     bool well = true;
-#ifdef _WIN32
     std::vector<intptr_t> processes;
     for (const auto& [first_key, count] : runs) {
+        std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
+#ifdef _WIN32
         // The C runtime joins the arguments with spaces; quotes keep each one whole.
-        const std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
-        std::vector<std::string> quoted;
-        for (const std::string& argument : arguments) quoted.push_back("\"" + argument + "\"");
-        processes.push_back(_spawnl(_P_NOWAIT, program.c_str(), quoted[0].c_str(), quoted[1].c_str(), quoted[2].c_str(),
-                                    quoted[3].c_str(), nullptr));
+        for (std::string& argument : arguments) argument = "\"" + argument + "\"";
+        processes.push_back(_spawnl(_P_NOWAIT, program.c_str(), arguments[0].c_str(), arguments[1].c_str(),
+                                    arguments[2].c_str(), arguments[3].c_str(), nullptr));
+#else
+        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
+        pid_t process = 0;
+        processes.push_back(posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? process
+                                                                                                         : -1);
+#endif
     }
     for (const intptr_t process : processes) {
         int status = -1;
+#ifdef _WIN32
         well = process != -1 && _cwait(&status, process, 0) != -1 && status == 0 && well;
-    }
 #else
-    std::vector<pid_t> processes;
-    for (const auto& [first_key, count] : runs) {
-        std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
-        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
-        pid_t process = 0;
-        if (posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, environ) == 0)
-            processes.push_back(process);
-        else
-            well = false;
-    }
-    for (const pid_t process : processes) {
-        int status = 0;
-        well = waitpid(process, &status, 0) == process && WIFEXITED(status) && WEXITSTATUS(status) == 0 && well;
-    }
+        well = process != -1 && waitpid(pid_t(process), &status, 0) == process && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0 && well;
 #endif
+    }
     return well;
 }
 

@@ -100,12 +100,25 @@ protected:
     service_ptr_t<input_entry_v3> entry;
 };
 
-TEST_F(InputInHost, FilesOfTwoGibibytesAndMoreAreRefusedBeforeAnyRead) {
-    for (uint64_t size : {uint64_t(1) << 31, (uint64_t(1) << 32) + 1, UINT64_MAX}) {
-        add_file("fake://huge.xm", size, {});
-        EXPECT_EQ(open_failure("fake://huge.xm"), "Unsupported file format") << size;
-    }
-    EXPECT_EQ(files->reads, 0);
+// Files of 2 GiB and more are refused before any read; what the host raises passes through unchanged.
+TEST_F(InputInHost, OpeningFailsWithTheHostsFailureOrForASizeTheLibraryCannotTake) {
+    add_file("fake://2gib.xm", uint64_t(1) << 31, {});
+    add_file("fake://4gib.xm", (uint64_t(1) << 32) + 1, {});
+    add_file("fake://max.xm", UINT64_MAX, {});
+    add_file("fake://failing.xm", 5000, {}, true);
+    const std::pair<const char*, const char*> cases[] = {
+        {"fake://2gib.xm", "Unsupported file format"}, {"fake://4gib.xm", "Unsupported file format"},
+        {"fake://max.xm", "Unsupported file format"},  {"fake://failing.xm", "Disk removed"},
+        {"fake://missing.xm", "Object not found"},     {"ftp://server/song.xm", "Unsupported file path"},
+    };
+    for (const auto& [path, failure] : cases) EXPECT_EQ(open_failure(path), failure);
+    EXPECT_EQ(files->reads, 1);  // of the failing file only
+
+    class aborted final : public abort_callback {
+    public:
+        bool is_aborting() const override { return true; }
+    } abort;
+    EXPECT_EQ(open_failure(test_support::demo_song("demo.xm"), abort), "User abort");
 }
 
 TEST_F(InputInHost, OnlyTheBytesTheFileDeliversAreLoaded) {
@@ -128,19 +141,6 @@ TEST_F(InputInHost, OnlyTheBytesTheFileDeliversAreLoaded) {
     entry->open_for_decoding(grown, {}, "fake://grown.mod", abort);
     entry->open_for_decoding(plain, {}, "fake://plain.mod", abort);
     EXPECT_EQ(test_support::decode_blocks(*grown, 50), test_support::decode_blocks(*plain, 50));
-}
-
-TEST_F(InputInHost, HostFailuresPassThroughUnchanged) {
-    add_file("fake://failing.xm", 5000, {}, true);
-    EXPECT_EQ(open_failure("fake://failing.xm"), "Disk removed");
-    EXPECT_EQ(open_failure("fake://missing.xm"), "Object not found");
-    EXPECT_EQ(open_failure("ftp://server/song.xm"), "Unsupported file path");
-
-    class aborted final : public abort_callback {
-    public:
-        bool is_aborting() const override { return true; }
-    } abort;
-    EXPECT_EQ(open_failure(test_support::demo_song("demo.xm"), abort), "User abort");
 }
 
 TEST_F(InputInHost, TheHintIsNotReadAndTheFileIsOpenedAnew) {

@@ -2,7 +2,7 @@
 // tags come from, and the new file byte for byte.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <tuple>
 
 #include "host/exceptions.h"
 #include "host/records.h"
@@ -18,7 +18,7 @@ using minihost::memory_source;
 using minihost::parse_wave;
 using minihost::wave_file;
 
-const wave_shape stereo16;            // 16-bit stereo, 4 bytes a frame
+const wave_shape stereo16;           // 16-bit stereo, 4 bytes a frame
 const bytes_t ten_frames(40, 0x11);  // of stereo16
 const bytes_t fmt16 = chunk("fmt ", fmt_payload(stereo16));
 
@@ -44,16 +44,10 @@ bytes_t rewrite(const bytes_t& bytes, const std::vector<info_tag>& tags) {
     return sink.bytes;
 }
 
-wave_shape with(std::function<void(wave_shape&)> change) {
-    wave_shape shape;
-    change(shape);
-    return shape;
-}
-
 TEST(RiffWave, RefusesWhatIsNoWaveFileOrNoEncodingItDecodes) {
-    bytes_t extensible_short = fmt_payload(with([](wave_shape& s) { s.extensible = true; }));
+    bytes_t extensible_short = fmt_payload({.extensible = true});
     extensible_short.resize(18);
-    bytes_t unknown_subformat = fmt_payload(with([](wave_shape& s) { s.extensible = true; }));
+    bytes_t unknown_subformat = fmt_payload({.extensible = true});
     unknown_subformat[30] = 0x11;
     bytes_t avi = riff({fmt16, chunk("data", ten_frames)});
     std::memcpy(avi.data() + 8, "AVI ", 4);
@@ -77,17 +71,12 @@ TEST(RiffWave, RefusesWhatIsNoWaveFileOrNoEncodingItDecodes) {
         {"no data chunk", riff({fmt16}), "Corrupted WAV file: no data chunk"},
         {"fmt of 14 bytes", file_of(bytes_t(fmt16.begin() + 8, fmt16.begin() + 22)),
          "Corrupted WAV file: the fmt chunk holds 14 bytes"},
-        {"ADPCM", file_of(fmt_payload(with([](wave_shape& s) { s.format = 2; }))),
-         "Unsupported WAV encoding: format 0x0002"},
-        {"9 channels", file_of(fmt_payload(with([](wave_shape& s) { s.channels = 9; }))),
-         "Unsupported WAV encoding: 9 channels"},
-        {"0 channels", file_of(fmt_payload(with([](wave_shape& s) { s.channels = 0; }))),
-         "Unsupported WAV encoding: 0 channels"},
-        {"0 Hz", file_of(fmt_payload(with([](wave_shape& s) { s.rate = 0; }))),
-         "Corrupted WAV file: a sample rate of 0 Hz"},
-        {"40-bit integers", file_of(fmt_payload(with([](wave_shape& s) { s.bits = 40; }))),
-         "Unsupported WAV encoding: 40-bit integer samples"},
-        {"16-bit floats", file_of(fmt_payload(with([](wave_shape& s) { s.format = 3; }))),
+        {"ADPCM", file_of(fmt_payload({.format = 2})), "Unsupported WAV encoding: format 0x0002"},
+        {"9 channels", file_of(fmt_payload({.channels = 9})), "Unsupported WAV encoding: 9 channels"},
+        {"0 channels", file_of(fmt_payload({.channels = 0})), "Unsupported WAV encoding: 0 channels"},
+        {"0 Hz", file_of(fmt_payload({.rate = 0})), "Corrupted WAV file: a sample rate of 0 Hz"},
+        {"40-bit integers", file_of(fmt_payload({.bits = 40})), "Unsupported WAV encoding: 40-bit integer samples"},
+        {"16-bit floats", file_of(fmt_payload({.format = 3})),
          "Unsupported WAV encoding: 16-bit floating-point samples"},
         {"extensible cut short", file_of(extensible_short),
          "Corrupted WAV file: the extensible fmt chunk is cut short"},
@@ -115,14 +104,9 @@ TEST(RiffWave, PlaysWhatAFileHoldsWhateverItsSizesSay) {
     append_text(junk_after, "\x01\x02garbage");
     bytes_t cut_mid_frame = riff({fmt16, chunk("data", ten_frames)});
     cut_mid_frame.pop_back();
-    const bytes_t huge_entry_list = chunk("LIST", [] {
-        bytes_t payload;
-        append_text(payload, "INFOINAM");
-        append_le(payload, 0xFFFFFF00, 4);
-        append_text(payload, "Cut");
-        return payload;
-    }());
-
+    bytes_t huge_entry = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 0x00, 0xFF, 0xFF, 0xFF, 'C', 'u', 't'};
+    bytes_t longer_fmt = fmt_payload(stereo16);
+    longer_fmt.resize(longer_fmt.size() + 8, 0xEE);
     const struct {
         const char* name;
         bytes_t bytes;
@@ -138,19 +122,13 @@ TEST(RiffWave, PlaysWhatAFileHoldsWhateverItsSizesSay) {
         {"odd chunk without its pad byte", riff({fmt16, odd_unpadded, chunk("data", ten_frames)}), 10, {}},
         {"odd chunk with a non-zero pad byte", riff({fmt16, odd_bad_pad, chunk("data", ten_frames)}), 10, {}},
         {"data before fmt", riff({chunk("data", ten_frames), fmt16}), 10, {}},
-        {"fmt longer than it needs",
-         riff({chunk("fmt ",
-                     [] {
-                         bytes_t longer = fmt_payload(stereo16);
-                         longer.resize(longer.size() + 8, 0xEE);
-                         return longer;
-                     }()),
-               chunk("data", ten_frames)}),
-         10,
-         {}},
+        {"fmt longer than it needs", riff({chunk("fmt ", longer_fmt), chunk("data", ten_frames)}), 10, {}},
         {"junk after the form", junk_after, 10, {}},
         {"no frames", riff({fmt16, chunk("data", {})}), 0, {}},
-        {"an INFO entry larger than its list", riff({fmt16, chunk("data", ten_frames), huge_entry_list}), 10, {"Cut"}},
+        {"an INFO entry larger than its list",
+         riff({fmt16, chunk("data", ten_frames), chunk("LIST", huge_entry)}),
+         10,
+         {"Cut"}},
         {"an empty INFO list",
          riff({fmt16, chunk("LIST", bytes_t{'I', 'N', 'F', 'O'}), chunk("data", ten_frames)}),
          10,
@@ -193,25 +171,20 @@ TEST(RiffWave, EveryTruncationIsRefusedOrPlaysTheWholeFramesLeft) {
 }
 
 TEST(RiffWave, InfoTextsBecomeUtf8) {
-    const struct {
-        std::string stored;
-        std::string read;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
+        // stored, read
         {"plain", "plain"},
         {"Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xF0\x9F\x8E\xB5", "Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xF0\x9F\x8E\xB5"},
         {"caf\xE9 \x80 \x9F", "caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8"},  // Windows-1252: é € Ÿ
         {"\x81\x8D", "\xC2\x81\xC2\x8D"},                            // codes 1252 leaves free stay as they are
         {"\xC3", "\xC3\x83"},                                        // a UTF-8 sequence cut short is 1252
     };
-    for (const auto& c : cases) EXPECT_EQ(minihost::info_text_to_utf8(c.stored), c.read) << c.stored;
+    for (const auto& [stored, read] : cases) EXPECT_EQ(minihost::info_text_to_utf8(stored), read) << stored;
 }
 
 TEST(RiffWave, ChannelMasksGiveOneSpeakerPerChannel) {
-    const struct {
-        unsigned channels;
-        uint32_t mask;
-        unsigned config;
-    } cases[] = {
+    const std::tuple<unsigned, uint32_t, unsigned> cases[] = {
+        // channels, mask, speakers
         {1, 0, channel_front_center},
         {2, 0, channel_config_stereo},
         {6, 0, 0x3F},                            // 5.1
@@ -222,8 +195,8 @@ TEST(RiffWave, ChannelMasksGiveOneSpeakerPerChannel) {
         {2, 0x80000003, channel_config_stereo},  // bits the host does not know are dropped
         {1, 0x100, channel_back_center},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(minihost::wave_channel_config(c.channels, c.mask), c.config) << c.channels << " / " << c.mask;
+    for (const auto& [channels, mask, config] : cases)
+        EXPECT_EQ(minihost::wave_channel_config(channels, mask), config) << channels << " / " << mask;
 }
 
 TEST(RiffWave, RewritingKeepsEveryOtherChunkInItsPlace) {

@@ -46,6 +46,9 @@ TEST(TitleFormat, PatternsOverFields) {
     };
     const field_map tagged{{"artist", {"Ann"}}, {"title", {"Tune"}}, {"album", {"Disc"}}};
     const field_map none{};
+    const field_map paused_with_length{{"codec", {"MOD"}},       {"bitrate", {"1411"}},       {"samplerate", {"44100"}},
+                                       {"channels", {"stereo"}}, {"playback_time", {"1:02"}}, {"length", {"3:04"}},
+                                       {"ispaused", {"1"}}};
     const example examples[] = {
         {"", tagged, ""},
         {"%artist% - %title%", tagged, "Ann - Tune"},
@@ -91,15 +94,7 @@ TEST(TitleFormat, PatternsOverFields) {
         {"$pad(%a%,5)|$pad(%a%,5,.-)|$pad(%a%,1)", {{"a", {"ab"}}}, "ab   |ab...|ab"},
         {"[$trim(  %a%  )]", {{"a", {"a b"}}}, "a b"},
         // The playback state window's pattern, paused with a length and playing without one.
-        {playback_state_pattern,
-         {{"codec", {"MOD"}},
-          {"bitrate", {"1411"}},
-          {"samplerate", {"44100"}},
-          {"channels", {"stereo"}},
-          {"playback_time", {"1:02"}},
-          {"length", {"3:04"}},
-          {"ispaused", {"1"}}},
-         "MOD | 1411 kbps | 44100 Hz | stereo | 1:02 / 3:04 | paused"},
+        {playback_state_pattern, paused_with_length, "MOD | 1411 kbps | 44100 Hz | stereo | 1:02 / 3:04 | paused"},
         {playback_state_pattern, {{"playback_time", {"0:00"}}}, "? | ? kbps | ? Hz | ? | 0:00"},
     };
     for (const example& e : examples) EXPECT_EQ(format(e.pattern, e.fields), e.expected) << e.pattern;

@@ -103,19 +103,14 @@ inline bytes_t integer_samples(const wave_shape& shape, const std::vector<int64_
     return out;
 }
 
+// IEEE floats, of 8 bytes when `doubles`, else of 4.
 inline bytes_t float_samples(const std::vector<double>& values, bool doubles) {
     bytes_t out;
     for (const double value : values) {
-        if (doubles) {
-            uint64_t bits;
-            std::memcpy(&bits, &value, 8);
-            append_le(out, bits, 8);
-        } else {
-            const float single = static_cast<float>(value);
-            uint32_t bits;
-            std::memcpy(&bits, &single, 4);
-            append_le(out, bits, 4);
-        }
+        const float single = static_cast<float>(value);
+        uint64_t bits = 0;
+        std::memcpy(&bits, doubles ? static_cast<const void*>(&value) : &single, doubles ? 8 : 4);
+        append_le(out, bits, doubles ? 8 : 4);
     }
     return out;
 }

@@ -277,6 +277,7 @@ TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
         {"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
         {"context run Test\" command\" C:\\music\\a.mod", {"context", "run", "Test command", "C:\\music\\a.mod"}},
         {"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
+        {"say \\\" x", {"say", "\"", "x"}},
         {"# menu list", {}},
         {"   \r", {}},
     };

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "host/digest.h"
@@ -14,6 +15,7 @@
 #include "minihost/app/command_line.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/menu_tree.h"
+#include "minihost/host/threaded_process.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
 
@@ -306,6 +308,46 @@ TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
     for (const auto& [words, refused] : refusals) {
         EXPECT_FALSE(minihost::parse_script_line(words, line, error));
         EXPECT_EQ(error, refused);
+    }
+}
+
+// Work that ends in each way a process's run can end: what the runner reports under the process's
+// title, and what on_done hears.
+TEST(ProcessRunner, ReportsWhatRunRaisesUnderTheTitleButNotAnAbort) {
+    enum class ending { returns, raises_text, raises_other, aborts };
+    struct work : threaded_process_callback {
+        explicit work(ending how) : how(how) {}
+        void on_init(host_window) override {}
+        void run(threaded_process_status&, abort_callback& abort) override {
+            if (how == ending::raises_text) throw velmora_io::exception_io("Disk removed");
+            if (how == ending::raises_other) throw 7;
+            if (how == ending::aborts) {
+                while (!abort.is_aborting()) std::this_thread::yield();
+                abort.check();
+            }
+        }
+        void on_done(host_window, bool was_aborted) override { aborted = was_aborted ? 1 : 0; }
+        ending how;
+        int aborted = -1;
+    };
+    const std::tuple<ending, const char*, int> endings[] = {
+        {ending::returns, "", 0},
+        {ending::raises_text, "Copying: Disk removed", 0},
+        {ending::raises_other, "Copying: Unknown failure", 0},
+        {ending::aborts, "", 1},
+    };
+    test_support::started_host started("process-runner");
+    for (const auto& [how, reported, aborted] : endings) {
+        std::string heard;
+        minihost::process_runner runner(
+            started.host, [&](const std::string& title, const std::string& text) { heard += title + ": " + text; });
+        service_ptr_t<work> callback(new service_impl_t<work>(how));
+        ASSERT_TRUE(runner.start(callback, threaded_process::flag_show_abort, nullptr, "Copying", false));
+        if (how == ending::aborts) EXPECT_TRUE(runner.abort_all());
+        runner.finish_all();
+        EXPECT_EQ(heard, reported);
+        EXPECT_EQ(callback->aborted, aborted);
+        EXPECT_EQ(runner.running(), 0u);
     }
 }
 

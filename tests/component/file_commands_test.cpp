@@ -261,26 +261,29 @@ TEST_F(WorkerCommands, BothTagCommandsWriteTheCommentKeepTheRestAndTellTheHost) 
         console->clear();
         const std::string path =
             make_wav("tagged.wav", samples, {{"INAM", "Title"}, {"ICMT", "old one"}, {"IART", "Someone"}});
+        const std::string other = make_wav("other.wav", samples, {{"INAM", "Other"}});
         const test_support::bytes_t audio = audio_of(minihost::local_path_of(path));
-        const metadb_handle_list selection = added(path);
+        const metadb_handle_list selection = added(path), beside = added(other);
         // The same track twice: written twice by the low-level command, once by the host.
-        run(c.item, {selection[0], selection[0]});
+        run(c.item, {selection[0], selection[0], beside[0]});
 
         EXPECT_TRUE(popups.popups().empty());
-        file_info_impl cached;
-        ASSERT_TRUE(selection[0]->get_info(cached));
-        EXPECT_STREQ(cached.meta_get("comment", 0), c.comment);
-        EXPECT_EQ(
-            cached.meta_find("comment") == SIZE_MAX ? 0 : cached.meta_enum_value_count(cached.meta_find("comment")),
-            1u);
-        EXPECT_STREQ(cached.meta_get("title", 0), "Title");
+        for (const auto& [track, title] : {std::pair{selection[0], "Title"}, std::pair{beside[0], "Other"}}) {
+            file_info_impl cached;
+            ASSERT_TRUE(track->get_info(cached));
+            EXPECT_STREQ(cached.meta_get("comment", 0), c.comment);
+            EXPECT_EQ(
+                cached.meta_find("comment") == SIZE_MAX ? 0 : cached.meta_enum_value_count(cached.meta_find("comment")),
+                1u);
+            EXPECT_STREQ(cached.meta_get("title", 0), title);
+        }
         EXPECT_TRUE(audio_of(minihost::local_path_of(path)) == audio);
         if (c.console_line) {
             EXPECT_EQ(console->lines(), std::vector<std::string>{c.console_line});
         } else {
-            EXPECT_EQ(lines_starting("kiv_sample will update tags on: ").size(), 2u);
-            EXPECT_EQ(lines_starting("Last-modified before tag update: ").size(), 2u);
-            EXPECT_EQ(lines_starting("Last-modified after tag update: ").size(), 2u);
+            EXPECT_EQ(lines_starting("kiv_sample will update tags on: ").size(), 3u);
+            EXPECT_EQ(lines_starting("Last-modified before tag update: ").size(), 3u);
+            EXPECT_EQ(lines_starting("Last-modified after tag update: ").size(), 3u);
             EXPECT_EQ(progress.started().back(),
                       (test_support::progress_recorder::started_process{"Sample Component: Updating Tags", 0x15}));
         }

@@ -48,7 +48,7 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
     const struct {
         const char* line;
         int status;
-        const char* printed;  // all of it; for a refusal, the first line of standard error
+        const char* printed;  // all of it; for a refusal (2) or failure (1), the first line of standard error
     } lines[] = {
         {"about x", 2, "minihost: unexpected argument x"},
         {"format %title%", 2, "minihost: format needs a pattern and at least one file"},
@@ -69,6 +69,13 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
          "chain takes Sample DSP [0000a0c1]\nunchanged\nchain: Sample DSP [0000a0c1]\n"},
         {"dsp clear", 0, ""},
         {"dsp list", 0, "dsp: Sample DSP {0890827B-67DF-4C27-BA1A-4F958D0FB5D0}\n"},
+        {"advconfig set \"Bogo setting 3\" 12345", 0, "Bogo setting 3: 9999\n"},
+        {"advconfig list", 0, "Tools\n  Sample Component\n    Bogo setting 3: 9999\n    Loop modules for ever: on\n"},
+        {"advconfig set \"Tools/Sample Component/Bogo setting 3\" \"\"", 0, "Bogo setting 3: 0\n"},
+        {"advconfig set \"Loop modules for ever\" off", 0, "Loop modules for ever: off\n"},
+        {"advconfig set \"Loop modules for ever\" maybe", 1,
+         "minihost: Loop modules for ever takes on or off, not maybe"},
+        {"advconfig set \"Bogo setting 9\" 1", 1, "minihost: no advanced setting named Bogo setting 9"},
     };
     for (const auto& [line, status, printed] : lines) {
         SCOPED_TRACE(line);
@@ -79,7 +86,7 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
             EXPECT_EQ(errors, "");
         } else {
             EXPECT_EQ(errors.substr(0, errors.find('\n')), printed);
-            EXPECT_NE(errors.find("\nusage: minihost "), std::string::npos);
+            EXPECT_EQ(errors.find("\nusage: minihost ") != std::string::npos, status == 2);  // after a usage error
             EXPECT_EQ(out, "");
         }
     }

@@ -126,6 +126,10 @@ TEST_F(ComponentMenus, DynamicItemsAreDigestsOfTheirNumberSearchedDepthFirst) {
         if (auto commands = service_create_at_t<mainmenu_commands>(host, i).query_as<mainmenu_commands_v2>())
             if (commands->is_command_dynamic(0)) dynamic = commands;
     ASSERT_TRUE(dynamic);
+    zorb::string8 shown;
+    uint32_t flags = ~0u;
+    EXPECT_TRUE(dynamic->get_display(0, shown, flags));
+    EXPECT_EQ(flags, 0u);  // neither ticked nor greyed, whatever the caller's variable held
     service_ptr_t<mainmenu_node> group = dynamic->dynamic_instantiate(0);
     ASSERT_EQ(group->get_children_count(), 11u);
     for (size_t i = 0; i < 11; ++i)

@@ -69,6 +69,7 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
          "chain takes Sample DSP [0000a0c1]\nunchanged\nchain: Sample DSP [0000a0c1]\n"},
         {"dsp clear", 0, ""},
         {"dsp list", 0, "dsp: Sample DSP {0890827B-67DF-4C27-BA1A-4F958D0FB5D0}\n"},
+        {"gui --close-after -1", 2, "minihost: --close-after needs a number of seconds"},
         {"advconfig set \"Bogo setting 3\" 12345", 0, "Bogo setting 3: 9999\n"},
         {"advconfig list", 0, "Tools\n  Sample Component\n    Bogo setting 3: 9999\n    Loop modules for ever: on\n"},
         {"advconfig set \"Tools/Sample Component/Bogo setting 3\" \"\"", 0, "Bogo setting 3: 0\n"},

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "helpers/client.h"
+#include "helpers/owned_dialog_win32.h"
 #include "helpers/popup.h"
 #include "helpers/resource_module.h"
 #include "host/exceptions.h"
@@ -130,23 +131,8 @@ unsigned __stdcall worker_main(void* parameter) {
 void CDemoDialog::open(const metadb_handle_list& tracks) {
     const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
-    auto* self = new CDemoDialog(tracks);  // its window owns it once WM_INITDIALOG has come
-    HWND window =
-        CreateDialogParamW(static_cast<HINSTANCE>(resource_module()), MAKEINTRESOURCEW(IDD_THREADS_DEMO),
-                           static_cast<HWND>(host().get_main_window()), dialog_proc, reinterpret_cast<LPARAM>(self));
-    if (window == nullptr) {
-        const DWORD error = GetLastError();
-        delete self;
-        throw exception_win32(error);
-    }
-    if (self->boundary_.failed()) {
-        try {
-            self->boundary_.rethrow_failure();
-        } catch (...) {
-            DestroyWindow(window);
-            throw;
-        }
-    }
+    auto* self = new CDemoDialog(tracks);
+    create_owned_dialog(self, IDD_THREADS_DEMO, dialog_proc, self->boundary_);
 }
 
 INT_PTR CALLBACK CDemoDialog::dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "helpers/client.h"
+#include "helpers/owned_dialog_win32.h"
 #include "helpers/popup.h"
 #include "helpers/resource_module.h"
 #include "host/exceptions.h"
@@ -42,24 +43,8 @@ CListDemoWindow::~CListDemoWindow() {
 void CListDemoWindow::open(std::unique_ptr<CListDemoWindow> demo, HWND& slot) {
     const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
-    CListDemoWindow* self = demo.release();  // its window owns it once WM_INITDIALOG has come
-    HWND window =
-        CreateDialogParamW(static_cast<HINSTANCE>(resource_module()), MAKEINTRESOURCEW(IDD_LIST_DEMO),
-                           static_cast<HWND>(host().get_main_window()), dialog_proc, reinterpret_cast<LPARAM>(self));
-    if (window == nullptr) {
-        const DWORD error = GetLastError();
-        delete self;
-        throw exception_win32(error);
-    }
-    if (self->boundary_.failed()) {
-        // The window could not set itself up: it goes (and the demo with it), its failure is raised.
-        try {
-            self->boundary_.rethrow_failure();
-        } catch (...) {
-            DestroyWindow(window);
-            throw;
-        }
-    }
+    CListDemoWindow* self = demo.release();
+    HWND window = create_owned_dialog(self, IDD_LIST_DEMO, dialog_proc, self->boundary_);
     self->slot_ = &slot;
     slot = window;
     ShowWindow(window, SW_SHOW);

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "minihost/host/threaded_process.h"
+#include "minihost/host/window_parts_win32.h"
 #include "zorb/unicode.h"
 #include "zorb/window_boundary.h"
 
@@ -83,14 +84,7 @@ private:
     void create() {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
-        WNDCLASSEXW window_class = {};
-        window_class.cbSize = sizeof window_class;
-        window_class.lpfnWndProc = progress_window_proc;
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // the arrow
-        window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        window_class.lpszClassName = window_class_name;
-        RegisterClassExW(&window_class);  // fails harmlessly once registered
+        register_window_class(window_class_name, progress_window_proc);
 
         const bool dual = flags_ & threaded_process::flag_show_progress_dual;
         const bool bar = dual || (flags_ & threaded_process::flag_show_progress);

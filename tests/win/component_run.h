@@ -1,5 +1,5 @@
-// Loading a component DLL into a minihost host for a test, running minihost.exe, writing
-// configuration records, and reading and driving windows: shared by the tests of the Windows tree.
+// Loading a component DLL into a minihost host, running minihost.exe, writing configuration records,
+// and reading and driving windows: shared by the tests of the Windows tree.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,6 +29,12 @@ namespace test_support {
 using lines_t = std::vector<std::string>;
 
 inline std::string beside_executable(const std::string& name) { return minihost::executable_directory() + name; }
+inline const std::string component_path = beside_executable("kiv_ambrel.dll");
+
+// A scratch folder named `prefix` and the running test's name.
+inline std::string test_folder_name(const char* prefix) {
+    return prefix + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
 
 // One run of a component from load to unload: a fresh start each time, as after a restart.
 struct component_run {
@@ -54,10 +60,9 @@ struct minihost_run {
 };
 
 inline minihost_run run_minihost_with_status(const std::string& arguments, bool with_errors = false) {
-    // Under Wine the first process that needs the desktop starts the desktop process, and that
-    // process keeps the standard handles it was started with for as long as it lives. Were
-    // minihost.exe the first, the desktop would hold the write end of the pipe below and the read
-    // would never end. The desktop is made here, so it holds this process's own handles instead.
+    // Under Wine the first process that needs the desktop starts it, and it keeps the standard
+    // handles it was started with: were minihost.exe the first, the desktop would hold the pipe's
+    // write end and the read would never end. Made here, it holds this process's handles instead.
     GetDesktopWindow();
     const std::string command = beside_executable("minihost.exe") + " " + arguments + (with_errors ? " 2>&1" : "");
     FILE* pipe = _popen(command.c_str(), "r");
@@ -70,7 +75,6 @@ inline minihost_run run_minihost_with_status(const std::string& arguments, bool 
     return run;
 }
 
-// Standard output of minihost.exe with the given arguments.
 inline std::string run_minihost(const std::string& arguments) { return run_minihost_with_status(arguments).output; }
 
 inline void write_file(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
@@ -85,7 +89,6 @@ inline ::testing::AssertionResult contains(const std::string& text, const std::s
     return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
 }
 
-// How many times `part` occurs in `text`.
 inline size_t count_of(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -98,7 +101,6 @@ inline std::string window_text(HWND window) {
     return zorb::utf8_from_wide(text);
 }
 
-// The text of a list view's cell.
 inline std::string list_cell(HWND list, int row, int column) {
     wchar_t text[256] = {};
     LVITEMW item = {};
@@ -129,18 +131,6 @@ inline void pump_for(int milliseconds, minihost::host* host = nullptr) {
         Sleep(2);
     } while (GetTickCount() < end);
 }
-
-// The colour a window paints at (2, 2), drawn afresh.
-inline COLORREF corner_colour(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    HDC context = GetDC(window);
-    const COLORREF colour = GetPixel(context, 2, 2);
-    ReleaseDC(window, context);
-    return colour;
-}
-
-// The window that the sample layout element flashes over its instance when bumped.
-inline HWND flash_overlay() { return FindWindowW(L"{2E124D52-131F-4004-A569-2316615BE63F}", nullptr); }
 
 // Pumps messages as pump_for does until `done` holds or `milliseconds` have passed; false on the time-out.
 inline bool pump_until(const std::function<bool()>& done, minihost::host* host = nullptr, int milliseconds = 20000) {

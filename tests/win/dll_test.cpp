@@ -11,7 +11,6 @@ namespace {
 
 using namespace test_support;
 
-const std::string component_path = beside_executable("kiv_ambrel.dll");
 const std::string probe_path = beside_executable("ambrel_probe.dll");
 
 TEST(ComponentDll, ExportsOnlyItsEntryAndSharesTheRuntime) {
@@ -67,16 +66,12 @@ TEST(ComponentDll, ReferencesCountAcrossTheBoundaryAndTheLastOneDeletesInsideThe
     component_run run(probe_path, folder.file("config.bin"));
     auto counted = service_lookup_one_t<probe_counted>(run.host);
     EXPECT_EQ(counted->live_objects(), 1);
-    EXPECT_EQ(counted->add_ref(), 2);  // the lookup's reference and this one
-    counted->release();
     service_base* out = nullptr;
     ASSERT_TRUE(counted->query(out, service_base::class_guid));
-    EXPECT_EQ(counted->add_ref(), 3);  // query added one
+    EXPECT_EQ(counted->add_ref(), 3);  // the lookup's reference, the query's and this one
     counted->release();
     out->release();
     EXPECT_FALSE(counted->query(out, probe_lookups::class_guid));
-    EXPECT_EQ(counted->add_ref(), 2);
-    counted->release();
     counted.reset();
     auto another = service_lookup_one_t<probe_counted>(run.host);
     EXPECT_EQ(another->live_objects(), 1);
@@ -111,11 +106,11 @@ TEST(ComponentDll, ConfigurationSurvivesRestartsAndDamagedRecords) {
     for (int expected : {42, 43, 44}) {
         component_run run(probe_path, config);
         run.host.stop();
-        // Nothing the variables print while the services are down reaches the console.
+        // Nothing the variables print while the services are down reaches the console: the counter's
+        // line with the component's own on_init and on_quit are all.
         const lines_t lines = run.lines();
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "probe counter: " + std::to_string(expected)), 1);
-        for (const std::string& line : lines) EXPECT_FALSE(contains(line, "probe: configuration"));
-        EXPECT_EQ(lines.size(), 3u);  // with the component's own on_init and on_quit
+        EXPECT_EQ(lines.size(), 3u);
     }
 }
 

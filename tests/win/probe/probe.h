@@ -25,8 +25,7 @@ public:
     virtual bool try_lookup_console() = 0;
 };
 
-// Configuration variables of the probe.
-// The counter: on_init adds one and prints "probe counter: N".
+// Configuration variables of the probe. The counter: on_init adds one and prints "probe counter: N".
 constexpr GUID probe_counter_guid = {0xFEA83971, 0x231C, 0x46C5, {0x97, 0x7A, 0x8E, 0xBC, 0x0F, 0xD3, 0x48, 0x84}};
 // Fails on every read after taking one byte; writes the four bytes "FAIL".
 constexpr GUID probe_failing_guid = {0xFE9EFBDC, 0x2ADA, 0x4B02, {0xB1, 0xAF, 0xF2, 0x0D, 0x18, 0x7F, 0x27, 0x5F}};

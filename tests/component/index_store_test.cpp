@@ -307,13 +307,8 @@ TEST(IndexStore, RetentionDropsOnlyKeysUnseenForLongerThanThePeriod) {
     // at least the period since it was last written or seen, and at most a day longer.
     constexpr uint64_t hour = day / 24;
     constexpr int64_t never = -1;
-    struct key_case {
-        int64_t seen;
-        int64_t rewritten;
-        uint64_t checked;
-        bool kept;
-    };
-    const key_case cases[] = {
+    // When the key was seen, rewritten, checked; whether it is kept.
+    const std::tuple<int64_t, int64_t, uint64_t, bool> cases[] = {
         {never, never, 28 * 24 + 12, true},
         {never, never, 29 * 24 + 1, false},
         {20 * 24, never, 48 * 24 + 12, true},
@@ -322,28 +317,27 @@ TEST(IndexStore, RetentionDropsOnlyKeysUnseenForLongerThanThePeriod) {
         {12, never, 29 * 24 + 1, false},  // ...and is more than the period ago here
         {never, 10 * 24, 38 * 24 + 12, true},
         {never, 10 * 24, 39 * 24 + 1, false},
-        {never, never, 0, true},  // a clock that has gone back
-    };
-    for (const key_case& c : cases) {
+        {never, never, 0, true}};  // a clock that has gone back
+    for (const auto& [seen, rewritten, checked, kept] : cases) {
         memory_store memory;
         const uint64_t start = memory.now;
         index_store store = memory.open();
         write_text(store, track_index, 1, "rated");
         write_text(store, album_index, 1, "another index");
-        if (c.seen != never) {
-            memory.now = start + uint64_t(c.seen) * hour;
+        if (seen != never) {
+            memory.now = start + uint64_t(seen) * hour;
             store.mark_seen(track_index, {1, 2});  // 2 has no user data and gets none
         }
-        if (c.rewritten != never) {
-            memory.now = start + uint64_t(c.rewritten) * hour;
+        if (rewritten != never) {
+            memory.now = start + uint64_t(rewritten) * hour;
             write_text(store, track_index, 1, "rated again");
         }
-        memory.now = c.checked ? start + c.checked * hour : start - 40 * day;
+        memory.now = checked ? start + checked * hour : start - 40 * day;
         const std::vector<uint64_t> dropped = store.drop_unseen(track_index, 28 * day);
-        const std::vector<uint64_t> left = c.kept ? std::vector<uint64_t>{1} : std::vector<uint64_t>{};
-        EXPECT_EQ(dropped.size(), 1 - left.size()) << c.checked;
-        EXPECT_EQ(memory.open().keys(track_index), left) << c.checked;
-        EXPECT_EQ(memory.open().keys(album_index), std::vector<uint64_t>{1}) << c.checked;
+        const std::vector<uint64_t> left = kept ? std::vector<uint64_t>{1} : std::vector<uint64_t>{};
+        EXPECT_EQ(dropped.size(), 1 - left.size()) << checked;
+        EXPECT_EQ(memory.open().keys(track_index), left) << checked;
+        EXPECT_EQ(memory.open().keys(album_index), std::vector<uint64_t>{1}) << checked;
     }
 }
 

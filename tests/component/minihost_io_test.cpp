@@ -1,6 +1,5 @@
 // The host side that the module input calls on (text comparison, sample conversion, the local file
-// system, the extension the host cuts), and minihost's command line: what the program makes of its
-// arguments, and its commands run in-process as a script line runs them.
+// system, the extension the host cuts), and what minihost.exe makes of its arguments.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,7 +12,9 @@
 #include "minihost/app/input_commands.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/input_registry.h"
-#include "tests/component/sample_fixture.h"
+#include "tests/component/host_fixture.h"
+#include "tests/component/input_fixture.h"
+#include "tests/component/wave_builder.h"
 #include "tools/writers/wav_writer.h"
 
 namespace {
@@ -41,15 +42,6 @@ TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
         EXPECT_EQ(sign(stricmp_utf8(a, b)), expected) << a << " / " << b;
         EXPECT_EQ(sign(stricmp_utf8(b, a)), -expected) << b << " / " << a;
     }
-}
-
-TEST(SharedAudio, Int16ConvertsToFullScaleFloatScaled) {
-    const int16_t samples[] = {-32768, 16384, 32767};
-    float converted[3] = {};
-    audio_math::convert_from_int16(samples, 3, converted, 0.5f);
-    EXPECT_EQ(converted[0], -0.5f);
-    EXPECT_EQ(converted[1], 0.25f);
-    EXPECT_EQ(converted[2], 0.5f * 32767.0f / 32768.0f);
 }
 
 TEST(SharedAudio, FloatsRoundToNearestEvenClampAndNanIsSilenceAlikeAloneAndInBlocks) {
@@ -80,7 +72,6 @@ TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
         EXPECT_TRUE(minihost::is_local_path(path)) << path;
     for (const char* path : {"http://host/a.xm", "svn+ssh://a"}) EXPECT_FALSE(minihost::is_local_path(path)) << path;
 
-    EXPECT_EQ(minihost::local_path_of("file://C:\\music\\a b.xm"), "C:\\music\\a b.xm");
     EXPECT_EQ(minihost::local_path_of("file:///home/a%20b.xm"), "/home/a%20b.xm");  // no escapes decoded
 #ifdef _WIN32
     EXPECT_EQ(minihost::local_path_of("file:///C:/music/a.xm"), "C:/music/a.xm");
@@ -144,9 +135,8 @@ TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
     for (const auto& [path, extension] : cases) EXPECT_EQ(minihost::extension_of(path), extension) << path;
 }
 
-// What minihost.exe makes of its arguments, then play of its own: the error, or the command, its
-// arguments, component, configuration file ("profile's" when it is the profile's own), profile
-// folder and web mappings, and what play reads of its arguments.
+// What minihost.exe makes of its arguments: the error, or the command, its arguments, component,
+// configuration file ("profile's" when it is the profile's own), profile folder and web mappings.
 std::string parsed_command_line(const std::vector<std::string>& arguments) {
     minihost::command_options options;
     std::string error;
@@ -154,25 +144,24 @@ std::string parsed_command_line(const std::vector<std::string>& arguments) {
     std::string text = options.chosen->name;
     for (const std::string& argument : options.arguments) text += " " + argument;
     const bool profiles = options.config_path == minihost::profile(options.profile_folder).config_file();
-    text += " | " + options.component_path + " | " + (profiles ? "profile's" : options.config_path) + " | " +
-            options.profile_folder + " | " + std::to_string(options.settings.web_map.size());
-    if (text.starts_with("play")) {
-        minihost::play_options play;
-        if (!minihost::parse_play_arguments(options.arguments, play, error)) return text + " | " + error;
-        std::ostringstream seconds;
-        seconds << play.seconds;
-        text += " | " + play.file + " for " + seconds.str() + " s to " + play.output;
-    }
-    return text;
+    return text + " | " + options.component_path + " | " + (profiles ? "profile's" : options.config_path) + " | " +
+           options.profile_folder + " | " + std::to_string(options.settings.web_map.size());
+}
+
+// What play reads of its own arguments: the error, or the file, seconds and output.
+std::string parsed_play(const std::vector<std::string>& arguments) {
+    minihost::play_options play;
+    std::string error;
+    if (!minihost::parse_play_arguments(arguments, play, error)) return error;
+    std::ostringstream text;
+    text << play.file << " for " << play.seconds << " s to " << play.output;
+    return text.str();
 }
 
 TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
-    const std::string web_map_error =
-        "--web-map needs URL=URL or *=URL, the second an http:// or https:// URL, not http://a/";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         // Host options anywhere; --config alone brings the profile to the configuration's folder.
-        {{"play", "a.xm", "--seconds", "2", "--config", "c/c.cfg"},
-         "play a.xm --seconds 2 | D/kiv_ambrel.dll | c/c.cfg | c | 0 | a.xm for 2 s to out/a.xm.wav"},
+        {{"play", "a.xm", "--config", "c/c.cfg"}, "play a.xm | D/kiv_ambrel.dll | c/c.cfg | c | 0"},
         {{"--component", "k.dll", "info", "a.xm", "--web-map", "*=http://x/", "b.mod"},
          "info a.xm b.mod | k.dll | profile's | D/profile | 1"},
         {{"--config", "c.cfg", "about", "--profile", "P"}, "about | D/kiv_ambrel.dll | c.cfg | P | 0"},
@@ -180,25 +169,21 @@ TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
         {{"render", "a.xm"}, "unknown command render"},
         {{"--seconds", "2"}, "unexpected argument --seconds"},
         {{"info", "a.xm", "--config"}, "--config needs a path"},
-        {{"about", "--web-map", "http://a/"}, web_map_error},
-        {{}, "no command given"},
-        // play's own: the output defaults to out/NAME.wav, the seconds to 30.
-        {{"play", "C:\\music\\tune.xm"},
-         "play C:\\music\\tune.xm | D/kiv_ambrel.dll | profile's | D/profile | 0 | C:\\music\\tune.xm for 30 s to "
-         "out/tune.xm.wav"},
-        {{"play", "--out", "x.wav", "tune.mod", "--seconds", "0.5"},
-         "play --out x.wav tune.mod --seconds 0.5 | D/kiv_ambrel.dll | profile's | D/profile | 0 | tune.mod for 0.5 s "
-         "to x.wav"},
-        {{"play"}, "play | D/kiv_ambrel.dll | profile's | D/profile | 0 | play needs a file"},
-        {{"play", "a.xm", "b.xm"},
-         "play a.xm b.xm | D/kiv_ambrel.dll | profile's | D/profile | 0 | unexpected argument b.xm"},
-        {{"play", "a.xm", "--seconds"},
-         "play a.xm --seconds | D/kiv_ambrel.dll | profile's | D/profile | 0 | --seconds needs a value"}};
+        {{"about", "--web-map", "http://a/"},
+         "--web-map needs URL=URL or *=URL, the second an http:// or https:// URL, not http://a/"},
+        {{}, "no command given"}};
     for (const auto& [arguments, outcome] : cases) EXPECT_EQ(parsed_command_line(arguments), outcome);
+    // play's own: the output defaults to out/NAME.wav, the seconds to 30.
+    const std::pair<std::vector<std::string>, std::string> plays[] = {
+        {{"C:\\music\\tune.xm"}, "C:\\music\\tune.xm for 30 s to out/tune.xm.wav"},
+        {{"--out", "x.wav", "tune.mod", "--seconds", "0.5"}, "tune.mod for 0.5 s to x.wav"},
+        {{}, "play needs a file"},
+        {{"a.xm", "b.xm"}, "unexpected argument b.xm"},
+        {{"a.xm", "--seconds"}, "--seconds needs a value"}};
+    for (const auto& [arguments, outcome] : plays) EXPECT_EQ(parsed_play(arguments), outcome);
     for (const char* seconds : {"0", "3601", "2x", "nan"})
-        EXPECT_TRUE(
-            parsed_command_line({"play", "a.xm", "--seconds", seconds})
-                .ends_with(std::string(" | --seconds needs a number above 0 and at most 3600, not ") + seconds));
+        EXPECT_EQ(parsed_play({"a.xm", "--seconds", seconds}),
+                  std::string("--seconds needs a number above 0 and at most 3600, not ") + seconds);
     // The usage text lists every command of the table.
     for (const minihost::command& known : minihost::command_table())
         EXPECT_NE(minihost::usage_text().find(std::string("  ") + known.name), std::string::npos) << known.name;
@@ -226,90 +211,6 @@ TEST(WavWriter, HeaderGivesTheFormatAndTheSizesOfWhatWasWritten) {
     const int16_t sample = 0;
     EXPECT_FALSE(refused.write(&sample, 1));
     EXPECT_FALSE(refused.finish());
-}
-
-class MinihostCommandLines : public test_support::component_test {
-protected:
-    MinihostCommandLines() : component_test("command-lines") {}
-    void SetUp() override {
-        component_test::SetUp();
-        test_support::wave_shape shape;
-        shape.rate = 8000;
-        wav = test_support::write_wav(folder.file("a.wav"), shape, std::vector<int64_t>(800, 1000), {{"INAM", "T"}});
-    }
-    // The text with {wav} and {out} standing for the test's WAV file and an output file beside it.
-    std::string expand(std::string text) {
-        for (const auto& [name, path] :
-             {std::pair<std::string, std::string>{"{wav}", wav}, {"{out}", folder.file("o.wav")}})
-            for (size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), path);
-        return text;
-    }
-    // Runs the script line; its exit status, with what it printed and what went to standard error.
-    int run(const std::string& line, std::string& printed, std::string& errors) {
-        minihost::arguments_t words;
-        minihost::script_line parsed;
-        std::string error;
-        EXPECT_TRUE(minihost::split_script_line(expand(line), words, error)) << error;
-        EXPECT_TRUE(minihost::parse_script_line(words, parsed, error)) << error;
-        if (parsed.chosen == nullptr) return -1;
-        std::ostringstream out;
-        testing::internal::CaptureStderr();
-        const int status = minihost::run_command(host, *parsed.chosen, parsed.arguments, parsed.settings, {}, out);
-        errors = testing::internal::GetCapturedStderr();
-        printed = out.str();
-        return status;
-    }
-
-    std::string wav;
-};
-
-TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheCommandsUsage) {
-    const struct {
-        const char* line;
-        int status;
-        const char* printed;  // all of it; for a refusal (2) or failure (1), the first line of standard error
-    } lines[] = {
-        {"about x", 2, "minihost: unexpected argument x"},
-        {"format %title%", 2, "minihost: format needs a pattern and at least one file"},
-        {"format \"[%title%|%artist%]\" {wav}", 0, "T|?\n"},
-        {"tags {wav}", 0,
-         "{wav}: minihost WAV input\n  title=T\n  length: 0.05 s\n  codec: PCM\n  encoding: lossless\n"
-         "  bitrate: 256\n  samplerate: 8000\n  channels: 2\n  bitspersample: 16\n"},
-        {"play {wav} --out {out} --dsp \"Sample DSP\" --preset f32:-20", 0,
-         "{out}: 400 frames decoded, peak -50.3 dBFS, RMS -50.3 dBFS\n"},
-        {"dsp configure \"Sample DSP\" --close-after", 2, "minihost: --close-after needs a value"},
-        {"dsp configure \"Sample DSP\" --close-after x", 2, "minihost: --close-after needs a number of seconds"},
-        {"dsp configure \"Sample DSP\" --close-after 2 --preset 0000a0c1", 0,
-         "unchanged\nchain: Sample DSP [0000a0c1]\n"},
-        {"dsp clear", 0, ""},
-        {"dsp list", 0, "dsp: Sample DSP {0890827B-67DF-4C27-BA1A-4F958D0FB5D0}\n"},
-        {"gui --close-after -1", 2, "minihost: --close-after needs a number of seconds"},
-        {"advconfig set \"Bogo setting 3\" 12345", 0, "Bogo setting 3: 9999\n"},
-        {"advconfig set \"Loop modules for ever\" maybe", 1,
-         "minihost: Loop modules for ever takes on or off, not maybe"}};
-    for (const auto& [line, status, printed] : lines) {
-        SCOPED_TRACE(line);
-        std::string out, errors;
-        EXPECT_EQ(run(line, out, errors), status);
-        if (status == 0) {
-            EXPECT_EQ(out, expand(printed));
-            EXPECT_EQ(errors, "");
-        } else {
-            EXPECT_EQ(errors.substr(0, errors.find('\n')), printed);
-            EXPECT_EQ(errors.find("\nusage: minihost ") != std::string::npos, status == 2);  // after a usage error
-            EXPECT_EQ(out, "");
-        }
-    }
-}
-
-TEST_F(MinihostCommandLines, AboutSucceedsAndPlayWritesTheSourceRate) {
-    std::string out, errors;
-    EXPECT_EQ(run("about", out, errors), 0);
-    ASSERT_EQ(run("play {wav} --out {out}", out, errors), 0);
-    const std::vector<uint8_t> written = test_support::read_bytes(folder.file("o.wav"));
-    ASSERT_GE(written.size(), 44u + 1600);
-    EXPECT_EQ(written[24] | written[25] << 8, 8000);  // the fmt chunk's sample rate
-    EXPECT_EQ(written[22], 2);                        // channels
 }
 
 }  // namespace

@@ -155,24 +155,19 @@ TEST_F(Playlist, CellsShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
 }
 
 TEST(MainLayout, BandsKeepTheirHeightsAndThePlaylistGivesWayFirst) {
-    struct layout_case {
-        int height;
-        std::vector<int> top, bottom;
-        box playlist;
-        std::vector<box> top_boxes, bottom_boxes;
-    };
-    const layout_case cases[] = {
+    // The window's height, the bands' heights top and bottom, and the boxes they get.
+    const std::tuple<int, std::vector<int>, std::vector<int>, box, std::vector<box>, std::vector<box>> cases[] = {
         {300, {}, {}, {0, 0, 200, 280}, {}, {}},
         {300, {30}, {50, 40}, {0, 30, 200, 190}, {{0, 0, 200, 30}}, {{0, 190, 200, 240}, {0, 240, 200, 280}}},
         // 100 pixels: the playlist is gone and the last bottom band is cut to what is left.
         {100, {30}, {30, 40}, {0, 30, 200, 30}, {{0, 0, 200, 30}}, {{0, 30, 200, 60}, {0, 60, 200, 80}}},
         {15, {30}, {10}, {0, 0, 200, 0}, {{0, 0, 200, 0}}, {{0, 0, 200, 0}}}};
-    for (const layout_case& c : cases) {
-        const minihost::main_layout layout = minihost::arrange_main_window(200, c.height, c.top, c.bottom, 20);
-        EXPECT_EQ(layout.playlist, c.playlist) << c.height;
-        EXPECT_EQ(layout.top_bands, c.top_boxes) << c.height;
-        EXPECT_EQ(layout.bottom_bands, c.bottom_boxes) << c.height;
-        EXPECT_EQ(layout.status, (box{0, std::max(c.height - 20, 0), 200, c.height})) << c.height;
+    for (const auto& [height, top, bottom, playlist_box, top_boxes, bottom_boxes] : cases) {
+        const minihost::main_layout layout = minihost::arrange_main_window(200, height, top, bottom, 20);
+        EXPECT_EQ(layout.playlist, playlist_box) << height;
+        EXPECT_EQ(layout.top_bands, top_boxes) << height;
+        EXPECT_EQ(layout.bottom_bands, bottom_boxes) << height;
+        EXPECT_EQ(layout.status, (box{0, std::max(height - 20, 0), 200, height})) << height;
     }
 }
 
@@ -185,13 +180,10 @@ TEST(MainLayout, KeptPlaceReadsBackAndComesBackOntoTheScreen) {
     for (const char* bad : {"1 2 3 4", "1 2 0 4 0", "1 2 3 4 2", "1 2 3 4 0 5"})
         EXPECT_FALSE(minihost::parse_placement(bad, read)) << bad;
     const minihost::box screen{0, 0, 1024, 738};
-    struct fit_case {
-        window_placement kept, fitted;
-    };
-    for (const fit_case& c : {fit_case{{-1200, 40, 800, 500, true}, {0, 40, 800, 500, true}},
-                              fit_case{{900, 600, 800, 500, false}, {224, 238, 800, 500, false}},
-                              fit_case{{10, 10, 3000, 2000, false}, {0, 0, 1024, 738, false}}})
-        EXPECT_EQ(minihost::fit_on_screen(c.kept, screen), c.fitted) << c.kept.left << "," << c.kept.top;
+    EXPECT_EQ(minihost::fit_on_screen(place, screen), (window_placement{0, 40, 800, 500, true}));
+    EXPECT_EQ(minihost::fit_on_screen({900, 600, 800, 500, false}, screen),
+              (window_placement{224, 238, 800, 500, false}));
+    EXPECT_EQ(minihost::fit_on_screen({10, 10, 3000, 2000, false}, screen), (window_placement{0, 0, 1024, 738, false}));
 }
 
 TEST(FolderScan, FindsTheWantedFilesOfEverySubfolderInPathOrder) {
@@ -316,7 +308,6 @@ TEST(TaskRows, MovingRowsIntoAGapKeepsTheirOrder) {
     // Rows moved, the gap, the order afterwards and where the moved rows went.
     const std::tuple<std::vector<size_t>, size_t, const char*, std::vector<size_t>> cases[] = {
         {{1}, 4, "acdbe", {3}},          // down, before e
-        {{3}, 0, "dabce", {0}},          // up to the top
         {{0, 2}, 5, "bdeac", {3, 4}},    // to the end
         {{4, 1}, 2, "abecd", {1, 2}},    // order kept whatever order they are named in
         {{1, 2}, 2, "abcde", {1, 2}},    // into their own gap: nothing moves

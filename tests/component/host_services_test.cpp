@@ -112,9 +112,7 @@ TEST(InformationRecord, MetaFieldsHoldSeveralValuesUnderNamesOfAnyCase) {
     info.info_set("codec", "MOD");
     info.info_set("Codec", "XM");
     info.set_length(3.5);
-    EXPECT_EQ(info.meta_get_count(), 2u);
     EXPECT_STREQ(info.meta_get("artist", 1), "Two");
-    EXPECT_EQ(info.meta_get("artist", 2), nullptr);
     EXPECT_STREQ(info.info_get("CODEC"), "XM");
 
     file_info_impl copy(info);

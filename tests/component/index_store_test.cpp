@@ -254,15 +254,12 @@ bool run_writers(const std::string& path, std::initializer_list<std::pair<int, i
 TEST(IndexStore, TwoProcessesKeepEachOthersRecords) {
     test_support::scratch_folder folder("index-store-processes");
     const std::string path = folder.file("index.bin");
-    // One after the other...
-    EXPECT_TRUE(run_writers(path, {{0, 20}}));
+    // At once, each compacting the file under the other's feet now and then, after a first one.
     EXPECT_TRUE(run_writers(path, {{1000, 20}}));
-    EXPECT_EQ(index_store(path).keys(track_index).size(), 40u);
-    // ...and at once, each compacting the file under the other's feet now and then.
     EXPECT_TRUE(run_writers(path, {{2000, 150}, {3000, 150}}));
     index_store store(path);
     const std::vector<uint64_t> keys = store.keys(track_index);
-    ASSERT_EQ(keys.size(), 340u);
+    ASSERT_EQ(keys.size(), 320u);
     for (const uint64_t key : keys) {
         const std::string expected = "final " + std::to_string(key);
         EXPECT_EQ(store.read(track_index, key), std::vector<uint8_t>(expected.begin(), expected.end()));

@@ -199,32 +199,4 @@ inline std::vector<uint8_t> record(const GUID& guid, const std::vector<uint8_t>&
     return bytes;
 }
 
-// The component's services as the host lists them: the reverse of their creation order.
-inline const char* const component_service_listing =
-    "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample Dialog as UI Element\n"
-    "ui_element                         {B2D5A7E1-4C38-4F6A-8D0B-5E9127C364AF} Sample UI Element\n"
-    "track_property_provider            {1D9A4E27-6B0C-4F38-A275-C8310E9F46B5}\n"
-    "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
-    "contextmenu_item                   {56A52065-D5CE-4332-8B84-B2898D6A03A0}\n"
-    "metadb_display_field_provider      {6A3B0F42-27C9-4D15-B80E-941C5F73D26E}\n"
-    "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
-    "init_stage_callback                {AF51C159-5A6E-4C8B-9D0E-3B7261E40F2A}\n"
-    "preferences_page                   {E1C0A9D6-4B2F-4D83-8A61-0C5D279E3B47} Sample Component\n"
-    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Loop modules for ever\n"
-    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Bogo setting 3\n"
-    "advconfig_entry                    {9A1E5D37-20C6-4B8F-8E4D-36A27B0FC951} Sample Component\n"
-    "play_callback_static               {51A3E68F-CB91-42B6-9072-424449170930}\n"
-    "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
-    "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
-    "mainmenu_commands                  {66BAC8CA-6D96-4D95-A4EE-988C6CDF508C}\n"
-    "mainmenu_group                     {E6F39CF9-2637-4F2F-A636-956669327BB5} Sample component\n"
-    "component_installation_validator   {8E12EBFE-1B59-4BAA-849D-C91E313BB819}\n"
-    "componentversion                   {C715590B-3D35-432F-9D2D-6304B41B5AEB} Ambrel Component\n"
-    "input_file_type                    {6AE86713-FB63-4352-8D32-E96ABC79E662}\n"
-    "input_entry                        {22AA01A4-8032-4E48-B06A-78BAF3122136} kiv_ambrel MOD input\n"
-    "initquit                           {52FFBF5C-671B-4CD0-8379-0D4CA507DB00}\n"
-    "dsp_entry                          {1B9A5E73-6C1D-4A42-953E-7F2BC01564D8} Sample DSP\n"
-    "contextmenu_item                   {56A52065-D5CE-4332-8B84-B2898D6A03A0}\n"
-    "contextmenu_group                  {FED2207D-1A71-486D-A1D0-70852BF1BD42} Sample component\n";
-
 }  // namespace test_support

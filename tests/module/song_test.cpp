@@ -9,7 +9,6 @@
 
 #include "demo_songs.h"
 #include "loader_test_support.h"
-#include "mod_writer.h"
 #include "s3m_writer.h"
 #include "xm_writer.h"
 
@@ -70,10 +69,6 @@ std::vector<length_case> length_cases() {
     add("pattern delay counted at the speed its own row sets",
         xm_with({0}, 1, 4, {{0, 1, 0, 0xF, 3}, {0, 1, 1, 0xE, 0xE1}}), lead_in + (6 + 6 + 3 + 3) * tick_125, 4,
         module_pass_wraps, 0, 0);
-    add("pattern loop: rows 1 and 2 three times", xm_with({0}, 1, 4, {{0, 1, 0, 0xE, 0x60}, {0, 2, 0, 0xE, 0x62}}),
-        lead_in + 8 * 6 * tick_125, 8, module_pass_wraps, 0, 0);
-    add("pattern break to row 2 of the next pattern", xm_with({0, 1}, 2, 4, {{0, 1, 0, 0xD, 0x02}}),
-        lead_in + 4 * 6 * tick_125, 4, module_pass_wraps, 0, 0);
     add("jump back to order 1 repeats it", xm_with({0, 1, 2}, 3, 4, {{2, 3, 0, 0xB, 1}}), lead_in + 12 * 6 * tick_125,
         12, module_pass_repeats, 1, 0);
     // Order 1 loops rows 0 to 2 twice, then jumps back to itself: its row 0 comes round
@@ -102,14 +97,6 @@ std::vector<length_case> length_cases() {
     add("S3M speed and tempo, markers skipped", write_s3m(s3m), lead_in + 2 * 3 * tick_125 + (62 + 64) * 3 * tick_250,
         128, module_pass_wraps, 0, 0);
 
-    // MOD: a jump and a break in one row go to the given row of the given entry.
-    mod_file mod;
-    mod.orders = {0, 1};
-    mod.patterns.assign(2, mod_pattern());
-    mod.patterns[0].at(5, 0) = mod_cell{0, 0, 0xB, 1};
-    mod.patterns[0].at(5, 1) = mod_cell{0, 0, 0xD, 0x10};
-    add("MOD jump with break to row 10 of order 1", write_mod(mod), lead_in + 60 * 6 * tick_125, 60, module_pass_wraps,
-        0, 0);
     return cases;
 }
 

@@ -851,9 +851,8 @@ TEST(XmPatterns, NotesAndVolumeColumn) {
     }
 }
 
-// Both packings decode alike and are consumed byte-exactly (a second pattern after each proves
-// it); the packed size, not the cells, decides where the next pattern starts; rows past 1024
-// are dropped and a stored 0 is the editors' 64.
+// Both packings decode alike and byte-exactly; the packed size decides where the next pattern
+// starts; rows past 1024 are dropped and a stored 0 is the editors' 64.
 TEST(XmPatterns, PackingsSizesAndRowCounts) {
     std::vector<xm_cell> cells = {{},
                                   {xm_note(3, 2), 0, 0, 0, 0},
@@ -937,10 +936,8 @@ TEST(XmPatterns, SurplusChannelsAreSkippedButTheirRowCommandsKept) {
     expect_refused(write_xm(song_with_cells(0, 1, {})));
 }
 
-// Delta-coded data (the first stored value is the first frame itself); finetune as a rate;
-// loop types 1 and 2 loop, 0 and 3 do not; 16-bit loop points are halved to frames; loops are
-// kept inside the sample or dropped. A 16-bit sample with an odd byte length keeps its whole
-// frames, and the stray byte still counts when the next sample's data is found.
+// Delta-coded data; loop types 1 and 2 loop, 0 and 3 do not; 16-bit loop points are halved to
+// frames. An odd 16-bit byte length keeps whole frames, and the stray byte still moves the next sample.
 TEST(XmSamples, DataFinetuneAndLoops) {
     const std::vector<int16_t> words(500, 7);
     const std::vector<int8_t> bytes(100, 1);
@@ -1023,9 +1020,8 @@ TEST(XmSamples, TruncatedLastSampleKeepsTheFramesPresent) {
     }
 }
 
-// Keymap entries point into the instrument's own samples, and entries naming a sample it lacks
-// play nothing. An instrument without samples keeps its name and nothing else; header sizes
-// move what follows them.
+// Keymap entries naming a sample the instrument lacks play nothing; an instrument without samples
+// keeps its name and nothing else; header sizes move what follows them.
 TEST(XmInstruments, KeymapsEmptyInstrumentsAndHeaderSizes) {
     xm_instrument first = instrument_with({sample_8bit({1}), sample_8bit({2})});
     first.keymap[95] = 1;
@@ -1078,9 +1074,8 @@ void expect_envelope(const module_envelope& envelope, const std::vector<uint16_t
     EXPECT_EQ(envelope.loop_end, loop_end);
 }
 
-// Sustain and loop count only with their flag bits, and nothing at all without the "on" bit or
-// without points. Damage is repaired: ticks must increase, at most the 12 stored points are
-// read, indices naming no point go.
+// Sustain and loop count only with their flag bits, nothing without the "on" bit or points.
+// Damage is repaired: ticks must increase, at most 12 points are read, indices naming no point go.
 TEST(XmInstruments, EnvelopesAreReadAndRepaired) {
     xm_instrument plain = instrument_with({sample_8bit({1})});
     plain.volume_envelope = {{{0, 64}, {8, 40}, {16, 20}, {32, 0}}, {}, 1, 1, 2, xm_envelope_on | xm_envelope_loop};
@@ -1301,9 +1296,8 @@ TEST(DamagedModules, WrongMagicHugeCountsAndOffsetsPastTheEnd) {
     }
 }
 
-// The three rich songs and the size from which every prefix loads: before it a header or
-// pattern is cut (refused; MOD may load a shorter song from the size alone), after it only
-// sample data is missing.
+// The size from which every prefix loads: before it a header or pattern is cut (refused; MOD
+// may load a shorter song from the size alone), after it only sample data is missing.
 struct truncated_song {
     format in;
     std::vector<uint8_t> file;

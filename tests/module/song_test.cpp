@@ -178,10 +178,8 @@ TEST(SongLength, LeavesAPlayingContextUntouched) {
         0);
 }
 
-// Seeking lands where an uninterrupted render from the start is, byte for byte: voices
-// started before the target (one-shot drums, forward and ping-pong loops), envelopes and
-// fadeouts all continue as they would have. Each seek comes after some playing, so that
-// what the earlier playing left in the channels must not leak into the result.
+// Seeking lands where an uninterrupted render from the start is, byte for byte. Each seek comes
+// after some playing, so that what that playing left in the channels must not leak into the result.
 TEST(SongSeek, RenderAfterSeekEqualsUninterruptedRender) {
     constexpr u64 compared_frames = 20000;
     for (const char* name : {"demo.mod", "demo.s3m", "demo.xm"}) {
@@ -224,10 +222,8 @@ TEST(ModuleFree, EmptyRecordIsLeftAlone) {
     module_free(nullptr);
 }
 
-// A record that is freed may be loaded again. Nothing of the first song may
-// survive in the channels: their sample, instrument, envelope and delayed-cell
-// pointers lead into the freed blocks (the sanitizers see any read through
-// them), so the second song must play as it does in a fresh record.
+// A freed record may be loaded again: no channel pointer may lead into the first song's freed
+// blocks, and the second song plays as it does in a fresh record.
 TEST(ModuleFree, SecondLoadIntoAFreedRecordPlaysAsInAFreshOne) {
     const std::vector<uint8_t> first = source_file("assets/demo.mod");
     const std::vector<uint8_t> second = source_file("assets/demo.xm");

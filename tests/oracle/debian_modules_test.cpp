@@ -184,7 +184,8 @@ const design_difference design_differences[] = {
     {"heroes03_xm", 0.88,
      "its sliced-sample channels carry 900 without a note; our offset has no memory and acts on the playing voice, "
      "restarting the slice where the peers leave it decaying (with a remembered offset on notes only, 0.985)"},
-    {"heroes06_xm", 0.80, "two pads an E11 apart beat against each other and our 22.10 fixed-point step moves the beat"},
+    {"heroes06_xm", 0.80,
+     "two pads an E11 apart beat against each other and our 22.10 fixed-point step moves the beat"},
     {"starpaws_mod", 0.83,
      "our MOD finetune plays through the middle-C rate, a few tenths of a percent off the peers' finetuned period "
      "tables, so the swells of long loops drift against theirs"},

@@ -1,8 +1,11 @@
-// What the three loaders share: the translations that are not one code for one command, which
-// row command a row keeps, the entry points' refusals, and damaged files of every kind.
+// The MOD, S3M and XM loaders: what each format's fields become, the translations that are not
+// one code for one command, which row command a row keeps, the entry points' refusals, and
+// damaged files of every kind.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -61,26 +64,22 @@ struct translation {
 TEST(EffectTranslation, CommandsThatAreNotOneCodeForOneCommand) {
     constexpr auto mod = format::mod, s3m = format::s3m, xm = format::xm;
     const translation table[] = {
-        // Command 0 is an arpeggio only with a parameter; MOD's 8xx does nothing; Cxx is capped
-        // at 64 and is the cell's volume in MOD; Dxx is decimal, past row 63 row 0 in MOD only.
+        // Command 0 is an arpeggio only with a parameter; MOD's 8xx does nothing; Cxx is the
+        // cell's volume capped at 64; Dxx is decimal, past row 63 row 0 in MOD only.
         {mod, 0x0, 0x00, fx_none, 0},
         {mod, 0x0, 0x37, fx_arpeggio, 0x37},
         {mod, 0x8, 0x80, fx_none, 0x80},
         {mod, 0xC, 0x50, fx_none, 64, -1, 0, 64},
-        {mod, 0xC, 0x21, fx_none, 0x21, -1, 0, 0x21},
         {mod, 0xB, 0x05, fx_none, 0, fx_position_jump, 5},
         {mod, 0xD, 0x63, fx_none, 0, fx_pattern_break, 63},
         {mod, 0xD, 0x64, fx_none, 0, fx_pattern_break, 0},
-        {mod, 0xD, 0xF9, fx_none, 0, fx_pattern_break, 0},
-        // Exx: x picks the command and y is its parameter; E0x, E3x and EFx keep the whole byte;
-        // E6x and EEx are row commands.
+        // Exx: x picks the command and y is its parameter; E0x keeps the whole byte; E6x and EEx
+        // are row commands.
         {mod, 0xE, 0x01, fx_none, 0x01},
         {mod, 0xE, 0x13, fx_fine_porta_up, 3},
-        {mod, 0xE, 0x31, fx_none, 0x31},
         {mod, 0xE, 0x50, fx_set_finetune, 0},
         {mod, 0xE, 0x8F, fx_coarse_pan, 15},
         {mod, 0xE, 0xC5, fx_note_cut, 5},
-        {mod, 0xE, 0xF5, fx_none, 0xF5},
         {mod, 0xE, 0x63, fx_none, 0, fx_pattern_loop, 3},
         {mod, 0xE, 0xE4, fx_none, 0, fx_pattern_delay, 4},
         {mod, 0xF, 0x7D, fx_speed_tempo, 0x7D},
@@ -92,18 +91,14 @@ TEST(EffectTranslation, CommandsThatAreNotOneCodeForOneCommand) {
         {s3m, 'C' - 64, 0x10, fx_none, 0, fx_pattern_break, 0x10},
         {s3m, 'E' - 64, 0xf2, fx_s3m_porta_down, 0xf2},
         {s3m, 'F' - 64, 0xe3, fx_s3m_porta_up, 0xe3},
-        {s3m, 'I' - 64, 0x11, fx_none, 0x11},
         {s3m, 'J' - 64, 0x37, fx_arpeggio, 0x37},
         {s3m, 'S' - 64, 0x07, fx_none, 0x07},
         {s3m, 'S' - 64, 0x2a, fx_set_finetune, 0x0a},
         {s3m, 'S' - 64, 0x8c, fx_coarse_pan, 0x0c},
-        {s3m, 'S' - 64, 0xa4, fx_none, 0xa4},
         {s3m, 'S' - 64, 0xb3, fx_none, 0, fx_pattern_loop, 0x03},
         {s3m, 'S' - 64, 0xd2, fx_note_delay, 0x02},
         {s3m, 'S' - 64, 0xe4, fx_none, 0, fx_pattern_delay, 0x04},
-        {s3m, 'S' - 64, 0xf1, fx_none, 0xf1},
         {s3m, 'V' - 64, 0x30, fx_set_global_volume, 0x30},
-        {s3m, 'Z' - 64, 0x27, fx_none, 0x27},
         {s3m, 200, 0x28, fx_none, 0x28},
         // XM: Cxx a set volume in the slot, 8xx panning, Dxx decimal and not capped, the jump's
         // slot keeping its parameter, G, H and P beyond F.
@@ -119,7 +114,6 @@ TEST(EffectTranslation, CommandsThatAreNotOneCodeForOneCommand) {
         {xm, 0xe, 0xe5, fx_none, 0, fx_pattern_delay, 5},
         {xm, 0x10, 0x40, fx_set_global_volume, 0x40},
         {xm, 0x11, 0x21, fx_global_volume_slide, 0x21},
-        {xm, 0x12, 0x44, fx_none, 0x44},
         {xm, 0x19, 0x0f, fx_pan_slide, 0x0f},
         {xm, 0x21, 0x03, fx_none, 0x03},
     };
@@ -213,16 +207,931 @@ TEST(ModuleLoad, EntryPointsRefuseBadArgumentsAndALoadedRecord) {
     }
 }
 
-// A rich song of each format and where its parts lie, as the damage tests need them.
-mod_sample looped_mod_sample(int bytes, uint16_t loop_start_words, uint16_t loop_length_words) {
+std::vector<int8_t> ramp(int count, int first) {
     std::vector<int8_t> data;
-    for (int i = 0; i < bytes; ++i) data.push_back(static_cast<int8_t>(i + 1));
-    return mod_sample{"loop", 0, 64, loop_start_words, loop_length_words, data};
+    for (int i = 0; i < count; ++i) data.push_back(static_cast<int8_t>(first + i));
+    return data;
 }
 
+mod_sample looped_sample(int bytes, uint16_t loop_start_words, uint16_t loop_length_words) {
+    return mod_sample{"loop", 0, 64, loop_start_words, loop_length_words, ramp(bytes, 1)};
+}
+
+// A sample's stored length (in words) patched into a written file.
+void patch_length_words(std::vector<uint8_t>& bytes, int sample, unsigned words) {
+    bytes[mod_sample_header_offset(sample) + 22] = static_cast<uint8_t>(words >> 8);
+    bytes[mod_sample_header_offset(sample) + 23] = static_cast<uint8_t>(words & 0xff);
+}
+
+TEST(ModLoad, HeaderAndEmptyCells) {
+    mod_file file;
+    file.title = "twenty characters!!!";
+    loaded_song mod(write_mod(file));
+    ASSERT_EQ(mod.result, 0);
+    EXPECT_EQ(mod.context.format_id, module_format_mod);
+    EXPECT_EQ(std::string(mod.context.title), "twenty characters!!!");
+    EXPECT_EQ(mod.context.initial_speed, 6);
+    EXPECT_EQ(mod.context.initial_tempo, 125);
+    EXPECT_EQ(mod.context.global_volume, 64);
+    // An empty cell decodes to "nothing"; slot 1 and the global column stay as created.
+    EXPECT_EQ(mod.cell(0, 0, 0).note, module_note_none);
+    EXPECT_EQ(mod.cell(0, 0, 0).effects[1], 65535);
+    EXPECT_EQ(mod.global(0, 0).instrument, 4294967295u);
+}
+
+TEST(ModLoad, SignaturesSetTheChannelsAndTheirAmigaPanning) {
+    const struct {
+        const char* signature;
+        int channels;
+    } cases[] = {{"M.K.", 4}, {"FLT4", 4}, {"2CHN", 2}, {"8CHN", 8}, {"12CH", 12}, {"24CH", 24}, {"32CH", 32}};
+    // Left, right, right, left per group of four; the global column counts as one more.
+    const u8 left = 86, right = 167, pans[4] = {right, left, left, right};
+    for (const auto& c : cases) {
+        mod_file file;
+        file.signature = c.signature;
+        file.channels = c.channels;
+        file.patterns = {mod_pattern(c.channels)};
+        file.patterns[0].at(1, c.channels - 1) = {1, 428, 0, 0};  // proves the row width
+        loaded_song mod(write_mod(file), mod_load);
+        SCOPED_TRACE(c.signature);
+        ASSERT_EQ(mod.result, 0);
+        EXPECT_EQ(mod.context.channel_count, c.channels + 1);
+        EXPECT_EQ(mod.cell(0, 1, c.channels - 1).note, 0x40);
+        for (int column = 0; column < module_max_channels; ++column) {
+            EXPECT_EQ(mod.context.channels[column].enabled, column <= c.channels ? 1 : 0) << column;
+            if (column <= c.channels) {
+                EXPECT_EQ(mod.context.channels[column].default_pan, pans[column % 4]) << column;
+            }
+        }
+    }
+}
+
+TEST(ModLoad, FifteenSampleFileWithoutSignature) {
+    mod_file file;
+    file.header_count = 15;
+    file.samples = {mod_sample{"first", 0, 40, 0, 1, ramp(6, 10)}};
+    file.orders = {1, 0, 1};
+    file.patterns = {mod_pattern(), mod_pattern()};
+    file.patterns[1].at(0, 3) = {1, 856, 0xC, 0x20};
+    loaded_song mod(write_mod(file));  // through the table: the probe's trial load accepts it
+    ASSERT_EQ(mod.result, 0);
+    EXPECT_EQ(mod.context.sample_count, 15);
+    EXPECT_EQ(mod.context.channel_count, 5);
+    EXPECT_EQ(mod.context.order_count, 3u);
+    EXPECT_EQ(mod.context.pattern_count, 2);
+    EXPECT_EQ(mod.cell(1, 0, 3).note, 0x30);
+    EXPECT_EQ(mod.frames<int8_t>(0), ramp(6, 10));
+
+    // Read as 15 samples, an unlisted signature's file has its pattern data at 600 and so
+    // takes in the signature bytes: "FL" is period 0x64C, which no note has.
+    mod_file unlisted;
+    unlisted.signature = "FLT8";
+    testing::internal::CaptureStderr();
+    loaded_song flt8(write_mod(unlisted), mod_load);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Note not found: 64c\n");
+    EXPECT_EQ(flt8.result, 1);
+    EXPECT_EQ(flt8.context.instrument_count, 15);
+}
+
+// Exact files take the pattern count from the size and the samples from after the patterns;
+// any other size counts patterns from the order list and takes the samples from the end.
+TEST(ModLoad, PatternCountAndSamplePlacement) {
+    mod_file file;
+    file.samples = {mod_sample{"a", 0, 64, 0, 1, ramp(10, 0)}, mod_sample{"b", 0, 64, 0, 1, ramp(6, 100)}};
+    file.orders = {0, 0};
+    file.patterns = {mod_pattern(), mod_pattern(), mod_pattern()};
+    const std::vector<uint8_t> exact = write_mod(file);
+    std::vector<uint8_t> appended = exact;
+    appended.insert(appended.end(), {0x51, 0x52, 0x53});
+    const std::vector<int8_t> tail(appended.end() - 16, appended.end());
+    // Sample lengths adding up to one pattern more than the file holds give a remainder of
+    // minus one pattern, which describes no patterns: the order list decides.
+    mod_file big;
+    big.samples = {mod_sample{"big", 0, 64, 0, 1, ramp(50, 0)}};
+    std::vector<uint8_t> negative_rest = write_mod(big);
+    patch_length_words(negative_rest, 0, 25 + 1024);
+    file.patterns.clear();
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        i32 patterns;
+        std::vector<int8_t> first, second;
+    } cases[] = {
+        {"exact", exact, 3, ramp(10, 0), ramp(6, 100)},
+        {"appended", appended, 1, {tail.begin(), tail.begin() + 10}, {tail.begin() + 10, tail.end()}},
+        {"negative rest", negative_rest, 1, ramp(50, 0), {}},
+        {"header and samples alone", write_mod(file), 0, ramp(10, 0), ramp(6, 100)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        loaded_song mod(c.bytes, mod_load);
+        ASSERT_EQ(mod.result, 0);
+        EXPECT_EQ(mod.context.pattern_count, c.patterns);
+        EXPECT_NE(mod.context.patterns, nullptr);
+        EXPECT_EQ(mod.frames<int8_t>(0), c.first);
+        EXPECT_EQ(mod.frames<int8_t>(1), c.second);
+    }
+    // Only the first song-length entries count; the song length is capped at the list's 128.
+    const struct {
+        int song_length;
+        std::vector<uint8_t> orders;
+        u32 order_count;
+        i32 pattern_count;
+    } by_orders[] = {{2, {0, 1, 2}, 2, 2}, {0, {0, 1, 2}, 0, 1}, {200, std::vector<uint8_t>(128, 0), 128, 1}};
+    file.patterns.assign(3, mod_pattern());
+    for (const auto& c : by_orders) {
+        file.song_length = c.song_length;
+        file.orders = c.orders;
+        std::vector<uint8_t> bytes = write_mod(file);
+        bytes.push_back(0);
+        loaded_song mod(bytes, mod_load);
+        ASSERT_EQ(mod.result, 0) << c.song_length;
+        EXPECT_EQ(mod.context.order_count, c.order_count) << c.song_length;
+        EXPECT_EQ(mod.context.pattern_count, c.pattern_count) << c.song_length;
+    }
+}
+
+TEST(ModLoad, SampleHeadersLoopsAndData) {
+    mod_file file;
+    file.samples = {mod_sample{"twenty-two characters!", 3, 70, 0, 1, ramp(8, -4)},
+                    looped_sample(20, 2, 2),   // two words of loop loop
+                    looped_sample(20, 2, 1),   // one word does not
+                    looped_sample(20, 5, 20),  // overshooting loop: cut at the end
+                    looped_sample(20, 10, 4),  // starting at the end: dropped
+                    mod_sample{"empty", 0, 64, 0, 1, {}}};
+    loaded_song mod(write_mod(file), mod_load);
+    ASSERT_EQ(mod.result, 0);
+    const module_sample& s0 = mod.sample(0);
+    EXPECT_EQ(std::string(s0.name), "twenty-two characters!");
+    EXPECT_EQ(s0.volume, 70);  // kept as stored
+    EXPECT_EQ(s0.panning, 255);
+    EXPECT_EQ(mod.frames<int8_t>(0), ramp(8, -4));  // signed bytes unchanged
+    expect_unlooped(s0, 8);
+    expect_sample(mod.sample(1), 20, 1, 4, 8);
+    expect_unlooped(mod.sample(2), 20);
+    expect_sample(mod.sample(3), 20, 1, 10, 20);
+    expect_unlooped(mod.sample(4), 20);
+    expect_unlooped(mod.sample(5), 0);
+    for (int i = 0; i < 31; ++i) {
+        const module_instrument& instrument = mod.context.instruments[i];
+        EXPECT_STREQ(instrument.name, mod.sample(i).name);
+        EXPECT_EQ(instrument.fadeout, 32767);
+        EXPECT_EQ(instrument.note_samples[i * 8], &mod.context.samples[i]);
+        EXPECT_EQ(instrument.note_map[255 - i], 255 - i);
+    }
+    // Header nibble 0..7 tunes up, 8..15 down; the bits above the nibble are ignored.
+    const uint8_t finetunes[] = {0, 7, 8, 15, 0xF8};
+    const u32 rates[] = {8363, 8757, 7895, 8280, 7895};
+    mod_file tuned;
+    for (uint8_t finetune : finetunes) tuned.samples.push_back(mod_sample{"", finetune, 64, 0, 1, {}});
+    loaded_song tuned_mod(write_mod(tuned), mod_load);
+    for (size_t i = 0; i < std::size(finetunes); ++i)
+        EXPECT_EQ(tuned_mod.sample(static_cast<int>(i)).default_c_rate, rates[i]) << int(finetunes[i]);
+}
+
+// Headers claim more sample data than the file holds: the samples follow the patterns and keep
+// what is there; loops are cut or dropped with them.
+TEST(ModLoad, SampleDataEndingEarly) {
+    mod_file file;
+    file.samples = {looped_sample(40, 4, 8), looped_sample(100, 10, 30), looped_sample(100, 20, 10)};
+    const std::vector<uint8_t> full = write_mod(file);
+    const size_t pattern_end = 1084 + 1024;
+    for (const auto& [second_bytes, looped] : {std::pair<u32, i32>{30, 1}, {15, 0}}) {  // inside the loop, before it
+        loaded_song mod(std::vector<uint8_t>(full.begin(), full.begin() + pattern_end + 40 + second_bytes), mod_load);
+        ASSERT_EQ(mod.result, 0);
+        expect_sample(mod.sample(0), 40, 1, 8, 24);
+        expect_sample(mod.sample(1), second_bytes, looped, looped ? 20 : second_bytes - 1,
+                      looped ? second_bytes : second_bytes - 1);
+        EXPECT_EQ(mod.frames<int8_t>(1), ramp(static_cast<int>(second_bytes), 1));
+        expect_unlooped(mod.sample(2), 0);  // wholly missing: no frames, no block, no loop
+    }
+    // Huge lengths and loops with no data at all load empty samples.
+    std::vector<uint8_t> bytes = write_mod(mod_file{});
+    for (int i = 0; i < 31; ++i) {
+        patch_length_words(bytes, i, 0xffff);
+        bytes[mod_sample_header_offset(i) + 29] = 0x20;  // a loop far outside any data
+    }
+    loaded_song huge(bytes, mod_load);
+    ASSERT_EQ(huge.result, 0);
+    for (int i = 0; i < 31; ++i) expect_unlooped(huge.sample(i), 0);
+}
+
+TEST(ModLoad, PeriodsBecomePackedNotes) {
+    std::vector<std::pair<uint16_t, u8>> cases;
+    for (int octave = 1; octave <= 8; ++octave)
+        for (int semitone = 0; semitone < 12; ++semitone)
+            if (octave != 8 || semitone != 9) cases.push_back({mod_period(octave, semitone), octave * 16 + semitone});
+    for (int semitone = 9; semitone < 12; ++semitone) cases.push_back({mod_period(0, semitone), semitone});
+    // Period 15 is listed for two notes: the later one wins. Then the periods some trackers
+    // wrote for notes of the table.
+    cases.insert(
+        cases.end(),
+        {{15, 0x8A}, {75, 0x66}, {1140, 0x27}, {1280, 0x25}, {1524, 0x22}, {1356, 0x24}, {1016, 0x29}, {692, 0x34}});
+    mod_file file;
+    file.patterns.clear();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        if (i % 256 == 0) file.patterns.push_back(mod_pattern());
+        file.patterns.back().at(static_cast<int>(i % 256) / 4, static_cast<int>(i % 4)) = {0x1F, cases[i].first, 0, 0};
+    }
+    file.patterns.back().at(63, 3) = {0x12, 0, 0, 0};  // sample without a note
+    loaded_song mod(write_mod(file), mod_load);
+    ASSERT_EQ(mod.result, 0);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const module_cell& cell =
+            mod.cell(static_cast<int>(i / 256), static_cast<int>(i % 256) / 4, static_cast<int>(i % 4));
+        EXPECT_EQ(cell.note, cases[i].second) << "period " << cases[i].first;
+        EXPECT_EQ(cell.instrument, 0x1Fu);
+    }
+    EXPECT_EQ(mod.cell(0, 63, 3).note, module_note_none);
+    EXPECT_EQ(mod.cell(0, 63, 3).instrument, 0x12u);
+}
+
+TEST(ModLoad, UnknownPeriodIsReportedAndMakesTheDataNotMod) {
+    mod_file file;
+    file.patterns[0].at(0, 0) = {1, 427, 0, 0};
+    file.patterns[0].at(5, 2) = {1, 0xABC, 0, 0};
+    file.patterns[0].at(6, 2) = {1, 428, 0, 0};
+    const std::vector<uint8_t> bytes = write_mod(file);
+    testing::internal::CaptureStderr();
+    {
+        loaded_song mod(bytes, mod_load);
+        EXPECT_EQ(mod.result, 1);
+        EXPECT_EQ(mod.context.pattern_count, 1);  // loaded all the same
+        EXPECT_EQ(mod.cell(0, 0, 0).note, module_note_none);
+        EXPECT_EQ(mod.cell(0, 0, 0).instrument, 1u);
+        EXPECT_EQ(mod.cell(0, 6, 2).note, 0x40);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Note not found: 1ab\nNote not found: abc\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(mod_probe(bytes.data(), static_cast<i32>(bytes.size())), 0u);
+    expect_refused(bytes);
+    testing::internal::GetCapturedStderr();
+}
+
+// S3M blocks start filled with 0xff: "nothing" in every field.
+void expect_untouched(const module_cell& cell) {
+    module_cell untouched;
+    std::memset(&untouched, 0xff, sizeof untouched);
+    EXPECT_EQ(std::memcmp(&cell, &untouched, sizeof cell), 0);
+}
+
+s3m_sample sample_of(std::vector<uint8_t> data, uint8_t flags = 0, uint32_t loop_start = 0, uint32_t loop_end = 0) {
+    s3m_sample sample;
+    sample.data = std::move(data);
+    sample.flags = flags;
+    sample.loop_start = loop_start;
+    sample.loop_end = loop_end;
+    return sample;
+}
+
+std::vector<uint8_t> bytes_counting(size_t count) {
+    std::vector<uint8_t> values(count);
+    std::iota(values.begin(), values.end(), uint8_t{0});
+    return values;
+}
+
+TEST(S3mLoader, HeaderFieldsAndFlags) {
+    s3m_song song;
+    song.title = "ABCDEFGHIJKLMNOPQRSTUVWXYZ01";  // all 28 bytes, no terminator
+    song.tracker_version = 0x1320;                // stored 0x20, 0x13
+    song.global_volume = 48;
+    song.initial_speed = 3;
+    song.initial_tempo = 150;
+    song.orders = {0, 254, 0, 255};
+    loaded_song loaded(write_s3m(song));
+    ASSERT_EQ(loaded.result, 0);
+    const module_context& context = loaded.context;
+    EXPECT_EQ(context.format_id, module_format_s3m);
+    EXPECT_EQ(std::memcmp(context.title, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01", 28), 0);
+    EXPECT_EQ(context.tracker_version, 0x2013);
+    EXPECT_EQ(context.global_volume, 48);
+    EXPECT_EQ(context.initial_speed, 3);
+    EXPECT_EQ(context.initial_tempo, 150);
+    EXPECT_EQ(context.unsigned_samples, 1);
+    ASSERT_EQ(context.order_count, 4u);
+    EXPECT_EQ(context.orders[3], 255);  // markers are kept
+    song.sample_format = 1;
+    EXPECT_EQ(loaded_song(write_s3m(song)).context.unsigned_samples, 0);
+
+    i32 module_context::*const fields[] = {
+        &module_context::st2_tempo,    &module_context::amiga_slides, &module_context::zero_volume_optimise,
+        &module_context::amiga_limits, &module_context::sfx_filter,   &module_context::fast_volume_slides};
+    for (int bit = 1; bit <= 6; ++bit) {
+        s3m_song flagged;
+        flagged.flags = static_cast<uint8_t>((1 << bit) | 0x81);  // bits 0 and 7 mean nothing here
+        loaded_song with_flag(write_s3m(flagged));
+        for (int field = 1; field <= 6; ++field)
+            EXPECT_EQ(with_flag.context.*fields[field - 1], field == bit ? 1 : 0) << bit << " " << field;
+    }
+}
+
+TEST(S3mLoader, EnabledChannelsBecomeConsecutiveColumnsAndDisabledOnesAreSkippedByteExactly) {
+    s3m_song song;
+    song.channel_settings.fill(255);
+    song.channel_settings[0] = 0;
+    song.channel_settings[1] = 7;
+    song.channel_settings[3] = 16;  // AdLib melody channel: not played
+    song.channel_settings[8] = 8;
+    song.channel_settings[9] = 15;
+    // Entries of the disabled channel 3 must be stepped over exactly, whatever parts they carry:
+    // one byte too few or too many moves the entry after them.
+    const int disabled = 3;
+    song.patterns[0].rows = {
+        {{.channel = 8, .note = s3m_note(4, 0), .instrument = 1},
+         {.channel = 9, .volume = 33},
+         {.channel = 1, .note = s3m_note(5, 11), .instrument = 2}},
+        {{.channel = disabled, .note = 0x40, .instrument = 1, .volume = 10, .command = 1, .param = 0},
+         {.channel = 0, .note = 0x31, .instrument = 3}},
+        {{.channel = disabled, .volume = 0}, {.channel = 1, .command = s3m_command('A'), .param = 9}},
+        {{.channel = disabled, .command = s3m_command('B'), .param = 0}, {.channel = 8, .volume = 64}},
+    };
+    loaded_song loaded(write_s3m(song));
+    ASSERT_EQ(loaded.result, 0);
+    const module_context& context = loaded.context;
+    ASSERT_EQ(context.channel_count, 5);
+    const u8 pans[] = {86, 86, 167, 167};  // settings 0..7 left, 8..15 right
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(context.channels[c].default_pan, pans[c]) << c;
+    for (int c = 0; c < module_max_channels; ++c) EXPECT_EQ(context.channels[c].enabled, c < 5 ? 1 : 0) << c;
+    EXPECT_EQ(loaded.cell(0, 0, 2).note, 0x40);
+    EXPECT_EQ(loaded.cell(0, 0, 3).volume, 33);
+    EXPECT_EQ(loaded.cell(0, 0, 1).note, 0x5b);
+    expect_untouched(loaded.cell(0, 0, 0));
+    EXPECT_EQ(loaded.cell(0, 1, 0).instrument, 3u);
+    EXPECT_EQ(loaded.cell(0, 2, 1).effects[0], fx_s3m_speed);
+    EXPECT_EQ(loaded.cell(0, 3, 2).volume, 64);
+    expect_untouched(loaded.global(0, 3));  // the disabled channel's jump is dropped with it
+
+    song.channel_settings.fill(255);
+    song.patterns[0].rows.clear();
+    loaded_song no_channels(write_s3m(song));
+    ASSERT_EQ(no_channels.result, 0);
+    EXPECT_EQ(no_channels.context.channel_count, 1);
+}
+
+TEST(S3mLoader, SampleHeadersSlotsWithoutSampleAndLoops) {
+    s3m_song song;
+    song.sample_format = 1;
+    s3m_sample looped = sample_of(bytes_counting(100), 1, 10, 90);
+    looped.volume = 40;
+    looped.c2spd = 22050;
+    looped.name = "0123456789abcdefghijklmnopqr";  // 28 bytes
+    s3m_sample adlib;
+    adlib.type = 2;
+    adlib.signature = "SCRI";
+    s3m_sample empty;
+    empty.type = 0;
+    empty.signature = "";
+    // Loop points count only with the flag; a loop past the end is cut, an empty one dropped,
+    // one of exactly the data kept.
+    song.samples = {looped,
+                    sample_of(bytes_counting(20), 0, 3, 9),
+                    sample_of(bytes_counting(50), 1, 20, 80),
+                    sample_of(bytes_counting(50), 1, 30, 30),
+                    sample_of(bytes_counting(50), 1, 0, 50),
+                    adlib,
+                    empty,
+                    empty};
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(song, &layout);
+    file[layout.sample_pointers + 14] = 0;  // a zero parapointer names no header at all
+    file[layout.sample_pointers + 15] = 0;
+    loaded_song loaded(file);
+    ASSERT_EQ(loaded.result, 0);
+    const module_context& context = loaded.context;
+    ASSERT_EQ(context.instrument_count, 8);
+    const module_sample& first = context.samples[0];
+    expect_sample(first, 100, 1, 10, 90);
+    EXPECT_EQ(first.volume, 40);
+    EXPECT_EQ(first.default_c_rate, 22050u);
+    EXPECT_EQ(first.panning, 255);
+    EXPECT_EQ(first.name[0], 0);                                // S3M names belong to the instrument
+    EXPECT_EQ(loaded.frames<uint8_t>(0), bytes_counting(100));  // signed file: bytes as stored
+    expect_unlooped(context.samples[1], 20);
+    expect_sample(context.samples[2], 50, 1, 20, 50);
+    expect_unlooped(context.samples[3], 50);
+    expect_sample(context.samples[4], 50, 1, 0, 50);
+    const module_instrument& instrument = context.instruments[0];
+    EXPECT_EQ(std::memcmp(instrument.name, "0123456789abcdefghijklmnopqr", 28), 0);
+    EXPECT_EQ(instrument.note_samples[255], &context.samples[0]);
+    EXPECT_EQ(instrument.note_map[0x4b], 0x4b);
+    for (int slot : {5, 6, 7}) {  // AdLib, empty, no header: shaped like any empty sample
+        SCOPED_TRACE(slot);
+        for (const module_sample* entry : context.instruments[slot].note_samples) EXPECT_EQ(entry, nullptr);
+        EXPECT_EQ(context.instruments[slot].fadeout, 32767);
+        expect_unlooped(loaded.sample(slot), 0);
+    }
+}
+
+// Unsigned files store 8- and 16-bit data offset by half the range; the player gets signed
+// frames either way. A stereo sample keeps its left channel in a block of room for both.
+TEST(S3mLoader, SampleDataBecomesSignedLeftChannelFrames) {
+    const std::vector<int8_t> pcm8 = {0, -128, 127, -1, 1};
+    const std::vector<int16_t> pcm16 = {0, -32768, 32767, -1, 256};
+    for (bool unsigned_storage : {false, true}) {
+        s3m_song song;
+        song.sample_format = unsigned_storage ? 2 : 1;
+        std::vector<uint8_t> stereo8 = s3m_pcm8(pcm8, unsigned_storage);
+        stereo8.insert(stereo8.end(), 5, 0x55);
+        std::vector<uint8_t> stereo16 = s3m_pcm16(pcm16, unsigned_storage);
+        stereo16.insert(stereo16.end(), 10, 0x99);
+        song.samples = {sample_of(s3m_pcm8(pcm8, unsigned_storage)), sample_of(s3m_pcm16(pcm16, unsigned_storage), 4),
+                        sample_of(stereo8, 2), sample_of(stereo16, 2 | 4)};
+        loaded_song loaded(write_s3m(song));
+        ASSERT_EQ(loaded.result, 0);
+        SCOPED_TRACE(unsigned_storage ? "unsigned" : "signed");
+        for (int stereo : {0, 2}) {
+            EXPECT_EQ(loaded.frames<int8_t>(stereo), pcm8);
+            EXPECT_EQ(loaded.frames<int16_t>(stereo + 1), pcm16);
+            EXPECT_EQ(loaded.sample(stereo + 1).is_16bit, 1);
+            EXPECT_EQ(loaded.sample(stereo).is_stereo, stereo ? 1 : 0);
+        }
+        const int8_t* block = static_cast<const int8_t*>(loaded.sample(2).data);
+        for (size_t i = 5; i < 10; ++i) EXPECT_EQ(block[i], 0) << i;  // in bounds under ASan
+    }
+}
+
+// Data that ends early or lies past the end: what is there is kept, `length` shrinks to it,
+// and the loop is cut at the new end or dropped.
+TEST(S3mLoader, SampleDataAndLoopsAreFittedToTheData) {
+    const s3m_sample looped = sample_of(bytes_counting(100), 1, 10, 90);
+    const s3m_sample words = sample_of(s3m_pcm16({1, 2, 3, 4}, false), 4);
+    const s3m_sample stereo = sample_of(bytes_counting(200), 2);
+    const struct {
+        const s3m_sample& sample;  // the last in the file
+        size_t bytes_present;
+        u32 length;
+        i32 looped;
+        u32 loop_start, loop_end;
+    } cuts[] = {
+        {looped, 60, 60, 1, 10, 60},    // loop cut at the new end
+        {looped, 11, 11, 1, 10, 11},    // one looped frame left
+        {looped, 10, 10, 0, 9, 9},      // the loop would start at the end: dropped
+        {words, 5, 2, 0, 1, 1},         // an odd byte count keeps the whole words
+        {stereo, 150, 100, 0, 99, 99},  // cut inside the right channel: the left is whole
+    };
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(testing::Message() << int(cut.sample.flags) << ": " << cut.bytes_present);
+        s3m_song song;
+        song.sample_format = 1;
+        song.samples = {cut.sample};
+        s3m_layout layout;
+        std::vector<uint8_t> file = write_s3m(song, &layout);
+        file.resize(layout.sample_data[0] + cut.bytes_present);
+        loaded_song loaded(file);
+        ASSERT_EQ(loaded.result, 0);
+        expect_sample(loaded.sample(0), cut.length, cut.looped, cut.loop_start, cut.loop_end);
+    }
+    // The segment's high byte moves the data far past the end: no data.
+    s3m_song far;
+    far.samples = {sample_of(bytes_counting(16), 1, 0, 16)};
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(far, &layout);
+    file[layout.sample_headers[0] + 13] = 0xff;
+    expect_unlooped(loaded_song(file).sample(0), 0);
+    // Slots whose headers all point at one data area read no more than the file holds in all:
+    // the second gets what is left, the third nothing.
+    s3m_song song;
+    song.samples.resize(3);
+    song.samples[0] = sample_of(std::vector<uint8_t>(3000, 7));
+    for (int slot : {1, 2}) song.samples[slot].length = 3000;  // no data of their own
+    file = write_s3m(song, &layout);
+    for (int slot : {1, 2})
+        for (size_t segment = 13; segment < 16; ++segment)
+            file[layout.sample_headers[slot] + segment] = file[layout.sample_headers[0] + segment];
+    loaded_song loaded(file);
+    ASSERT_EQ(loaded.result, 0);
+    const size_t rest = file.size() - 3000;
+    EXPECT_EQ(loaded.sample(0).length, 3000u);
+    EXPECT_EQ(loaded.sample(1).length, rest);
+    EXPECT_EQ(static_cast<const u8*>(loaded.sample(1).data)[rest - 1], 7 ^ 0x80);
+    expect_unlooped(loaded.sample(2), 0);
+}
+
+// Orders and cells name patterns and instruments with bytes: larger counts are cut, and the
+// tables behind them are still found. A zero pattern parapointer leaves the pattern empty.
+TEST(S3mLoader, CountsAreCutToWhatBytesCanNameAndAZeroPointerIsAnEmptyPattern) {
+    s3m_song song;
+    song.orders.assign(300, 0);
+    song.orders[255] = 7;
+    song.patterns.resize(260);
+    song.patterns[255].rows = {{{.channel = 0, .note = 0x22, .instrument = 1}}};
+    song.patterns[0].rows = {{{.channel = 0, .volume = 12}}};
+    song.samples.assign(258, sample_of({1}));
+    song.samples[254] = sample_of({1, 2, 3, 4});
+    s3m_layout layout;
+    std::vector<uint8_t> file = write_s3m(song, &layout);
+    file[layout.pattern_pointers] = 0;
+    file[layout.pattern_pointers + 1] = 0;
+    loaded_song loaded(file);
+    ASSERT_EQ(loaded.result, 0);
+    EXPECT_EQ(loaded.context.order_count, 256u);
+    EXPECT_EQ(loaded.context.orders[255], 7);
+    ASSERT_EQ(loaded.context.pattern_count, 256);
+    EXPECT_EQ(loaded.cell(255, 0, 0).note, 0x22);
+    expect_untouched(loaded.cell(0, 0, 0));  // not the header read as pattern data
+    ASSERT_EQ(loaded.context.instrument_count, 255);
+    EXPECT_EQ(loaded.sample(254).length, 4u);
+
+    s3m_song nothing;
+    nothing.orders.clear();
+    nothing.patterns.clear();
+    loaded_song empty(write_s3m(nothing));
+    ASSERT_EQ(empty.result, 0);
+    EXPECT_EQ(empty.context.pattern_count, 0);
+}
+
+// XM blocks start cleared: no instrument, no note or volume, both slots fx_none.
+void expect_empty_cell(const module_cell& cell) {
+    const module_cell empty = {0, 255, 255, {fx_none, fx_none}, {0, 0}};
+    EXPECT_EQ(std::memcmp(&cell, &empty, sizeof cell), 0);
+}
+
+// A song with one pattern whose cells are given row by row.
+xm_song song_with_cells(uint16_t channels, uint16_t rows, std::vector<xm_cell> cells) {
+    xm_song song;
+    song.channels = channels;
+    song.patterns[0].rows = rows;
+    song.patterns[0].cells = std::move(cells);
+    return song;
+}
+
+// Loop points as the header stores them: bytes, twice the frame for 16-bit data.
+xm_sample sample_8bit(const std::vector<int8_t>& pcm, uint8_t type = xm_loop_none, uint32_t loop_start = 0,
+                      uint32_t loop_length = 0) {
+    xm_sample sample;
+    sample.data = xm_delta_8(pcm);
+    sample.type = type;
+    sample.loop_start = loop_start;
+    sample.loop_length = loop_length;
+    return sample;
+}
+
+xm_sample sample_16bit(const std::vector<int16_t>& pcm, uint8_t loop_type, uint32_t loop_start, uint32_t loop_length) {
+    xm_sample sample = sample_8bit({}, static_cast<uint8_t>(xm_sample_16bit | loop_type), loop_start, loop_length);
+    sample.data = xm_delta_16(pcm);
+    return sample;
+}
+
+xm_instrument instrument_with(std::vector<xm_sample> samples) {
+    xm_instrument instrument;
+    instrument.samples = std::move(samples);
+    return instrument;
+}
+
+TEST(XmLoader, SongHeader) {
+    xm_song song;
+    song.title = "twenty-byte title ok";
+    song.orders = {3, 1, 2, 0, 9};
+    song.song_length = 3;
+    song.restart_position = 2;
+    song.flags = 0;
+    song.tempo = 0x0106;  // only the low byte counts
+    song.bpm = 0x0190;
+    song.channels = 6;
+    song.patterns.resize(4);
+    loaded_song loaded(write_xm(song));
+    ASSERT_EQ(loaded.result, 0);
+    const module_context& context = loaded.context;
+    EXPECT_EQ(context.format_id, module_format_xm);
+    EXPECT_EQ(std::string(context.title), "twenty-byte title ok");
+    EXPECT_EQ(context.order_count, 3u);
+    EXPECT_EQ(context.orders[4], 9);  // all 256 entries are taken, used or not
+    EXPECT_EQ(context.restart_position, 2u);
+    EXPECT_EQ(context.linear_frequencies, 0);
+    EXPECT_EQ(context.initial_speed, 6);
+    EXPECT_EQ(context.initial_tempo, 0x90);
+    EXPECT_EQ(context.channel_count, 7);
+    EXPECT_EQ(context.channels[7].enabled, 0);
+    EXPECT_EQ(context.channels[6].default_pan, 128);
+    song.flags = 1;
+    song.song_length = 300;  // only 256 orders exist
+    loaded_song linear(write_xm(song));
+    EXPECT_EQ(linear.context.linear_frequencies, 1);
+    EXPECT_EQ(linear.context.order_count, 256u);
+}
+
+// Notes 1..96 become packed octave/semitone notes, 97 key off, anything past it nothing; the
+// volume column's 0x10..0x50 is a volume, the rest effects in slot 0.
+TEST(XmPatterns, NotesAndVolumeColumn) {
+    const struct {
+        uint8_t note, column;
+        u8 packed_note, volume;
+        u16 code;
+        uint8_t param;
+    } cases[] = {
+        {1, 0x00, 0x00, 255, fx_none, 0},
+        {96, 0x05, 0x7b, 255, fx_none, 0},
+        {97, 0x10, module_note_off, 0, fx_none, 0},
+        {98, 0x35, 255, 0x25, fx_none, 0},
+        {0, 0x50, 255, 64, fx_none, 0},
+        {xm_note(4, 7), 0x51, 0x47, 255, fx_none, 0},
+        {0, 0x63, 255, 255, fx_xm_volume_slide, 3},
+        {0, 0x7a, 255, 255, fx_xm_volume_slide, 0xa0},
+        {0, 0x84, 255, 255, fx_fine_volume_down, 4},
+        {0, 0x9f, 255, 255, fx_fine_volume_up, 15},
+        {0, 0xa5, 255, 255, fx_none, 0},
+        {0, 0xc8, 255, 255, fx_set_pan, 0x80},
+        {0, 0xd2, 255, 255, fx_pan_slide, 2},
+        {0, 0xe3, 255, 255, fx_pan_slide, 0x30},
+        {0, 0xf7, 255, 255, fx_none, 0},
+    };
+    std::vector<xm_cell> cells;
+    for (const auto& c : cases) cells.push_back({c.note, static_cast<uint8_t>(cells.size() + 1), c.column, 0, 0});
+    loaded_song loaded(write_xm(song_with_cells(1, static_cast<uint16_t>(cells.size()), cells)));
+    ASSERT_EQ(loaded.result, 0);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const module_cell& cell = loaded.cell(0, static_cast<int>(i), 0);
+        SCOPED_TRACE(testing::Message() << "note " << int(cases[i].note) << " volume column 0x" << std::hex
+                                        << int(cases[i].column));
+        EXPECT_EQ(cell.note, cases[i].packed_note);
+        EXPECT_EQ(cell.instrument, i + 1);
+        EXPECT_EQ(cell.volume, cases[i].volume);
+        EXPECT_EQ(cell.effects[0], cases[i].code);
+        EXPECT_EQ(cell.params[0], cases[i].param);
+    }
+}
+
+// Both packings decode alike and byte-exactly; the packed size decides where the next pattern
+// starts; rows past 1024 are dropped and a stored 0 is the editors' 64.
+TEST(XmPatterns, PackingsSizesAndRowCounts) {
+    std::vector<xm_cell> cells = {{},
+                                  {xm_note(3, 2), 0, 0, 0, 0},
+                                  {xm_note(1, 1), 2, 0x20, 0x4, 0x31},
+                                  {0, 0, 0, 0xc, 0},
+                                  {0, 0, 0, 0, 0x11},
+                                  {},
+                                  {5, 6, 0x70, 0x1, 0x02},
+                                  {}};
+    xm_song packed = song_with_cells(2, 4, cells);
+    xm_pattern marker = song_with_cells(2, 1, {{xm_note(0, 9), 9, 0, 0, 0}}).patterns[0];
+    packed.patterns.push_back(marker);
+    xm_song unpacked = packed;
+    unpacked.patterns[0].packing = xm_packing::unpacked;
+    loaded_song a(write_xm(packed)), b(write_xm(unpacked));
+    ASSERT_EQ(a.result, 0);
+    ASSERT_EQ(b.result, 0);
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 3; ++column)
+            EXPECT_EQ(std::memcmp(&a.cell(0, row, column), &b.cell(0, row, column), sizeof(module_cell)), 0);
+    expect_empty_cell(a.cell(0, 0, 0));  // the flag byte 0x80 alone
+    EXPECT_EQ(a.cell(0, 1, 0).volume, 0x10);
+    EXPECT_EQ(a.cell(0, 1, 0).params[1], 0x31);
+    EXPECT_EQ(a.cell(0, 2, 0).effects[1], fx_arpeggio);  // a parameter alone, with effect 0
+    EXPECT_EQ(a.cell(0, 3, 0).instrument, 6u);
+    for (const loaded_song* song : {&a, &b}) EXPECT_EQ(song->cell(1, 0, 0).note, 0x09);
+
+    xm_song song = song_with_cells(2, 2, {{xm_note(1, 0), 1, 0, 0, 0}, {xm_note(1, 1), 0, 0, 0, 0}});
+    song.patterns.push_back(marker);
+    song.minimum_size = 1100;  // room to remove bytes
+    xm_layout layout;
+    const std::vector<uint8_t> file = write_xm(song, &layout);
+    const size_t size_field = layout.pattern_offsets[0] + 7, data = layout.pattern_offsets[0] + 9;
+    // Packed data 83 0d 01 | 81 0e | 80 | 80 cut to 5 bytes, the next pattern moved up: row 1
+    // has no data and stays empty, the next pattern's bytes are not read into it. Extra bytes
+    // behind the cells are skipped with the size.
+    ASSERT_EQ(file[size_field], 7);
+    std::vector<uint8_t> cut = file, padded = file;
+    cut[size_field] = 5;
+    cut.erase(cut.begin() + data + 5, cut.begin() + data + 7);
+    padded[size_field] = 9;
+    padded.insert(padded.begin() + data + 7, {0x81, 0x01});
+    song.patterns[0].header_length = 20;  // a longer pattern header moves the data with it
+    for (const std::vector<uint8_t>& bytes : {cut, padded, write_xm(song)}) {
+        loaded_song loaded(bytes);
+        ASSERT_EQ(loaded.result, 0);
+        EXPECT_EQ(loaded.cell(0, 0, 1).note, 0x11);
+        expect_empty_cell(loaded.cell(0, 1, 0));
+        EXPECT_EQ(loaded.cell(1, 0, 0).note, 0x09);
+    }
+
+    xm_pattern zero_rows, huge;
+    zero_rows.rows = 0;
+    huge.rows = 2000;
+    huge.omit_empty_data = false;  // 2000 rows x 4 flag bytes follow
+    song.patterns = {zero_rows, huge, marker};
+    song.channels = 4;
+    loaded_song rows(write_xm(song));
+    ASSERT_EQ(rows.result, 0);
+    EXPECT_EQ(rows.context.pattern_rows[0], 64u);
+    expect_empty_cell(rows.cell(0, 63, 4));
+    EXPECT_EQ(rows.context.pattern_rows[1], 1024u);
+    EXPECT_EQ(rows.cell(2, 0, 0).note, 0x09);
+}
+
+TEST(XmPatterns, SurplusChannelsAreSkippedButTheirRowCommandsKept) {
+    const uint16_t channels = 40;
+    std::vector<xm_cell> cells(2 * channels);
+    for (int c = 0; c < channels; ++c) cells[c] = {static_cast<uint8_t>(c + 1), static_cast<uint8_t>(c + 1), 0, 0, 0};
+    cells[channels + 35] = {0, 0, 0, 0xd, 0x12};  // a break in a dropped channel still ends the pattern
+    xm_song song = song_with_cells(channels, 2, cells);
+    song.patterns.push_back(song_with_cells(channels, 1, {{xm_note(6, 6), 0, 0, 0, 0}}).patterns[0]);
+    loaded_song loaded(write_xm(song));
+    ASSERT_EQ(loaded.result, 0);
+    EXPECT_EQ(loaded.context.channel_count, 33);
+    EXPECT_EQ(loaded.cell(0, 0, 31).instrument, 32u);
+    expect_empty_cell(loaded.global(0, 0));
+    EXPECT_EQ(loaded.global(0, 1).effects[0], fx_pattern_break);
+    EXPECT_EQ(loaded.global(0, 1).params[0], 12);
+    EXPECT_EQ(loaded.cell(1, 0, 0).note, 0x66);
+    expect_refused(write_xm(song_with_cells(0, 1, {})));
+}
+
+// Delta-coded data; loop types 1 and 2 loop, 0 and 3 do not; 16-bit loop points are halved to
+// frames. An odd 16-bit byte length keeps whole frames, and the stray byte still moves the next sample.
+TEST(XmSamples, DataFinetuneAndLoops) {
+    const std::vector<int16_t> words(500, 7);
+    const std::vector<int8_t> bytes(100, 1);
+    xm_sample eight;
+    eight.data = {0x10, 0x01, 0xff};
+    eight.finetune = -128;
+    eight.relative_note = -12;
+    eight.panning = 255;
+    eight.volume = 48;
+    xm_sample odd = sample_16bit({100, 200, 300}, xm_loop_forward, 3, 5);  // frames 1..3
+    odd.data.push_back(0x55);
+    odd.finetune = 16;
+    const struct {
+        xm_sample sample;
+        u32 length;
+        i32 looped, ping_pong;
+        u32 loop_start, loop_end;
+    } cases[] = {
+        {eight, 3, 0, 0, 2, 2},
+        {odd, 3, 1, 0, 1, 3},
+        {sample_16bit(words, xm_loop_none, 200, 600), 500, 0, 0, 499, 499},
+        {sample_16bit(words, xm_loop_ping_pong, 200, 600), 500, 1, 1, 100, 400},
+        {sample_16bit(words, 3, 200, 600), 500, 0, 0, 499, 499},
+        {sample_16bit(words, xm_loop_forward, 100, 0), 500, 0, 0, 499, 499},        // zero length
+        {sample_8bit(bytes, xm_loop_forward, 60, 0xffffffff), 100, 1, 0, 60, 100},  // end past 32 bits
+        {sample_8bit(bytes, xm_loop_ping_pong, 100, 10), 100, 0, 0, 99, 99},        // starts at the end
+        {sample_8bit({}, xm_loop_forward, 0, 4), 0, 0, 0, 0xffffffff, 0xffffffff},
+    };
+    xm_instrument instrument;
+    instrument.name = "instrument of 22 bytes";
+    for (const auto& c : cases) instrument.samples.push_back(c.sample);
+    xm_song song;
+    song.instruments = {instrument, instrument_with({sample_8bit({42})})};
+    loaded_song loaded(write_xm(song));
+    ASSERT_EQ(loaded.result, 0);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        expect_sample(loaded.sample(static_cast<int>(i)), cases[i].length, cases[i].looped, cases[i].loop_start,
+                      cases[i].loop_end);
+        EXPECT_EQ(loaded.sample(static_cast<int>(i)).ping_pong, cases[i].ping_pong);
+    }
+    EXPECT_STREQ(loaded.context.instruments[0].name, "instrument of 22 bytes");
+    EXPECT_EQ(loaded.frames<int8_t>(0), (std::vector<int8_t>{0x10, 0x11, 0x10}));
+    EXPECT_EQ(loaded.frames<int16_t>(1), (std::vector<int16_t>{100, 200, 300}));
+    EXPECT_EQ(loaded.frames<int16_t>(2), words);  // found past the stray byte
+    EXPECT_EQ(loaded.frames<int8_t>(std::size(cases)), (std::vector<int8_t>{42}));
+    // 8363 x 2^(finetune / 1536), rounded down; panning 255 is 63 on the 0..64 scale.
+    const module_sample& tuned = loaded.sample(0);
+    EXPECT_EQ(tuned.default_c_rate, 7893u);
+    EXPECT_EQ(tuned.c_rate, 7893u);
+    EXPECT_EQ(loaded.sample(1).default_c_rate, 8423u);
+    EXPECT_EQ(tuned.finetune, -128);
+    EXPECT_EQ(tuned.xm_volume, 48);
+    EXPECT_EQ(tuned.panning, 63);
+    EXPECT_EQ(tuned.relative_note, -12);
+}
+
+TEST(XmSamples, TruncatedLastSampleKeepsTheFramesPresent) {
+    std::vector<int16_t> pcm(300);
+    for (int i = 0; i < 300; ++i) pcm[i] = static_cast<int16_t>(i * 100);
+    xm_song song;
+    song.instruments = {instrument_with({sample_8bit({1, 2, 3}), sample_16bit(pcm, xm_loop_forward, 200, 300)})};
+    song.minimum_size = 0;
+    song.header_size = 976;  // keeps every cut point above the 1024 bytes the probe wants
+    xm_layout layout;
+    const std::vector<uint8_t> file = write_xm(song, &layout);
+    const size_t data = layout.sample_data[1];
+    const struct {
+        size_t bytes_kept;  // of the 600 stored bytes
+        u32 length;
+        i32 looped;
+        u32 loop_end;
+    } cases[] = {{600, 300, 1, 250}, {203, 101, 1, 101}, {200, 100, 0, 99}, {1, 0, 0, 0xffffffff}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes_kept);
+        loaded_song loaded(std::vector<uint8_t>(file.begin(), file.begin() + data + c.bytes_kept));
+        ASSERT_EQ(loaded.result, 0);
+        expect_sample(loaded.sample(1), c.length, c.looped, c.looped ? 100 : c.loop_end, c.loop_end);
+        EXPECT_EQ(loaded.frames<int16_t>(1), std::vector<int16_t>(pcm.begin(), pcm.begin() + c.length));
+    }
+}
+
+// Keymap entries naming a sample the instrument lacks play nothing; an instrument without samples
+// keeps its name and nothing else; header sizes move what follows them.
+TEST(XmInstruments, KeymapsEmptyInstrumentsAndHeaderSizes) {
+    xm_instrument first = instrument_with({sample_8bit({1}), sample_8bit({2})});
+    first.keymap[95] = 1;
+    first.keymap[10] = 200;
+    xm_instrument empty;
+    empty.name = "silence";
+    empty.fadeout = 999;  // not stored for an instrument without samples
+    xm_instrument padded_empty;
+    padded_empty.header_size = 263;  // some editors write the full header even without samples
+    xm_sample raw;
+    raw.data = {9, 9};  // stored deltas: 9, 18
+    xm_instrument padded = instrument_with({raw});
+    padded.header_size = 300;
+    padded.sample_header_size = 64;
+    padded.fadeout = 1234;
+    xm_song song;
+    song.instruments = {first, empty, padded_empty, padded, instrument_with({sample_8bit({7})})};
+    loaded_song loaded(write_xm(song));
+    ASSERT_EQ(loaded.result, 0);
+    const module_context& context = loaded.context;
+    ASSERT_EQ(context.instrument_count, 5);
+    ASSERT_EQ(context.sample_count, 4);
+    const module_instrument& a = context.instruments[0];
+    EXPECT_EQ(a.note_samples[0x00], &context.samples[0]);
+    EXPECT_EQ(a.note_samples[0x0a], nullptr);
+    EXPECT_EQ(a.note_samples[0x7b], &context.samples[1]);  // note index 95: octave 7, B
+    EXPECT_EQ(a.note_samples[0x10], &context.samples[0]);  // note index 12: octave 1, C
+    // Packed notes of semitones 12..15 and of octaves past 7 are outside the keymap.
+    EXPECT_EQ(a.note_map[0x7f], 0x7f);
+    EXPECT_EQ(a.note_samples[0x0c], nullptr);
+    EXPECT_EQ(a.note_samples[0x80], nullptr);
+    for (int i : {1, 2}) {
+        for (int n = 0; n < 256; ++n) ASSERT_EQ(context.instruments[i].note_samples[n], nullptr);
+        EXPECT_EQ(context.instruments[i].fadeout, 0);
+    }
+    EXPECT_STREQ(context.instruments[1].name, "silence");
+    EXPECT_EQ(context.instruments[3].fadeout, 1234);
+    EXPECT_EQ(context.instruments[3].note_samples[0], &context.samples[2]);
+    EXPECT_EQ(loaded.frames<int8_t>(2), (std::vector<int8_t>{9, 18}));
+    EXPECT_EQ(loaded.frames<int8_t>(3), (std::vector<int8_t>{7}));
+}
+
+void expect_envelope(const module_envelope& envelope, const std::vector<uint16_t>& ticks, u8 sustain, u8 loop_start,
+                     u8 loop_end) {
+    EXPECT_EQ(envelope.enabled, 1);
+    ASSERT_EQ(envelope.point_count, ticks.size());
+    for (size_t i = 0; i < ticks.size(); ++i) EXPECT_EQ(envelope.points[i].tick, ticks[i]) << i;
+    EXPECT_EQ(envelope.sustain_point, sustain);
+    EXPECT_EQ(envelope.loop_start, loop_start);
+    EXPECT_EQ(envelope.loop_end, loop_end);
+}
+
+// Sustain and loop count only with their flag bits, nothing without the "on" bit or points.
+// Damage is repaired: ticks must increase, at most 12 points are read, indices naming no point go.
+TEST(XmInstruments, EnvelopesAreReadAndRepaired) {
+    xm_instrument plain = instrument_with({sample_8bit({1})});
+    plain.volume_envelope = {{{0, 64}, {8, 40}, {16, 20}, {32, 0}}, {}, 1, 1, 2, xm_envelope_on | xm_envelope_loop};
+    plain.panning_envelope = {{{0, 32}, {4, 0}}, {}, 1, 0, 1, xm_envelope_on | xm_envelope_sustain};
+    xm_instrument off = plain;
+    off.volume_envelope.type = xm_envelope_sustain | xm_envelope_loop;  // flags without "on"
+    off.panning_envelope.stored_count = 0;                              // on, but no points
+    xm_instrument damaged = instrument_with({sample_8bit({1})});
+    std::vector<xm_envelope_point> twelve;
+    for (uint16_t i = 0; i < 12; ++i) twelve.push_back({static_cast<uint16_t>(i * 10), 64});
+    // 200 points claimed, 12 stored; loop and sustain name points that do not exist.
+    damaged.volume_envelope = {twelve, 200, 40, 11, 30, 7};
+    // Ticks 0, 5, 5, 3, 20: the third and fourth move just past their predecessors; a loop
+    // running backwards (start 3, end 1) is no loop.
+    damaged.panning_envelope = {{{0, 1}, {5, 2}, {5, 3}, {3, 4}, {20, 5}}, {}, 4, 3, 1, 7};
+    // Nothing can follow tick 65535: the envelope ends there, and a sustain point past it goes.
+    xm_instrument stuck = instrument_with({sample_8bit({1})});
+    stuck.volume_envelope = {{{0, 1}, {65535, 2}, {100, 3}}, {}, 2, 0, 2, 7};
+    xm_song song;
+    song.instruments = {plain, off, damaged, stuck};
+    loaded_song loaded(write_xm(song));
+    ASSERT_EQ(loaded.result, 0);
+    const module_instrument* instruments = loaded.context.instruments;
+    expect_envelope(instruments[0].volume_envelope, {0, 8, 16, 32}, 255, 1, 2);
+    EXPECT_EQ(instruments[0].volume_envelope.points[2].value, 20);
+    expect_envelope(instruments[0].panning_envelope, {0, 4}, 1, 255, 255);
+    for (const module_envelope* disabled : {&instruments[1].volume_envelope, &instruments[1].panning_envelope}) {
+        EXPECT_EQ(disabled->enabled, 0);
+        EXPECT_EQ(disabled->points, nullptr);
+    }
+    expect_envelope(instruments[2].volume_envelope, {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}, 255, 255, 255);
+    expect_envelope(instruments[2].panning_envelope, {0, 5, 6, 7, 20}, 4, 255, 255);
+    EXPECT_EQ(instruments[2].panning_envelope.points[3].value, 4);
+    expect_envelope(instruments[3].volume_envelope, {0, 65535}, 255, 255, 255);
+}
+
+// The fuzz seed declares 65535 channels and 256 patterns of 1024 rows, each holding one packed
+// byte: 2,896 bytes that once took half a minute to decode. The bound only guards against a
+// hang; it is no speed goal.
+TEST(XmMalformed, HangGuardHugeDeclaredPatternsWithOneByteOfData) {
+    const std::vector<uint8_t> file = source_file("fuzz/seeds/xm-65535-channels.xm");
+    ASSERT_EQ(file.size(), 2896u);
+    const auto start = std::chrono::steady_clock::now();
+    loaded_song loaded(file);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(loaded.result, 0);
+    EXPECT_LT(took.count(), 10.0);
+    EXPECT_EQ(loaded.context.channel_count, module_max_channels);
+    ASSERT_EQ(loaded.context.pattern_count, 256);
+    expect_empty_cell(loaded.cell(255, 1023, 32));
+}
+
+// A rich song of each format and where its parts lie, as the damage tests need them.
 mod_file rich_mod() {
     mod_file file;
-    file.samples = {looped_mod_sample(100, 10, 20), looped_mod_sample(200, 0, 100)};
+    file.samples = {looped_sample(100, 10, 20), looped_sample(200, 0, 100)};
     file.orders = {0, 1};
     file.patterns = {mod_pattern(), mod_pattern()};
     file.patterns[0].at(0, 0) = {1, 428, 0xC, 0x30};
@@ -236,15 +1145,7 @@ s3m_song rich_s3m() {
     song.patterns.resize(2);
     song.patterns[0].rows = {{{.channel = 0, .note = 0x40, .instrument = 1, .volume = 30, .command = 1, .param = 4}}};
     song.patterns[1].rows = {{}, {{.channel = 1, .note = 0x50, .instrument = 2, .command = 19, .param = 0xb1}}};
-    std::vector<uint8_t> ramp(40);
-    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<uint8_t>(i);
-    song.samples.resize(2);
-    song.samples[0].data = ramp;
-    song.samples[0].flags = 1;
-    song.samples[0].loop_start = 4;
-    song.samples[0].loop_end = 40;
-    song.samples[1].data = s3m_pcm16({5, 6, 7}, true);
-    song.samples[1].flags = 4;
+    song.samples = {sample_of(bytes_counting(40), 1, 4, 40), sample_of(s3m_pcm16({5, 6, 7}, true), 4)};
     return song;
 }
 
@@ -265,21 +1166,10 @@ xm_song rich_xm() {
     for (int i = 0; i < 200; ++i) wave.push_back(static_cast<int8_t>((i * 37) % 256 - 128));
     std::vector<int16_t> bass;
     for (int i = 0; i < 100; ++i) bass.push_back(static_cast<int16_t>(i * 650 - 32000));
-    xm_sample lead_sample, bass_sample, plain_sample;
-    lead_sample.data = xm_delta_8(wave);
-    lead_sample.loop_start = 20;
-    lead_sample.loop_length = 100;
-    lead_sample.type = xm_loop_forward;
-    bass_sample.data = xm_delta_16(bass);
-    bass_sample.loop_start = 40;
-    bass_sample.loop_length = 60;
-    bass_sample.type = xm_sample_16bit | xm_loop_ping_pong;
-    plain_sample.data = xm_delta_8(wave);
-    xm_instrument lead, two;
-    lead.samples = {lead_sample};
+    xm_instrument lead = instrument_with({sample_8bit(wave, xm_loop_forward, 20, 100)});
     lead.volume_envelope = {{{0, 64}, {10, 32}, {20, 0}}, {}, 1, 0, 1, xm_envelope_on | xm_envelope_sustain};
     lead.fadeout = 256;
-    two.samples = {bass_sample, plain_sample};
+    xm_instrument two = instrument_with({sample_16bit(bass, xm_loop_ping_pong, 40, 60), sample_8bit(wave)});
     two.keymap.fill(1);
     song.instruments = {lead, xm_instrument{}, two};
     return song;
@@ -327,12 +1217,9 @@ std::vector<damaged_file> damaged_files() {
     bad = s3m;
     bad[s3m_at.sample_headers[1] + 76] = 'X';
     add("S3M sample header without its signature", bad, -1);
-    add("S3M cut inside a sample header",
-        std::vector<uint8_t>(s3m.begin(), s3m.begin() + static_cast<std::ptrdiff_t>(s3m_at.sample_headers[1] + 60)),
-        -1);
     // Packed streams: 63 complete rows, an entry cut after its note, and the 16-bit length and the
-    // file's size as the limits of what patterns may read (the last pattern runs into the end).
-    // Streams of a given size hold 64 complete rows after entries of the unmapped channel 4.
+    // file's size as the limits of what patterns may read. Streams of a given size hold 64
+    // complete rows after entries of the unmapped channel 4.
     auto rows_after = [](size_t bytes) {
         std::vector<uint8_t> stream(bytes - 64, 0x04);
         stream.resize(bytes, 0);
@@ -380,9 +1267,7 @@ std::vector<damaged_file> damaged_files() {
         uint32_t value;
     } fields[] = {
         {"XM 257 patterns", song_header + 70, 2, 257},
-        {"XM 65535 patterns", song_header + 70, 2, 65535},
         {"XM 257 instruments", song_header + 72, 2, 257},
-        {"XM instruments past the end", song_header + 72, 2, 200},
         {"XM header size past the end", song_header + 60, 4, 0xfffffff0},
         {"XM pattern header length past the end", pattern, 4, 0x7fffffff},
         {"XM packed data past the end", pattern + 7, 2, 60000},
@@ -411,9 +1296,8 @@ TEST(DamagedModules, WrongMagicHugeCountsAndOffsetsPastTheEnd) {
     }
 }
 
-// The three rich songs and the size from which every prefix loads: before it a header or
-// pattern is cut (refused; MOD may load a shorter song from the size alone), after it only
-// sample data is missing.
+// The size from which every prefix loads: before it a header or pattern is cut (refused; MOD
+// may load a shorter song from the size alone), after it only sample data is missing.
 struct truncated_song {
     format in;
     std::vector<uint8_t> file;
@@ -443,38 +1327,12 @@ TEST(DamagedModules, EveryPrefixLoadsOrIsRefusedCleanly) {
                 EXPECT_EQ(loaded.result, complete ? 0 : -1) << size;
             }
             if (loaded.result) return;
-            const size_t frames = expect_samples_well_formed(loaded.context);
-            EXPECT_LE(frames, size);
-            // What follows the patterns is sample data, kept as far as it goes.
-            if (song.in == format::mod && complete) {
-                EXPECT_EQ(frames, size - song.loads_from) << size;
-            }
+            EXPECT_LE(expect_samples_well_formed(loaded.context), size);
             if (song.in == format::xm) {
                 EXPECT_EQ(loaded.context.instruments[2].note_samples[0], &loaded.context.samples[2]);
             }
         });
     }
-}
-
-// Every byte before the sample data set in turn to the values that mean the most: whatever it
-// then says, the load ends cleanly (the sanitizer build checks the memory side).
-TEST(DamagedModules, EveryHeaderByteCorruptedLoadsOrIsRefusedCleanly) {
-    testing::internal::CaptureStderr();  // periods that are no note are reported
-    for (const truncated_song& song : truncated_songs()) {
-        for (size_t offset = 0; offset < song.loads_from; ++offset) {
-            for (uint8_t value : {0x00, 0xff, 0x81}) {
-                std::vector<uint8_t> file = song.file;
-                file[offset] = value;
-                loaded_song loaded(file);
-                ASSERT_TRUE(loaded.result == 0 || loaded.result == -1) << int(song.in) << " at " << offset;
-                if (loaded.result)
-                    expect_empty_record(loaded.context);
-                else
-                    expect_samples_well_formed(loaded.context);
-            }
-        }
-    }
-    testing::internal::GetCapturedStderr();
 }
 
 }  // namespace

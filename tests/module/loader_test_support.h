@@ -1,6 +1,4 @@
-// What the MOD, S3M and XM loader tests share: a song loaded for the length
-// of a test, the checks every format's records must pass, and the loop that
-// loads every prefix of a file.
+// What the MOD, S3M and XM loader tests share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,9 +19,8 @@ inline std::vector<uint8_t> source_file(const std::string& path) {
 
 using load_function = i32 (*)(const u8*, i32, module_context*);
 
-// A record loaded from `file` by `load` and released when the test ends. A
-// format's own loader leaves `loaded` to the format table; a song it loaded
-// (result 0 or 1) is marked so that module_free releases it all the same.
+// A record loaded from `file` by `load` and released when the test ends. A format's own loader
+// leaves `loaded` to the format table, so a song it loaded is marked here for module_free.
 struct loaded_song {
     module_context context;
     i32 result;
@@ -63,15 +60,13 @@ inline void expect_empty_record(const module_context& context) {
     EXPECT_EQ(context.format_id, 0u);
 }
 
-// The file is refused as malformed, and the record is left empty.
 inline void expect_refused(const std::vector<uint8_t>& file, load_function load = module_load) {
     loaded_song song(file, load);
     EXPECT_EQ(song.result, -1);
     expect_empty_record(song.context);
 }
 
-// Frames and loop of a loaded sample. Without a loop both points sit on the
-// last frame (0xffffffff for an empty sample), and an empty sample has no block.
+// Without a loop both points sit on the last frame (0xffffffff for an empty sample).
 inline void expect_sample(const module_sample& sample, u32 length, i32 looped, u32 loop_start, u32 loop_end) {
     EXPECT_EQ(sample.length, length);
     EXPECT_EQ(sample.looped, looped);
@@ -84,31 +79,26 @@ inline void expect_unlooped(const module_sample& sample, u32 length) {
     expect_sample(sample, length, 0, length - 1, length - 1);
 }
 
-// What every loaded sample must hold whatever its header said: a block
-// exactly when it has frames, and a loop inside them or none. Returns the
-// frames of all samples.
+// What every loaded sample must hold whatever its header said; returns the frames of all samples.
 inline size_t expect_samples_well_formed(const module_context& context) {
     size_t frames = 0;
     for (i32 s = 0; s < context.sample_count; ++s) {
         const module_sample& sample = context.samples[s];
-        SCOPED_TRACE(testing::Message() << "sample " << s);
-        EXPECT_EQ(sample.length == 0, sample.data == nullptr);
+        EXPECT_EQ(sample.length == 0, sample.data == nullptr) << s;
         if (sample.looped) {
-            EXPECT_LT(sample.loop_start, sample.loop_end);
-            EXPECT_LE(sample.loop_end, sample.length);
+            EXPECT_LT(sample.loop_start, sample.loop_end) << s;
+            EXPECT_LE(sample.loop_end, sample.length) << s;
         } else {
-            EXPECT_EQ(sample.loop_start, sample.length - 1);
-            EXPECT_EQ(sample.loop_end, sample.length - 1);
+            EXPECT_EQ(sample.loop_start, sample.length - 1) << s;
+            EXPECT_EQ(sample.loop_end, sample.length - 1) << s;
         }
         frames += sample.length;
     }
     return frames;
 }
 
-// Loads every prefix of `file`, from empty to whole, each in a block of its
-// own size so that the sanitizers see any read past it. Each load either
-// succeeds or is refused with -1 and an empty record; `check(size, song)`
-// then says what that prefix must give.
+// Loads every prefix of `file`, each in a block of its own size so that the sanitizers see any
+// read past it; `check(size, song)` then says what that prefix must give.
 template <class Check>
 void load_every_prefix(const std::vector<uint8_t>& file, load_function load, Check check) {
     for (size_t size = 0; size <= file.size(); ++size) {

@@ -46,21 +46,15 @@ TEST_P(DebianModule, LoadsAndItsCountsAgreeWithLibopenmpt) {
     const bool xm = ours.format_id == module_format_xm;
     EXPECT_EQ(ours.format_id == module_format_s3m ? orders_before_end_marker(ours) : ours.order_count,
               static_cast<u32>(peer.orders()));
-    // S3M and MOD have no instrument layer: libopenmpt reports none and one sample per slot,
-    // while we give every slot an instrument of its own mapping all notes to its sample.
+    // S3M and MOD have no instrument layer in libopenmpt; we give every sample slot an instrument.
     EXPECT_EQ(ours.instrument_count, xm ? peer.instruments() : peer.samples());
-    if (!xm) {
-        EXPECT_EQ(peer.instruments(), 0);
-    }
     EXPECT_EQ(ours.sample_count, peer.samples());
 }
 
 // libopenmpt works out a song's duration with every tick truncated to whole frames at 48000 Hz,
-// while its render and ours truncate ticks at the output rate, 44100 Hz. Where a tempo's tick is
-// not a whole number of frames at both rates, the two round differently, by up to 23
-// microseconds a tick, and over a few thousand ticks the durations part by more than a tick
-// although both play the same ticks. These modules part so, at the tempos given (our tick
-// floor(110250 / T) / 44100 s, libopenmpt's floor(120000 / T) / 48000 s).
+// while its render and ours truncate ticks at 44100 Hz; over a few thousand ticks the durations
+// part by more than a tick although both play the same ticks. These modules part so, at the
+// tempos given (our tick floor(110250 / T) / 44100 s, libopenmpt's floor(120000 / T) / 48000 s).
 struct length_difference {
     const char* name;
     const char* tempos;
@@ -170,8 +164,8 @@ TEST_P(DebianModule, RowsMatchLibopenmptWithinOneTick) {
 }
 
 // Envelopes of a correct player correlate with libopenmpt's at 0.94 to 1.0 on most of these
-// modules. Where libopenmpt and libxmp themselves disagree on the fine structure (only 0.87 to
-// 0.92 on a few modules), we are held to their agreement less a small allowance instead.
+// modules; where libopenmpt and libxmp themselves disagree, we are held to their agreement less
+// a small allowance instead.
 constexpr double minimum_correlation = 0.9;
 constexpr double peer_disagreement_allowance = 0.05;
 
@@ -185,25 +179,19 @@ struct design_difference {
 
 const design_difference design_differences[] = {
     {"intro_xm", 0.85,
-     "two copies of one long unlooped sample, one bent by a fine portamento (E15, E17), flange against each "
-     "other; the loudness of their sum follows the phase drift between them, and our 22.10 fixed-point step "
-     "quantizes each voice's pitch by a few cents, which is of the order of the detuning itself"},
+     "two copies of one sample, one bent by fine portamentos, flange; our 22.10 fixed-point step quantizes each "
+     "voice's pitch by a few cents, the order of the detuning itself"},
     {"heroes03_xm", 0.88,
-     "its sliced-sample channels (4 and 5) carry 900 on rows without a note and on notes meant to reuse the previous "
-     "offset; our sample offset has no memory and acts on the playing voice, so 900 restarts the slice from its "
-     "attack where the peers leave it decaying or resume at the remembered offset (the whole gap: with a "
-     "remembered offset applied to notes only, 0.985)"},
+     "its sliced-sample channels carry 900 without a note; our offset has no memory and acts on the playing voice, "
+     "restarting the slice where the peers leave it decaying (with a remembered offset on notes only, 0.985)"},
     {"heroes06_xm", 0.80,
-     "two pads an E11 apart beat against each other (each channel alone correlates about 0.99, the pair 0.74) "
-     "and our 22.10 fixed-point step moves the beat"},
+     "two pads an E11 apart beat against each other and our 22.10 fixed-point step moves the beat"},
     {"starpaws_mod", 0.83,
-     "long sustained loops whose loudness moves within the loop: our MOD finetune plays through the middle-C "
-     "rate (period = table / rate, step truncated to 22.10), a few tenths of a percent off the finetuned "
-     "period tables the peers use, so the loop's swells drift against theirs over a held note"},
+     "our MOD finetune plays through the middle-C rate, a few tenths of a percent off the peers' finetuned period "
+     "tables, so the swells of long loops drift against theirs"},
     {"dreamfish_uridium2_loader_mod", 0.75,
-     "instrument numbers without a note sweep through tiny wavetable samples (ProTracker sample swapping); our "
-     "note start keeps the playing sample and only resets the volume, as it does for every MOD instrument "
-     "given without a note, so those sweeps keep one timbre"},
+     "instruments without a note sweep through tiny wavetable samples; our note start keeps the playing sample and "
+     "only resets the volume, so those sweeps keep one timbre"},
 };
 
 TEST_P(DebianModule, LoudnessEnvelopeCorrelatesWithLibopenmpt) {

@@ -1,5 +1,4 @@
-// Real modules from Debian's game music packages, played by our library (the
-// way the module input plays them) and by libopenmpt, for the oracle tests.
+// Real modules from Debian's game music packages, played by our library and by the peers.
 #pragma once
 
 #include <cstdint>
@@ -19,16 +18,14 @@ struct corpus_module {
 // Test parameters print as their file name.
 void PrintTo(const corpus_module& module, std::ostream* out);
 
-// Every module of heroes-sound-tracks (XM), gl-117-data (S3M) and
-// freedroid-data (MOD), in a stable order. A package that is missing appears
-// as one entry without a path, so that its tests fail with a clear message.
+// Every module of heroes-sound-tracks (XM), gl-117-data (S3M) and freedroid-data (MOD); a missing
+// package is one entry without a path, so that its tests fail with a clear message.
 std::vector<corpus_module> debian_modules();
 
 // Reads the module, or fails the current test (also when its package is missing).
 std::vector<u8> read_module(const corpus_module& module);
 
-// Granularity of the peer's row timeline: the peer is asked for this many
-// frames at a time and a row counts from the block in which it appears.
+// The peer renders this many frames at a time; a row counts from the block in which it appears.
 constexpr size_t peer_block_frames = 32;
 
 struct peer_row {
@@ -50,7 +47,6 @@ peer_pass play_openmpt_first_pass(const std::vector<u8>& image);
 // The first `frames` frames as libxmp plays them (nearest neighbour); empty when it refuses the module.
 std::vector<int16_t> render_xmp(const std::vector<u8>& image, uint64_t frames);
 
-// Our side: a started session on the image, or a failed test (load result in the message).
-// The trace and render run over `frames` output frames.
+// Our side over `frames` output frames, or a failed test when the module does not load.
 std::vector<traced_row> trace_ours(const std::vector<u8>& image, uint64_t frames);
 std::vector<int16_t> render_ours(const std::vector<u8>& image, uint64_t frames);

@@ -28,15 +28,12 @@ TEST(LoudnessEnvelope, IsMonoRmsPerWholeWindow) {
 }
 
 TEST(Correlation, MeasuresShapeNotScale) {
-    std::vector<double> rising{1, 2, 4, 8}, scaled{3, 5, 9, 17}, falling{8, 4, 2, 1}, flat{2, 2, 2, 2};
-    EXPECT_NEAR(correlation(rising, scaled), 1.0, 1e-12);
-    std::vector<double> negated{-1, -2, -4, -8};
+    std::vector<double> rising{1, 2, 4, 8}, negated{-2, -3, -5, -9}, flat{2, 2, 2, 2};
     EXPECT_NEAR(correlation(rising, negated), -1.0, 1e-12);
-    EXPECT_LT(correlation(rising, falling), 0);
     EXPECT_EQ(correlation(rising, flat), 0);
     EXPECT_EQ(correlation({}, {}), 0);
     // Only the common length counts.
-    EXPECT_NEAR(correlation(rising, {1, 2, 4, 8, -100}), 1.0, 1e-12);
+    EXPECT_NEAR(correlation(rising, {3, 5, 9, 17, -100}), 1.0, 1e-12);
 }
 
 TEST(LevelMeter, PeakAndRmsAcrossBlocks) {

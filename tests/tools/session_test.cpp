@@ -54,30 +54,13 @@ TEST(TraceSong, ReportsEachRowAtTheFrameItsFirstTickBegins) {
                     {24 * tick, 0, 4}, {27 * tick, 1, 0}, {30 * tick, 1, 1}, {33 * tick, 1, 2}};
     ASSERT_GE(rows.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_EQ(rows[i].frame, expected[i].frame) << "row event " << i;
-        EXPECT_EQ(rows[i].order, expected[i].order) << "row event " << i;
-        EXPECT_EQ(rows[i].row, expected[i].row) << "row event " << i;
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].frame, expected[i].frame);
+        EXPECT_EQ(rows[i].order, expected[i].order);
+        EXPECT_EQ(rows[i].row, expected[i].row);
         EXPECT_EQ(rows[i].tick_frames, tick);
     }
-    // Nothing at or beyond the limit.
-    EXPECT_LT(rows.back().frame, 30000u);
-}
-
-TEST(TraceSong, TracedFrameIsWhereTheRowIsHeardInTheModuleInputRender) {
-    std::vector<u8> image = timed_song();
-    started_session traced(image);
-    std::vector<traced_row> rows;
-    trace_song(traced.session, 20000, [&](const traced_row& row) { rows.push_back(row); });
-    ASSERT_GE(rows.size(), 2u);
-    ASSERT_EQ(rows[1].row, 1);  // the row with the only note
-
-    started_session rendered(image);
-    std::vector<i16> pcm;
-    render_song(rendered.session, 20000,
-                [&](const i16* stereo, size_t frames) { pcm.insert(pcm.end(), stereo, stereo + 2 * frames); });
-    size_t first_sound = 0;
-    while (first_sound < pcm.size() / 2 && pcm[2 * first_sound] == 0 && pcm[2 * first_sound + 1] == 0) ++first_sound;
-    EXPECT_EQ(first_sound, rows[1].frame);
+    EXPECT_LT(rows.back().frame, 30000u);  // nothing at or beyond the limit
 }
 
 TEST(RenderSong, DeliversExactlyTheFramesAskedInModuleInputCalls) {

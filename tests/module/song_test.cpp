@@ -1,13 +1,13 @@
-// The first pass of songs built byte by byte: its length with every kind of row command,
-// the row cap, and seeking within it.
+// Whole songs: the first pass with every kind of row command, the row cap, seeking within it,
+// freeing and loading again, and the committed demo songs.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "demo_songs.h"
 #include "loader_test_support.h"
-#include "mod_writer.h"
 #include "s3m_writer.h"
 #include "xm_writer.h"
 
@@ -68,12 +68,6 @@ std::vector<length_case> length_cases() {
     add("pattern delay counted at the speed its own row sets",
         xm_with({0}, 1, 4, {{0, 1, 0, 0xF, 3}, {0, 1, 1, 0xE, 0xE1}}), lead_in + (6 + 6 + 3 + 3) * tick_125, 4,
         module_pass_wraps, 0, 0);
-    add("pattern loop: rows 1 and 2 three times", xm_with({0}, 1, 4, {{0, 1, 0, 0xE, 0x60}, {0, 2, 0, 0xE, 0x62}}),
-        lead_in + 8 * 6 * tick_125, 8, module_pass_wraps, 0, 0);
-    add("pattern break to row 2 of the next pattern", xm_with({0, 1}, 2, 4, {{0, 1, 0, 0xD, 0x02}}),
-        lead_in + 4 * 6 * tick_125, 4, module_pass_wraps, 0, 0);
-    add("jump forward over an order entry", xm_with({0, 1, 2}, 3, 4, {{0, 1, 0, 0xB, 2}}), lead_in + 6 * 6 * tick_125,
-        6, module_pass_wraps, 0, 0);
     add("jump back to order 1 repeats it", xm_with({0, 1, 2}, 3, 4, {{2, 3, 0, 0xB, 1}}), lead_in + 12 * 6 * tick_125,
         12, module_pass_repeats, 1, 0);
     // Order 1 loops rows 0 to 2 twice, then jumps back to itself: its row 0 comes round
@@ -102,14 +96,6 @@ std::vector<length_case> length_cases() {
     add("S3M speed and tempo, markers skipped", write_s3m(s3m), lead_in + 2 * 3 * tick_125 + (62 + 64) * 3 * tick_250,
         128, module_pass_wraps, 0, 0);
 
-    // MOD: a jump and a break in one row go to the given row of the given entry.
-    mod_file mod;
-    mod.orders = {0, 1};
-    mod.patterns.assign(2, mod_pattern());
-    mod.patterns[0].at(5, 0) = mod_cell{0, 0, 0xB, 1};
-    mod.patterns[0].at(5, 1) = mod_cell{0, 0, 0xD, 0x10};
-    add("MOD jump with break to row 10 of order 1", write_mod(mod), lead_in + 60 * 6 * tick_125, 60, module_pass_wraps,
-        0, 0);
     return cases;
 }
 
@@ -159,7 +145,8 @@ TEST(SongLength, RefusesMissingArgumentsAndEmptyContexts) {
 // A song as the module input plays it, rendered in one piece or from a seek.
 struct playing_song {
     loaded_song song;
-    explicit playing_song(const std::vector<uint8_t>& file) : song(file) {
+    explicit playing_song(const std::vector<uint8_t>& file) : song(file) { start(); }
+    void start() {
         song.context.master_volume = 64;
         module_start(&song.context);
         module_set_output_format(&song.context);
@@ -190,10 +177,8 @@ TEST(SongLength, LeavesAPlayingContextUntouched) {
         0);
 }
 
-// Seeking lands where an uninterrupted render from the start is, byte for byte: voices
-// started before the target (one-shot drums, forward and ping-pong loops), envelopes and
-// fadeouts all continue as they would have. Each seek comes after some playing, so that
-// what the earlier playing left in the channels must not leak into the result.
+// Seeking lands where an uninterrupted render from the start is, byte for byte. Each seek comes
+// after some playing, so that what that playing left in the channels must not leak into the result.
 TEST(SongSeek, RenderAfterSeekEqualsUninterruptedRender) {
     constexpr u64 compared_frames = 20000;
     for (const char* name : {"demo.mod", "demo.s3m", "demo.xm"}) {
@@ -212,8 +197,7 @@ TEST(SongSeek, RenderAfterSeekEqualsUninterruptedRender) {
             {1, 1, 0},
             {lead_in, lead_in, 0},                              // the first row's first frame
             {pass.frames / 3 + 123, pass.frames / 3 + 123, 0},  // inside a tick
-            {pass.frames - 1000, pass.frames - 1000, 0},
-            {pass.frames, pass.frames, 0},  // the end: the render goes on into the next pass
+            {pass.frames, pass.frames, 0},                      // the end: the render goes on into the next pass
             {pass.frames + 1, pass.frames, 1},
             {~u64{0}, pass.frames, 1},
         };
@@ -225,6 +209,53 @@ TEST(SongSeek, RenderAfterSeekEqualsUninterruptedRender) {
             std::vector<i16> after = seeking.render(compared_frames);
             ASSERT_TRUE(std::equal(after.begin(), after.end(), whole.begin() + 2 * seek.lands));
         }
+    }
+}
+
+TEST(ModuleFree, EmptyRecordIsLeftAlone) {
+    module_context context;
+    std::memset(&context, 0xAB, sizeof context);
+    context.loaded = 0;
+    module_free(&context);  // must not touch the garbage pointers
+    EXPECT_EQ(context.loaded, 0);
+    module_free(nullptr);
+}
+
+// A freed record may be loaded again: no channel pointer may lead into the first song's freed
+// blocks, and the second song plays as it does in a fresh record.
+TEST(ModuleFree, SecondLoadIntoAFreedRecordPlaysAsInAFreshOne) {
+    const std::vector<uint8_t> first = source_file("assets/demo.mod");
+    const std::vector<uint8_t> second = source_file("assets/demo.xm");
+    const std::vector<i16> expected = playing_song(second).render(3 * 44100);
+    playing_song reused(first);
+    reused.render(3 * 44100);
+    module_context& context = reused.song.context;
+    module_free(&context);
+    for (const module_channel& channel : context.channels) {
+        EXPECT_EQ(channel.sample, nullptr);
+        EXPECT_EQ(channel.voice_sample, nullptr);
+        EXPECT_EQ(channel.instrument, nullptr);
+        EXPECT_EQ(channel.volume_envelope.envelope, nullptr);
+        EXPECT_EQ(channel.pan_envelope.envelope, nullptr);
+        for (const effect_slot& slot : channel.slots) EXPECT_EQ(slot.delayed_cell, nullptr);
+    }
+    ASSERT_EQ(module_load(second.data(), static_cast<i32>(second.size()), &context), 0);
+    reused.start();
+    EXPECT_EQ(reused.render(3 * 44100), expected);
+}
+
+// The committed demo songs, on which the seek and reload tests above play, are what the generator writes.
+TEST(DemoSongs, CommittedFilesAreWhatTheGeneratorWrites) {
+    const demo::song score = demo::compose_demo_song();
+    const struct {
+        const char* name;
+        std::vector<uint8_t> (*write)(const demo::song&);
+    } files[] = {
+        {"demo.mod", demo::write_mod_song}, {"demo.s3m", demo::write_s3m_song}, {"demo.xm", demo::write_xm_song}};
+    for (const auto& f : files) {
+        const std::vector<uint8_t> stored = source_file(std::string("assets/") + f.name);
+        ASSERT_FALSE(stored.empty()) << "missing assets/" << f.name;
+        EXPECT_TRUE(f.write(score) == stored) << f.name << ": regenerate with make-demo-songs assets";
     }
 }
 

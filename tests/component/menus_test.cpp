@@ -5,8 +5,6 @@
 #include "host/digest.h"
 #include "host/http.h"
 #include "host/service_lookup.h"
-#include "minihost/host/context_menu.h"
-#include "minihost/host/main_menu.h"
 #include "sample/commands/capture_state.h"
 #include "sample/commands/context_commands.h"
 #include "sample/commands/main_commands.h"
@@ -36,12 +34,9 @@ protected:
         return list;
     }
     void run_context(const char* path, const metadb_handle_list& selection) {
-        const minihost::menu_node menu = minihost::build_context_menu(host, selection, contextmenu_caller_playlist);
-        minihost::run_menu_command(minihost::find_menu_command(menu, path, "item"), path);
+        test_support::run_context_item(host, path, selection);
     }
-    void run_main(const char* path) {
-        minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(host), path, "command"), path);
-    }
+    void run_main(const char* path) { test_support::run_main_command(host, path); }
 
     test_support::popup_recorder recorder{host};
 };
@@ -200,10 +195,7 @@ TEST(MenuIndexes, BeyondTheLastCommandAreProgrammingErrors) {
     service_impl_single_t<ambrel::myitem> context;
     service_impl_single_t<ambrel::mainmenu_commands_sample> main;
     EXPECT_DEATH(context.get_item_name(6, out), "uBugCheck");
-    EXPECT_DEATH(context.get_item_guid(6), "uBugCheck");
-    EXPECT_DEATH(context.get_item_description(6, out), "uBugCheck");
     EXPECT_DEATH(main.get_command(7), "uBugCheck");
-    EXPECT_DEATH(main.execute(7, {}), "uBugCheck");
     EXPECT_FALSE(main.get_description(7, out));
 }
 #endif

@@ -282,13 +282,11 @@ TEST_F(PlaybackState, MenuItemsShowTheTestTextOrTheHostCommandsDescription) {
     zorb::string8 first;
     ASSERT_TRUE(manager->get_description_by_id(0, first));
     // The text shown for each id, with and without the host's menu; null: none.
-    const std::tuple<unsigned, contextmenu_manager*, const char*> cases[] = {
-        {1, nullptr, "This is a test command."},
-        {1, manager.get(), "This is a test command."},
-        {2, manager.get(), first.get_ptr()},
-        {2, nullptr, nullptr},
-        {0, manager.get(), nullptr},
-        {100000, manager.get(), nullptr}};
+    const std::tuple<unsigned, contextmenu_manager*, const char*> cases[] = {{1, nullptr, "This is a test command."},
+                                                                             {2, manager.get(), first.get_ptr()},
+                                                                             {2, nullptr, nullptr},
+                                                                             {0, manager.get(), nullptr},
+                                                                             {100000, manager.get(), nullptr}};
     for (const auto& [id, menu, shown] : cases) {
         std::string text = "unchanged";
         EXPECT_EQ(ambrel::playback_menu_status(id, menu, text), shown != nullptr) << id;

@@ -52,12 +52,9 @@ protected:
 TEST_F(SamplePreferences, VariablesKeepTheirPayloadSizeAndShortRecordsLeaveTheValuesAlone) {
     EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_bogo_setting_1), (std::vector<uint8_t>{0x39, 0x05, 0, 0}));
     EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_bogo_setting_2), (std::vector<uint8_t>{0x9A, 0x02, 0, 0}));
-    feed(host.client(), ambrel::guid_cfg_bogo_setting_1, {7, 0, 0});
-    EXPECT_EQ(ambrel::cfg_bogo_setting_1.get(), 1337u);
-    feed(host.client(), ambrel::guid_cfg_bogo_setting_1, {7, 0, 0, 0, 0xEE});  // longer: the rest is skipped
+    // How short and long records are read is the variables' own (config_records_test.cpp).
+    feed(host.client(), ambrel::guid_cfg_bogo_setting_1, {7, 0, 0, 0});
     EXPECT_EQ(ambrel::cfg_bogo_setting_1.get(), 7u);
-    feed(host.client(), ambrel::guid_cfg_bogo_setting_1, {1, 2, 3});
-    EXPECT_EQ(ambrel::cfg_bogo_setting_1.get(), 7u);  // or the value it had loaded
     feed(host.client(), ambrel::guid_advconfig_bogo_setting_3, {5, 0, 0, 0});
     EXPECT_EQ(value_of(*bogo_3()), "42");
 }

@@ -167,13 +167,10 @@ TEST_F(WavInput, SeeksToTheNearestFrameAndEndsAtTheLast) {
     }
 }
 
-TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
-    const wave_shape stereo;
-    bytes_t audio(4 * 11025);
-    for (size_t i = 0; i < audio.size(); ++i) audio[i] = uint8_t(i * 7 + i / 251);
-    const bytes_t odd_chunk = chunk("junk", bytes_t{'o', 'd', 'd'});
-    const bytes_t original = riff({chunk("fmt ", fmt_payload(stereo)), odd_chunk, chunk("data", audio),
-                                   info_list({{"INAM", "Old title"}, {"IENG", "Someone"}})});
+// How the file is rewritten (other chunks, the audio, texts beyond ASCII) is the RIFF writer's own
+// (riff_wave_test.cpp); here the fields on their way through the input's info writer.
+TEST_F(WavInput, TagsWrittenAreReadBackByTheInputAndByExiftool) {
+    const bytes_t original = wave_file(wave_shape{}, bytes_t(400), {{"INAM", "Old title"}, {"IENG", "Someone"}});
     using lines = std::vector<std::string>;
     const struct {
         const char* name;
@@ -186,16 +183,10 @@ TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
          {"IENG=Someone", "title=T", "artist=Ar", "album=Al", "album artist=AA", "date=2026", "genre=Tracker",
           "tracknumber=7"},
          {{"Title", "T"}, {"Artist", "Ar"}, {"Product", "Al"}, {"Genre", "Tracker"}, {"TrackNumber", "7"}}},
-        {"two values joined", {"artist=A", "artist=B"}, {"title=Old title", "IENG=Someone", "artist=A; B"}, {}},
-        {"a field removed, an odd-length value",
-         {"title=", "comment=ab"},
-         {"IENG=Someone", "comment=ab"},
-         {{"Title", ""}, {"Comment", "ab"}}},
-        {"every field removed", {"title=", "IENG="}, {}, {{"Title", ""}, {"Engineer", ""}}},
-        {"a comment beyond ASCII added",
-         {"comment=Dvo\xC5\x99\xC3\xA1k \xE2\x99\xAA"},
-         {"title=Old title", "IENG=Someone", "comment=Dvo\xC5\x99\xC3\xA1k \xE2\x99\xAA"},
-         {{"Comment", "Dvo\xC5\x99\xC3\xA1k \xE2\x99\xAA"}, {"Engineer", "Someone"}}},
+        {"two values joined, a field removed",
+         {"artist=A", "artist=B", "title="},
+         {"IENG=Someone", "artist=A; B"},
+         {{"Artist", "A; B"}, {"Title", ""}, {"Engineer", "Someone"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,16 +197,6 @@ TEST_F(WavInput, TagsWrittenReadBackAndTheAudioStaysByteForByte) {
         EXPECT_EQ(run_tags(arguments, &status), c.meta);
         EXPECT_EQ(status, 0);
         EXPECT_EQ(run_tags({path}), c.meta);
-
-        const bytes_t written = read_bytes(path);
-        minihost::memory_source source(written.data(), written.size());
-        const minihost::wave_file parsed = minihost::parse_wave(source);
-        EXPECT_EQ(minihost::wave_strict_problems(parsed), std::vector<std::string>{});
-        const bytes_t data(written.begin() + std::ptrdiff_t(parsed.data_offset()),
-                           written.begin() + std::ptrdiff_t(parsed.data_offset() + audio.size()));
-        EXPECT_TRUE(data == audio);
-        EXPECT_TRUE(std::search(written.begin(), written.end(), odd_chunk.begin(), odd_chunk.end()) != written.end());
-        EXPECT_FALSE(std::filesystem::exists(native_path(path + ".new")));
 #ifndef _WIN32
         const auto seen = exiftool_tags(path);
         ASSERT_FALSE(seen.empty()) << "exiftool is missing (scripts/install-deps installs it)";

@@ -190,12 +190,11 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes)
     std::string error;
     ASSERT_TRUE(minihost::take_dsp_options(arguments, choices, error)) << error;
     EXPECT_EQ(arguments, (std::vector<std::string>{"song.xm", "--seconds", "2"}));
+    // A chosen preset reaches the chain in minihost_commands_test.cpp. Without --preset the DSP's
+    // default preset; an unknown DSP is refused.
     minihost::dsp_chain chain(host);
-    minihost::load_play_chain(host, choices, folder.file("config.bin"), chain);
-    ASSERT_EQ(chain.presets().size(), 1u);
-    EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(-20)));
-    // Without --preset the DSP's default preset; an unknown DSP is refused.
     minihost::load_play_chain(host, {{"Sample DSP", false, {}}}, folder.file("config.bin"), chain);
+    ASSERT_EQ(chain.presets().size(), 1u);
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(0)));
     EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, {}}}, folder.file("config.bin"), chain),
                  zorb::exception);
@@ -207,7 +206,6 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes)
         std::vector<minihost::dsp_choice> none;
         EXPECT_FALSE(minihost::take_dsp_options(wrong, none, error)) << testing::PrintToString(wrong);
     }
-    EXPECT_EQ(minihost::describe_preset(host, gain_preset(-20)), "Sample DSP [0000a0c1]");
     EXPECT_EQ(minihost::describe_preset(host, preset_of(other_owner, {})), "{11111111-2222-3333-4444-555555555555} []");
 }
 
@@ -285,7 +283,6 @@ TEST_F(GainDsp, ChainEditorsKeepTheChainInStepAndACancelledNewDspLeavesItAsItWas
 
 TEST(PresetData, HexadecimalBytesAndLittleEndianFloats) {
     const std::pair<const char*, std::vector<uint8_t>> taken[] = {
-        {"0000a0c1", {0x00, 0x00, 0xA0, 0xC1}},
         {"00FF7e", {0x00, 0xFF, 0x7E}},
         {"f32:-20", {0x00, 0x00, 0xA0, 0xC1}},
         {"f32:1.5,0102", {0x00, 0x00, 0xC0, 0x3F, 0x01, 0x02}},

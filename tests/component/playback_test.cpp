@@ -115,21 +115,6 @@ TEST_F(Playback, PauseTwiceReturnsAndStepsNothingWhilePaused) {
     EXPECT_FALSE(engine().is_paused());
 }
 
-TEST_F(Playback, FormattingUsesThePlayingTrackAndThePlaybackFields) {
-    auto control = service_lookup_one_t<playback_control>(host);
-    auto compiler = service_lookup_one_t<titleformat_compiler>(host);
-    service_ptr_t<titleformat_object> pattern;
-    compiler->compile(pattern, "%samplerate% Hz | %playback_time%[ / %length%]$if(%ispaused%, | paused,)");
-    zorb::string8 text;
-    EXPECT_FALSE(control->playback_format_title(nullptr, text, pattern, nullptr, 3));  // nothing plays
-
-    play({wave("a.wav", 1, 8000, 8000 * 3)});
-    control->start(play_command_default, false);
-    while (engine().position() < 1) engine().step();
-    ASSERT_TRUE(control->playback_format_title(nullptr, text, pattern, nullptr, 3));
-    EXPECT_STREQ(text.get_ptr(), "8000 Hz | 0:01 / 0:03");
-}
-
 TEST_F(Playback, ACallbackUnregisteredDuringAnEventHearsNoMore) {
     play({wave("a.wav", 1, 8000, 8000 * 2)});
     event_log other;

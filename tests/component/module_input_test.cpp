@@ -191,7 +191,6 @@ TEST_F(ModulesThatEnd, EachSongEndsAtTheLastFrameOfItsFirstPassWithTheLengthItRe
         file_info_impl info;
         ASSERT_TRUE(tracks[0]->get_info(info));
         EXPECT_DOUBLE_EQ(info.get_length(), double(frames) / 44100) << name;
-        EXPECT_EQ(info.info().size(), 5u) << name;
 
         auto decoder = open_decoder(path);
         EXPECT_TRUE(decoder->can_seek()) << name;

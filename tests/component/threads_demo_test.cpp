@@ -16,34 +16,19 @@ namespace {
 using namespace test_support;
 
 TEST(DemoTexts, ChannelsTimesAndSizes) {
-    const std::pair<uint32_t, const char*> channels[] = {{0, ""},
-                                                         {3, "FL FR"},
-                                                         {4, "FC"},
-                                                         {0x3F, "FL FR FC LFE BL BR"},
-                                                         {1u << 17, "TBR"},
-                                                         {1u << 18, "?"},
-                                                         {0x80000601, "FL SL SR ?"}};
+    const std::pair<uint32_t, const char*> channels[] = {
+        {0, ""}, {0x3F, "FL FR FC LFE BL BR"}, {1u << 17, "TBR"}, {1u << 18, "?"}, {0x80000601, "FL SL SR ?"}};
     for (const auto& [config, text] : channels) EXPECT_EQ(ambrel::channel_description(config), text) << config;
     // Half a microsecond rounds up, and may carry into the seconds.
-    const std::pair<double, const char*> times[] = {{0, "0:00.000000"},
-                                                    {205.25, "3:25.250000"},
-                                                    {-1.5, "-0:01.500000"},
+    const std::pair<double, const char*> times[] = {{-1.5, "-0:01.500000"},
                                                     {0.0000005, "0:00.000001"},
                                                     {59.9999996, "1:00.000000"},
                                                     {3661.000123, "1:01:01.000123"},
-                                                    {86400 * 8 + 5.5, "1wk 1d 0:00:05.500000"},
-                                                    {86400 * 2 + 3600, "2d 1:00:00.000000"}};
+                                                    {86400 * 8 + 5.5, "1wk 1d 0:00:05.500000"}};
     for (const auto& [seconds, text] : times) EXPECT_EQ(ambrel::exact_time_text(seconds), text) << seconds;
-    const std::pair<uint64_t, const char*> sizes[] = {{0, "0 B"},
-                                                      {1023, "1023 B"},
-                                                      {1024, "1.00 KB"},
-                                                      {1536, "1.50 KB"},
-                                                      {10 * 1024, "10.0 KB"},
-                                                      {100 * 1024, "100 KB"},
-                                                      {1048575, "1.00 MB"},
-                                                      {3u << 30, "3.00 GB"},
-                                                      {5ull << 40, "5.00 TB"},
-                                                      {2000ull << 40, "2000 TB"}};
+    const std::pair<uint64_t, const char*> sizes[] = {{1023, "1023 B"},       {1024, "1.00 KB"},
+                                                      {10 * 1024, "10.0 KB"}, {100 * 1024, "100 KB"},
+                                                      {1048575, "1.00 MB"},   {2000ull << 40, "2000 TB"}};
     for (const auto& [bytes, text] : sizes) EXPECT_EQ(ambrel::size_text(bytes), text) << bytes;
 
     // The local time of a file time has the fixed form, and 1970-01-01 00:00:00 UTC is within a day

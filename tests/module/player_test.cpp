@@ -146,21 +146,11 @@ TEST(PlayerSong, MarkersJumpsBreaksAndLoops) {
          {0, 1},
          {{0, 0, fx_pattern_break, 5, 0, 0}},
          {{1, 5}, {1, 1}}},
-        {"jump and break suppress only their own row advance",
-         {4, 4},
-         {0, 1},
-         {{0, 1, fx_pattern_break, 2, 0, 0}, {1, 3, fx_jump_and_break, 1, 1, 0}},
-         {{0, 1}, {1, 2}, {1, 3}, {1, 1}, {1, 2}, {1, 3}}},
         {"jump and break in the last slot has no row parameter",
          {4, 4},
          {0, 1},
          {{0, 0, fx_jump_and_break, 1, 3, 1}},
          {{1, 0}}},
-        {"a pattern loop plays its body count plus one times",
-         {8},
-         {0},
-         {{0, 1, fx_pattern_loop, 0, 0, 0}, {0, 3, fx_pattern_loop, 2, 0, 0}},
-         {{0, 1}, {0, 2}, {0, 3}, {0, 1}, {0, 2}, {0, 3}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}}},
         {"a second loop start inside the body moves the loop row",
          {8},
          {0},
@@ -323,18 +313,6 @@ TEST(PlayerNotes, PitchUsesRelativeNoteAndNoteMapButPortaTargetSkipsTheMap) {
     EXPECT_EQ(song.channel(0).period, 1524u);  // the tone portamento keeps it
 }
 
-TEST(PlayerNotes, LinearPeriodsFollowFinetune) {
-    test_song song(2, {4}, {0}, 2, empty_cells::xm_style);
-    song.context->linear_frequencies = 1;
-    song.sample(1).finetune = -128;
-    song.note(0, 0, 0, c4, 1);
-    song.note(0, 0, 1, c4, 2);
-    song.start_at_first_row();
-    EXPECT_EQ(song.channel(0).period, 4608u);
-    EXPECT_EQ(song.channel(0).step, 194u);  // (133808 >> 6) * 4096 / 44100
-    EXPECT_EQ(song.channel(1).period, 4672u);
-}
-
 TEST(PlayerNotes, NewNoteResetsWavePositionsUnlessTheWaveformKeepsThem) {
     test_song song(2, {4}, {0});
     song.effect(0, 0, 1, fx_vibrato_waveform, 4);
@@ -411,14 +389,6 @@ constexpr empty_cells mod = empty_cells::mod_style, xm = empty_cells::xm_style;
 constexpr u8 none = module_note_none;
 
 const effect_case effect_cases[] = {
-    {"portamentos slide on every tick but the first; fine ones on the first only",
-     mod,
-     {{fx_porta_up, 2}, {fx_porta_down, 1}, {fx_fine_porta_up, 3}, {fx_fine_porta_down, 5}},
-     period,
-     {{1712, 1704, 1696, 1688, 1680, 1672},
-      {1672, 1676, 1680, 1684, 1688, 1692},
-      {1680, 1680, 1680, 1680, 1680, 1680},
-      {1700, 1700, 1700, 1700, 1700, 1700}}},
     {"XM portamentos share one memory",
      xm,
      {{fx_xm_porta_up, 3}, {fx_xm_porta_down, 0}, {fx_xm_porta_up, 0}},
@@ -444,11 +414,6 @@ const effect_case effect_cases[] = {
      {{fx_tone_porta, 4, 255, packed(4, 1)}, {fx_tone_porta_volume_slide, 0x01}},
      period,
      {{1712, 1696, 1680, 1664, 1648, 1632}, {1632, 1616, 1616, 1616, 1616, 1616}}},
-    {"5xy slides the volume from the second tick",
-     mod,
-     {{fx_tone_porta, 4, 255, packed(4, 1)}, {fx_tone_porta_volume_slide, 0x01}},
-     volume,
-     {{64, 64, 64, 64, 64, 64}, {64, 63, 62, 61, 60, 59}}},
     {"S3M Lxy slides the volume on the first tick too",
      mod,
      {{fx_tone_porta, 4, 255, packed(4, 1)}, {fx_s3m_tone_porta_volume_slide, 0x03}},
@@ -459,16 +424,6 @@ const effect_case effect_cases[] = {
      {{fx_vibrato, 0x48}, {fx_vibrato, 0x00}, {fx_vibrato_volume_slide, 0x02}, {fx_none, 0}},
      vibrato,
      {{0, 0, 24, 45, 58, 63}, {0, 58, 45, 24, 0, -25}, {0, -45, -59, -64, -59, -45}, {0, 0, 0, 0, 0, 0}}},
-    {"6xy slides the volume from the second tick",
-     mod,
-     {{fx_vibrato, 0x48}, {fx_vibrato_volume_slide, 0x02}},
-     volume,
-     {{64, 64, 64, 64, 64, 64}, {64, 62, 60, 58, 56, 54}}},
-    {"S3M Kxy slides the volume on the first tick too",
-     mod,
-     {{fx_vibrato, 0x48}, {fx_s3m_vibrato_volume_slide, 0x02}},
-     volume,
-     {{64, 64, 64, 64, 64, 64}, {62, 60, 58, 56, 54, 52}}},
     {"square tremolo clamps at zero and ends at its base",
      mod,
      {{fx_tremolo, 0x8F, 10}, {fx_none, 0}},
@@ -549,7 +504,6 @@ const effect_case effect_cases[] = {
     {"retrigger 0 does nothing", mod, {{fx_retrigger, 0, 20}}, restarted, {{0, 0, 0, 0, 0, 0}}},
     {"S3M retrigger counts the first tick", mod, {{fx_s3m_retrigger, 0x03, 60}}, restarted, {{0, 0, 1, 0, 0, 1}}},
     {"S3M retrigger 0 retriggers every tick", mod, {{fx_s3m_retrigger, 0x00, 60}}, restarted, {{0, 1, 1, 1, 1, 1}}},
-    {"note cut on its tick", mod, {{fx_note_cut, 3}}, volume, {{64, 64, 64, 0, 0, 0}}},
     {"note delay starts the note on its tick, the volume column at once",
      mod,
      {{fx_note_delay, 2, 30, packed(4, 2)}},

@@ -59,17 +59,9 @@ std::vector<length_case> length_cases() {
     };
     add("two patterns played through, then the list wraps", xm_with({0, 1}, 2, 4, {}), lead_in + 8 * 6 * tick_125, 8,
         module_pass_wraps, 0, 0);
-    add("speed 3 from row 1", xm_with({0}, 1, 4, {{0, 1, 0, 0xF, 3}}), lead_in + (6 + 3 * 3) * tick_125, 4,
-        module_pass_wraps, 0, 0);
-    add("tempo 250 from row 2", xm_with({0}, 1, 4, {{0, 2, 1, 0xF, 250}}),
-        lead_in + 2 * 6 * tick_125 + 2 * 6 * tick_250, 4, module_pass_wraps, 0, 0);
-    add("pattern delay of two rows on row 1", xm_with({0}, 1, 4, {{0, 1, 0, 0xE, 0xE2}}),
-        lead_in + (6 + 18 + 6 + 6) * tick_125, 4, module_pass_wraps, 0, 0);
     add("pattern delay counted at the speed its own row sets",
         xm_with({0}, 1, 4, {{0, 1, 0, 0xF, 3}, {0, 1, 1, 0xE, 0xE1}}), lead_in + (6 + 6 + 3 + 3) * tick_125, 4,
         module_pass_wraps, 0, 0);
-    add("jump back to order 1 repeats it", xm_with({0, 1, 2}, 3, 4, {{2, 3, 0, 0xB, 1}}), lead_in + 12 * 6 * tick_125,
-        12, module_pass_repeats, 1, 0);
     // Order 1 loops rows 0 to 2 twice, then jumps back to itself: its row 0 comes round
     // first inside the loop (not a repeat: a loop runs) and then after the jump.
     add("pattern loop inside a jump back",

@@ -189,20 +189,6 @@ TEST(PlayerSong, OrderListWithoutAPlayableEntryPlaysSilence) {
     }
 }
 
-TEST(PlayerSong, PatternDelayStretchesItsRowBySpeedTicksPerUnit) {
-    test_song song(1, {4}, {0});
-    song.effect(0, 0, 1, fx_pattern_delay, 2);
-    song.start_at_first_row();
-    EXPECT_EQ(song.context->pattern_delay, 12);
-    song.run_ticks(17);
-    EXPECT_EQ(song.context->row, 1);  // row 1 not read yet
-    song.run_ticks(1);
-    EXPECT_EQ(song.context->row, 2);
-    EXPECT_EQ(song.context->pattern_delay, 0);
-    song.run_ticks(6);
-    EXPECT_EQ(song.context->row, 3);  // an ordinary row again
-}
-
 TEST(PlayerNotes, VolumeColumnWinsOverInstrumentDefaultAndSetVolume) {
     test_song song(3, {4}, {0});
     song.sample(0).volume = 50;

@@ -202,17 +202,6 @@ TEST(PlayerNotes, VolumeColumnWinsOverInstrumentDefaultAndSetVolume) {
     EXPECT_EQ(song.channel(1).volume, 64);  // set volume survives the note start, clamped to 64
 }
 
-TEST(PlayerNotes, KeyOffWithoutVolumeEnvelopeStopsTheVoiceAtOnce) {
-    test_song song(1, {4}, {0});
-    song.note(0, 0, 0, c4, 1);
-    song.note(0, 1, 0, module_note_off);
-    song.start_at_first_row();
-    song.next_row();
-    EXPECT_EQ(song.channel(0).active, 0);
-    std::vector<i16> pcm = song.render_bytes(882 * 4);
-    for (i16 value : pcm) ASSERT_EQ(value, 0);
-}
-
 // A key-off releases the envelope's sustain and starts the fadeout, already on its own row's
 // tick 0; in XM one that names an instrument is ignored.
 TEST(PlayerNotes, KeyOffWithVolumeEnvelopeReleasesSustainAndStartsFadeout) {

@@ -57,8 +57,6 @@ std::vector<length_case> length_cases() {
     auto add = [&](const char* what, std::vector<uint8_t> file, u64 frames, u32 rows, i32 end, i32 order, i32 row) {
         cases.push_back({what, std::move(file), frames, rows, end, order, row});
     };
-    add("two patterns played through, then the list wraps", xm_with({0, 1}, 2, 4, {}), lead_in + 8 * 6 * tick_125, 8,
-        module_pass_wraps, 0, 0);
     add("pattern delay counted at the speed its own row sets",
         xm_with({0}, 1, 4, {{0, 1, 0, 0xF, 3}, {0, 1, 1, 0xE, 0xE1}}), lead_in + (6 + 6 + 3 + 3) * tick_125, 4,
         module_pass_wraps, 0, 0);

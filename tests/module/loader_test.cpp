@@ -1,6 +1,6 @@
-// The MOD, S3M and XM loaders: what each format's fields become, the translations that are not
-// one code for one command, which row command a row keeps, the entry points' refusals, and
-// damaged files of every kind.
+// The bounded reader and the MOD, S3M and XM loaders: what each format's fields become, the
+// translations that are not one code for one command, which row command a row keeps, the entry
+// points' refusals, and damaged files of every kind.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,10 +12,85 @@
 #include "loader_test_support.h"
 #include "mod_writer.h"
 #include "module.h"
+#include "reader.h"
 #include "s3m_writer.h"
 #include "xm_writer.h"
 
 namespace {
+
+// What the bounded reader reads from, through which every loader reads its file.
+const u8 image[6] = {0x01, 0x02, 0x03, 0x04, 0x05, 0xF6};
+
+TEST(ByteReader, ReadsBothByteOrdersAndZerosPastTheEnd) {
+    byte_reader file(image, sizeof image);
+    EXPECT_EQ(file.u16le(), 0x0201);
+    EXPECT_EQ(file.u16be(), 0x0304);
+    EXPECT_EQ(file.u8le(), 0x05);
+    EXPECT_EQ(file.i8le(), -10);
+    EXPECT_FALSE(file.failed());
+    EXPECT_EQ(file.u8le(), 0);
+    EXPECT_TRUE(file.failed());
+    file.seek(3);
+    EXPECT_EQ(file.u32le(), 0x00F60504u);  // the missing byte reads as zero
+
+    byte_reader copy(image, sizeof image);
+    u8 bytes[4] = {9, 9, 9, 9};
+    copy.seek(4);
+    EXPECT_EQ(copy.copy_available(bytes, 4), 2u);  // what is there, without failing
+    EXPECT_FALSE(copy.failed());
+    copy.seek(4);
+    copy.bytes(bytes, 4);
+    EXPECT_EQ(std::vector<u8>(bytes, bytes + 4), (std::vector<u8>{0x05, 0xF6, 0, 0}));
+    EXPECT_TRUE(copy.failed());
+    EXPECT_FALSE(copy.matches(5, "\xF6\x00", 2));
+    EXPECT_EQ(copy.byte_at(6), 0);
+}
+
+// Offsets are 64-bit: one past 4 GiB must not wrap to the start of the image.
+constexpr uint64_t beyond_32_bits = (uint64_t{1} << 32) + 1;
+
+TEST(ByteReader, MovesAndSubReadersStayInsideTheImage) {
+    const struct {
+        bool skip;        // else seek
+        uint64_t amount;  // offset or count, from position 2
+        bool moved;
+        size_t position;
+    } moves[] = {
+        {false, 6, true, 6}, {false, 7, false, 6}, {false, beyond_32_bits, false, 6},
+        {true, 4, true, 6},  {true, 5, false, 6},  {true, beyond_32_bits, false, 6},
+        {true, 0, true, 2},  {false, 0, true, 0},
+    };
+    for (const auto& move : moves) {
+        byte_reader file(image, sizeof image);
+        file.seek(2);
+        EXPECT_EQ(move.skip ? file.skip(move.amount) : file.seek(move.amount), move.moved) << move.amount;
+        EXPECT_EQ(file.position(), move.position) << move.amount;
+        EXPECT_EQ(file.failed(), !move.moved) << move.amount;
+    }
+
+    const struct {
+        uint64_t offset, count;
+        bool held;
+        std::vector<u8> read;  // the sub-reader's bytes
+    } windows[] = {
+        {2, 3, true, {0x03, 0x04, 0x05}},
+        {4, 10, false, {0x05, 0xF6}},
+        {6, 0, true, {}},
+        {7, 0, false, {}},
+        {beyond_32_bits, 1, false, {}},
+        {2, UINT64_MAX, false, {0x03, 0x04, 0x05, 0xF6}},
+    };
+    const byte_reader file(image, sizeof image);
+    for (const auto& window : windows) {
+        EXPECT_EQ(file.holds(window.offset, window.count), window.held) << window.offset << "+" << window.count;
+        byte_reader part = file.sub_reader(window.offset, window.count);
+        std::vector<u8> read;
+        while (part.remaining()) read.push_back(part.u8le());
+        EXPECT_EQ(read, window.read) << window.offset << "+" << window.count;
+        part.u8le();
+        EXPECT_TRUE(part.failed());  // the end of the window is an end
+    }
+}
 
 enum class format { mod, s3m, xm };
 
@@ -77,43 +152,30 @@ TEST(EffectTranslation, CommandsThatAreNotOneCodeForOneCommand) {
         // are row commands.
         {mod, 0xE, 0x01, fx_none, 0x01},
         {mod, 0xE, 0x13, fx_fine_porta_up, 3},
-        {mod, 0xE, 0x50, fx_set_finetune, 0},
-        {mod, 0xE, 0x8F, fx_coarse_pan, 15},
-        {mod, 0xE, 0xC5, fx_note_cut, 5},
         {mod, 0xE, 0x63, fx_none, 0, fx_pattern_loop, 3},
         {mod, 0xE, 0xE4, fx_none, 0, fx_pattern_delay, 4},
-        {mod, 0xF, 0x7D, fx_speed_tempo, 0x7D},
         // S3M letters: B and C are row commands, C not converted from decimal; letters without
-        // a translation keep their parameter; Sxy as Exy, with SBx and SEx the row commands.
+        // a translation keep their parameter; J is the arpeggio; Sxy as Exy, with SBx and SEx the
+        // row commands.
         {s3m, 0, 0x12, fx_none, 0x12},
-        {s3m, 'A' - 64, 0x05, fx_s3m_speed, 0x05},
         {s3m, 'B' - 64, 0x03, fx_none, 0, fx_position_jump, 0x03},
         {s3m, 'C' - 64, 0x10, fx_none, 0, fx_pattern_break, 0x10},
-        {s3m, 'E' - 64, 0xf2, fx_s3m_porta_down, 0xf2},
-        {s3m, 'F' - 64, 0xe3, fx_s3m_porta_up, 0xe3},
         {s3m, 'J' - 64, 0x37, fx_arpeggio, 0x37},
         {s3m, 'S' - 64, 0x07, fx_none, 0x07},
         {s3m, 'S' - 64, 0x2a, fx_set_finetune, 0x0a},
-        {s3m, 'S' - 64, 0x8c, fx_coarse_pan, 0x0c},
         {s3m, 'S' - 64, 0xb3, fx_none, 0, fx_pattern_loop, 0x03},
-        {s3m, 'S' - 64, 0xd2, fx_note_delay, 0x02},
         {s3m, 'S' - 64, 0xe4, fx_none, 0, fx_pattern_delay, 0x04},
-        {s3m, 'V' - 64, 0x30, fx_set_global_volume, 0x30},
         {s3m, 200, 0x28, fx_none, 0x28},
         // XM: Cxx a set volume in the slot, 8xx panning, Dxx decimal and not capped, the jump's
-        // slot keeping its parameter, G, H and P beyond F.
+        // slot keeping its parameter, P the last letter.
         {xm, 0x0, 0x00, fx_none, 0x00},
-        {xm, 0x1, 0x12, fx_xm_porta_up, 0x12},
         {xm, 0x8, 0x19, fx_set_pan, 0x19},
         {xm, 0xb, 0x05, fx_none, 0x05, fx_position_jump, 5},
         {xm, 0xc, 0x50, fx_set_volume, 64},
         {xm, 0xd, 0x25, fx_none, 0x25, fx_pattern_break, 25},
         {xm, 0xd, 0xff, fx_none, 0xff, fx_pattern_break, 165},
-        {xm, 0xe, 0x2a, fx_fine_porta_down, 0xa},
         {xm, 0xe, 0x63, fx_none, 0, fx_pattern_loop, 3},
         {xm, 0xe, 0xe5, fx_none, 0, fx_pattern_delay, 5},
-        {xm, 0x10, 0x40, fx_set_global_volume, 0x40},
-        {xm, 0x11, 0x21, fx_global_volume_slide, 0x21},
         {xm, 0x19, 0x0f, fx_pan_slide, 0x0f},
         {xm, 0x21, 0x03, fx_none, 0x03},
     };
@@ -223,22 +285,6 @@ void patch_length_words(std::vector<uint8_t>& bytes, int sample, unsigned words)
     bytes[mod_sample_header_offset(sample) + 23] = static_cast<uint8_t>(words & 0xff);
 }
 
-TEST(ModLoad, HeaderAndEmptyCells) {
-    mod_file file;
-    file.title = "twenty characters!!!";
-    loaded_song mod(write_mod(file));
-    ASSERT_EQ(mod.result, 0);
-    EXPECT_EQ(mod.context.format_id, module_format_mod);
-    EXPECT_EQ(std::string(mod.context.title), "twenty characters!!!");
-    EXPECT_EQ(mod.context.initial_speed, 6);
-    EXPECT_EQ(mod.context.initial_tempo, 125);
-    EXPECT_EQ(mod.context.global_volume, 64);
-    // An empty cell decodes to "nothing"; slot 1 and the global column stay as created.
-    EXPECT_EQ(mod.cell(0, 0, 0).note, module_note_none);
-    EXPECT_EQ(mod.cell(0, 0, 0).effects[1], 65535);
-    EXPECT_EQ(mod.global(0, 0).instrument, 4294967295u);
-}
-
 TEST(ModLoad, SignaturesSetTheChannelsAndTheirAmigaPanning) {
     const struct {
         const char* signature;
@@ -268,6 +314,7 @@ TEST(ModLoad, SignaturesSetTheChannelsAndTheirAmigaPanning) {
 
 TEST(ModLoad, FifteenSampleFileWithoutSignature) {
     mod_file file;
+    file.title = "twenty characters!!!";
     file.header_count = 15;
     file.samples = {mod_sample{"first", 0, 40, 0, 1, ramp(6, 10)}};
     file.orders = {1, 0, 1};
@@ -275,6 +322,9 @@ TEST(ModLoad, FifteenSampleFileWithoutSignature) {
     file.patterns[1].at(0, 3) = {1, 856, 0xC, 0x20};
     loaded_song mod(write_mod(file));  // through the table: the probe's trial load accepts it
     ASSERT_EQ(mod.result, 0);
+    EXPECT_EQ(mod.context.format_id, module_format_mod);
+    EXPECT_EQ(std::string(mod.context.title), "twenty characters!!!");
+    EXPECT_EQ(mod.context.global_volume, 64);
     EXPECT_EQ(mod.context.sample_count, 15);
     EXPECT_EQ(mod.context.channel_count, 5);
     EXPECT_EQ(mod.context.order_count, 3u);
@@ -389,23 +439,9 @@ TEST(ModLoad, SampleHeadersLoopsAndData) {
         EXPECT_EQ(tuned_mod.sample(static_cast<int>(i)).default_c_rate, rates[i]) << int(finetunes[i]);
 }
 
-// Headers claim more sample data than the file holds: the samples follow the patterns and keep
-// what is there; loops are cut or dropped with them.
-TEST(ModLoad, SampleDataEndingEarly) {
-    mod_file file;
-    file.samples = {looped_sample(40, 4, 8), looped_sample(100, 10, 30), looped_sample(100, 20, 10)};
-    const std::vector<uint8_t> full = write_mod(file);
-    const size_t pattern_end = 1084 + 1024;
-    for (const auto& [second_bytes, looped] : {std::pair<u32, i32>{30, 1}, {15, 0}}) {  // inside the loop, before it
-        loaded_song mod(std::vector<uint8_t>(full.begin(), full.begin() + pattern_end + 40 + second_bytes), mod_load);
-        ASSERT_EQ(mod.result, 0);
-        expect_sample(mod.sample(0), 40, 1, 8, 24);
-        expect_sample(mod.sample(1), second_bytes, looped, looped ? 20 : second_bytes - 1,
-                      looped ? second_bytes : second_bytes - 1);
-        EXPECT_EQ(mod.frames<int8_t>(1), ramp(static_cast<int>(second_bytes), 1));
-        expect_unlooped(mod.sample(2), 0);  // wholly missing: no frames, no block, no loop
-    }
-    // Huge lengths and loops with no data at all load empty samples.
+// Headers claiming far more sample data than the file holds, with loops outside any data, load
+// empty samples (data ending early elsewhere: the every-prefix test).
+TEST(ModLoad, HugeSampleLengthsWithoutDataLoadEmptySamples) {
     std::vector<uint8_t> bytes = write_mod(mod_file{});
     for (int i = 0; i < 31; ++i) {
         patch_length_words(bytes, i, 0xffff);
@@ -416,29 +452,28 @@ TEST(ModLoad, SampleDataEndingEarly) {
     for (int i = 0; i < 31; ++i) expect_unlooped(huge.sample(i), 0);
 }
 
+// The ends of the period table, period 15 listed for two notes (the later one wins), and the
+// periods some trackers wrote for notes of the table.
 TEST(ModLoad, PeriodsBecomePackedNotes) {
-    std::vector<std::pair<uint16_t, u8>> cases;
-    for (int octave = 1; octave <= 8; ++octave)
-        for (int semitone = 0; semitone < 12; ++semitone)
-            if (octave != 8 || semitone != 9) cases.push_back({mod_period(octave, semitone), octave * 16 + semitone});
-    for (int semitone = 9; semitone < 12; ++semitone) cases.push_back({mod_period(0, semitone), semitone});
-    // Period 15 is listed for two notes: the later one wins. Then the periods some trackers
-    // wrote for notes of the table.
-    cases.insert(
-        cases.end(),
-        {{15, 0x8A}, {75, 0x66}, {1140, 0x27}, {1280, 0x25}, {1524, 0x22}, {1356, 0x24}, {1016, 0x29}, {692, 0x34}});
+    const std::pair<uint16_t, u8> cases[] = {{mod_period(0, 9), 0x09},
+                                             {mod_period(1, 0), 0x10},
+                                             {mod_period(8, 11), 0x8B},
+                                             {15, 0x8A},
+                                             {75, 0x66},
+                                             {1140, 0x27},
+                                             {1280, 0x25},
+                                             {1524, 0x22},
+                                             {1356, 0x24},
+                                             {1016, 0x29},
+                                             {692, 0x34}};
     mod_file file;
-    file.patterns.clear();
-    for (size_t i = 0; i < cases.size(); ++i) {
-        if (i % 256 == 0) file.patterns.push_back(mod_pattern());
-        file.patterns.back().at(static_cast<int>(i % 256) / 4, static_cast<int>(i % 4)) = {0x1F, cases[i].first, 0, 0};
-    }
-    file.patterns.back().at(63, 3) = {0x12, 0, 0, 0};  // sample without a note
+    for (size_t i = 0; i < std::size(cases); ++i)
+        file.patterns[0].at(static_cast<int>(i), 0) = {0x1F, cases[i].first, 0, 0};
+    file.patterns[0].at(63, 3) = {0x12, 0, 0, 0};  // sample without a note
     loaded_song mod(write_mod(file), mod_load);
     ASSERT_EQ(mod.result, 0);
-    for (size_t i = 0; i < cases.size(); ++i) {
-        const module_cell& cell =
-            mod.cell(static_cast<int>(i / 256), static_cast<int>(i % 256) / 4, static_cast<int>(i % 4));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const module_cell& cell = mod.cell(0, static_cast<int>(i), 0);
         EXPECT_EQ(cell.note, cases[i].second) << "period " << cases[i].first;
         EXPECT_EQ(cell.instrument, 0x1Fu);
     }
@@ -495,18 +530,13 @@ TEST(S3mLoader, HeaderFieldsAndFlags) {
     song.title = "ABCDEFGHIJKLMNOPQRSTUVWXYZ01";  // all 28 bytes, no terminator
     song.tracker_version = 0x1320;                // stored 0x20, 0x13
     song.global_volume = 48;
-    song.initial_speed = 3;
-    song.initial_tempo = 150;
     song.orders = {0, 254, 0, 255};
     loaded_song loaded(write_s3m(song));
     ASSERT_EQ(loaded.result, 0);
     const module_context& context = loaded.context;
-    EXPECT_EQ(context.format_id, module_format_s3m);
     EXPECT_EQ(std::memcmp(context.title, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01", 28), 0);
     EXPECT_EQ(context.tracker_version, 0x2013);
     EXPECT_EQ(context.global_volume, 48);
-    EXPECT_EQ(context.initial_speed, 3);
-    EXPECT_EQ(context.initial_tempo, 150);
     EXPECT_EQ(context.unsigned_samples, 1);
     ASSERT_EQ(context.order_count, 4u);
     EXPECT_EQ(context.orders[3], 255);  // markers are kept
@@ -650,43 +680,14 @@ TEST(S3mLoader, SampleDataBecomesSignedLeftChannelFrames) {
     }
 }
 
-// Data that ends early or lies past the end: what is there is kept, `length` shrinks to it,
-// and the loop is cut at the new end or dropped.
-TEST(S3mLoader, SampleDataAndLoopsAreFittedToTheData) {
-    const s3m_sample looped = sample_of(bytes_counting(100), 1, 10, 90);
-    const s3m_sample words = sample_of(s3m_pcm16({1, 2, 3, 4}, false), 4);
-    const s3m_sample stereo = sample_of(bytes_counting(200), 2);
-    const struct {
-        const s3m_sample& sample;  // the last in the file
-        size_t bytes_present;
-        u32 length;
-        i32 looped;
-        u32 loop_start, loop_end;
-    } cuts[] = {
-        {looped, 60, 60, 1, 10, 60},    // loop cut at the new end
-        {looped, 11, 11, 1, 10, 11},    // one looped frame left
-        {looped, 10, 10, 0, 9, 9},      // the loop would start at the end: dropped
-        {words, 5, 2, 0, 1, 1},         // an odd byte count keeps the whole words
-        {stereo, 150, 100, 0, 99, 99},  // cut inside the right channel: the left is whole
-    };
-    for (const auto& cut : cuts) {
-        SCOPED_TRACE(testing::Message() << int(cut.sample.flags) << ": " << cut.bytes_present);
-        s3m_song song;
-        song.sample_format = 1;
-        song.samples = {cut.sample};
-        s3m_layout layout;
-        std::vector<uint8_t> file = write_s3m(song, &layout);
-        file.resize(layout.sample_data[0] + cut.bytes_present);
-        loaded_song loaded(file);
-        ASSERT_EQ(loaded.result, 0);
-        expect_sample(loaded.sample(0), cut.length, cut.looped, cut.loop_start, cut.loop_end);
-    }
-    // The segment's high byte moves the data far past the end: no data.
+// Data that lies past the end, or that several headers share: no slot reads more than the file
+// holds (data ending early: the every-prefix test).
+TEST(S3mLoader, SampleDataIsFittedToTheFile) {
     s3m_song far;
     far.samples = {sample_of(bytes_counting(16), 1, 0, 16)};
     s3m_layout layout;
     std::vector<uint8_t> file = write_s3m(far, &layout);
-    file[layout.sample_headers[0] + 13] = 0xff;
+    file[layout.sample_headers[0] + 13] = 0xff;  // the segment's high byte
     expect_unlooped(loaded_song(file).sample(0), 0);
     // Slots whose headers all point at one data area read no more than the file holds in all:
     // the second gets what is left, the third nothing.
@@ -792,15 +793,12 @@ TEST(XmLoader, SongHeader) {
     loaded_song loaded(write_xm(song));
     ASSERT_EQ(loaded.result, 0);
     const module_context& context = loaded.context;
-    EXPECT_EQ(context.format_id, module_format_xm);
     EXPECT_EQ(std::string(context.title), "twenty-byte title ok");
-    EXPECT_EQ(context.order_count, 3u);
     EXPECT_EQ(context.orders[4], 9);  // all 256 entries are taken, used or not
     EXPECT_EQ(context.restart_position, 2u);
     EXPECT_EQ(context.linear_frequencies, 0);
     EXPECT_EQ(context.initial_speed, 6);
     EXPECT_EQ(context.initial_tempo, 0x90);
-    EXPECT_EQ(context.channel_count, 7);
     EXPECT_EQ(context.channels[7].enabled, 0);
     EXPECT_EQ(context.channels[6].default_pan, 128);
     song.flags = 1;
@@ -993,31 +991,6 @@ TEST(XmSamples, DataFinetuneAndLoops) {
     EXPECT_EQ(tuned.xm_volume, 48);
     EXPECT_EQ(tuned.panning, 63);
     EXPECT_EQ(tuned.relative_note, -12);
-}
-
-TEST(XmSamples, TruncatedLastSampleKeepsTheFramesPresent) {
-    std::vector<int16_t> pcm(300);
-    for (int i = 0; i < 300; ++i) pcm[i] = static_cast<int16_t>(i * 100);
-    xm_song song;
-    song.instruments = {instrument_with({sample_8bit({1, 2, 3}), sample_16bit(pcm, xm_loop_forward, 200, 300)})};
-    song.minimum_size = 0;
-    song.header_size = 976;  // keeps every cut point above the 1024 bytes the probe wants
-    xm_layout layout;
-    const std::vector<uint8_t> file = write_xm(song, &layout);
-    const size_t data = layout.sample_data[1];
-    const struct {
-        size_t bytes_kept;  // of the 600 stored bytes
-        u32 length;
-        i32 looped;
-        u32 loop_end;
-    } cases[] = {{600, 300, 1, 250}, {203, 101, 1, 101}, {200, 100, 0, 99}, {1, 0, 0, 0xffffffff}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes_kept);
-        loaded_song loaded(std::vector<uint8_t>(file.begin(), file.begin() + data + c.bytes_kept));
-        ASSERT_EQ(loaded.result, 0);
-        expect_sample(loaded.sample(1), c.length, c.looped, c.looped ? 100 : c.loop_end, c.loop_end);
-        EXPECT_EQ(loaded.frames<int16_t>(1), std::vector<int16_t>(pcm.begin(), pcm.begin() + c.length));
-    }
 }
 
 // Keymap entries naming a sample the instrument lacks play nothing; an instrument without samples
@@ -1269,9 +1242,7 @@ std::vector<damaged_file> damaged_files() {
         {"XM 257 patterns", song_header + 70, 2, 257},
         {"XM 257 instruments", song_header + 72, 2, 257},
         {"XM header size past the end", song_header + 60, 4, 0xfffffff0},
-        {"XM pattern header length past the end", pattern, 4, 0x7fffffff},
         {"XM packed data past the end", pattern + 7, 2, 60000},
-        {"XM instrument header size past the end", instrument, 4, 0xfffff000},
         {"XM 300 samples in an instrument", instrument + 27, 2, 300},
         {"XM sample header size past the end", instrument + 29, 4, 0xffffffff},
         {"XM a middle sample's data past the end", xm_at.sample_headers[0], 4, 1u << 30},

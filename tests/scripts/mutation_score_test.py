@@ -74,6 +74,19 @@ class Sample(unittest.TestCase):
             ms.report([ms.Outcome(mutant, r, 1.0) for r in results], 61, "header")
         self.assertRegex(out.getvalue(), r"module\s+4\s+1\s+2\s+1\s+50%\s+1 not compiled")
 
+    def test_recheck_takes_the_caught_mutants_of_an_earlier_output(self):
+        output = [
+            "mutation-score: seed 1, 150 of 8318 mutants; building the unmutated trees under build/mutation\n",
+            "[1/150] component/input_ambrel.cpp:145 negate `if (extension == nullptr)`: killed (4 s)\n",
+            "[2/150] component/input_ambrel.h:63 `0` -> `1`: survived (11 s)\n",
+            "[3/150] sample/x_win32.cpp:98 `a ? b : c` `<` -> `<=`: timed out (240 s)\n",
+            "[4/150] module/xm.cpp:12 drop `x = 1;`: not compiled (9 s)\n",
+        ]
+        self.assertEqual(ms.caught_mutants(output), {
+            ("component/input_ambrel.cpp:145", "negate `if (extension == nullptr)`"),
+            ("sample/x_win32.cpp:98", "`a ? b : c` `<` -> `<=`"),
+        })
+
 
 class Sources(unittest.TestCase):
     def test_a_mutant_is_put_back_even_when_its_run_fails(self):

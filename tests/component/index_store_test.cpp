@@ -1,18 +1,13 @@
 // The index store: what a crash, a damaged byte, a failing disk or a second process leaves of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
-
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <spawn.h>
-#include <sys/wait.h>
-extern char** environ;
-#endif
 
 #include "minihost/host/index_store.h"
 #include "tests/component/host_fixture.h"
@@ -153,7 +148,6 @@ TEST(IndexStore, WhatIsNotAnIndexStoreIsLeftAlone) {
     const std::pair<std::vector<uint8_t>, std::string> cases[] = {
         {{}, "(no failure)"},                                   // opens as an empty store
         {{valid.begin(), valid.begin() + 20}, "(no failure)"},  // a header cut short
-        {valid, "(no failure)"},
         {{text.begin(), text.end()}, "store is not an index store"},
         {newer, "The index store store was written by a newer version of minihost"}};
     for (const auto& [bytes, failure] : cases) {
@@ -222,32 +216,19 @@ TEST(IndexStore, TwoStoresOnOneFileEachSeeTheOthersChanges) {
 // Runs index_store_writer (which writes `count` keys from `first_key` on into `path`) once for
 // each run, all at the same time; true when every one ended well.
 bool run_writers(const std::string& path, std::initializer_list<std::pair<int, int>> runs) {
-    const std::string program = INDEX_STORE_WRITER;
-    bool well = true;
-    std::vector<intptr_t> processes;
-    for (const auto& [first_key, count] : runs) {
-        std::string arguments[] = {program, path, std::to_string(first_key), std::to_string(count)};
+    std::string program = INDEX_STORE_WRITER;
 #ifdef _WIN32
-        // The C runtime joins the arguments with spaces; quotes keep each one whole.
-        for (std::string& argument : arguments) argument = "\"" + argument + "\"";
-        processes.push_back(_spawnl(_P_NOWAIT, program.c_str(), arguments[0].c_str(), arguments[1].c_str(),
-                                    arguments[2].c_str(), arguments[3].c_str(), nullptr));
-#else
-        char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
-        pid_t process = 0;
-        processes.push_back(posix_spawn(&process, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? process
-                                                                                                         : -1);
+    std::replace(program.begin(), program.end(), '/', '\\');  // the system's shell reads "/" as an option
 #endif
-    }
-    for (const intptr_t process : processes) {
-        int status = -1;
-#ifdef _WIN32
-        well = process != -1 && _cwait(&status, process, 0) != -1 && status == 0 && well;
-#else
-        well = process != -1 && waitpid(pid_t(process), &status, 0) == process && WIFEXITED(status) &&
-               WEXITSTATUS(status) == 0 && well;
-#endif
-    }
+    std::atomic<bool> well{true};
+    std::vector<std::thread> writers;
+    for (const auto& [first_key, count] : runs)
+        writers.emplace_back([&, first_key, count] {
+            const std::string command =
+                program + " " + path + " " + std::to_string(first_key) + " " + std::to_string(count);
+            if (std::system(command.c_str()) != 0) well = false;
+        });
+    for (std::thread& writer : writers) writer.join();
     return well;
 }
 

@@ -1,6 +1,5 @@
-// index_store_writer PATH FIRST_KEY COUNT: writes "first KEY" and then "final KEY" as the user data
-// of each key from FIRST_KEY on in the track index of the store at PATH, compacting it whenever
-// the log is over 4 KiB and half dead. The tests run two at once.
+// index_store_writer PATH FIRST_KEY COUNT: writes "first KEY", then "final KEY", for each key from
+// FIRST_KEY on into the track index at PATH, compacting past 4 KiB half dead. Tests run two at once.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -8,10 +7,7 @@
 #include "minihost/host/index_store.h"
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: index_store_writer PATH FIRST_KEY COUNT\n");
-        return 2;
-    }
+    if (argc != 4) return 2;
     constexpr GUID track_index = {0x88CF3F09, 0x26A8, 0x42EF, {0xB7, 0xB8, 0x42, 0x21, 0xB9, 0x62, 0x26, 0x78}};
     try {
         minihost::index_store_options options;

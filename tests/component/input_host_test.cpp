@@ -1,12 +1,10 @@
-// The module input in-process against host objects that misbehave on purpose: files that lie about
-// their size, fail to read, are too large for the library; hints, loggers, aborts.
+// The module input in-process against host objects that misbehave on purpose.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
 #include <map>
 
-#include "component/input_ambrel.h"
 #include "host/service_lookup.h"
 #include "minihost/host/input_registry.h"
 #include "module.h"
@@ -140,30 +138,23 @@ TEST_F(InputInHost, OnlyTheBytesTheFileDeliversAreLoaded) {
     EXPECT_EQ(test_support::decode_blocks(*grown, 50), test_support::decode_blocks(*plain, 50));
 }
 
-TEST_F(InputInHost, TheHintIsNotReadAndTheFileIsOpenedAnew) {
+TEST_F(InputInHost, HintAndLoggerAreNeitherUsedNorKept) {
     add_file("fake://hint.xm", 5000, {}, true);
     abort_callback_dummy abort;
     service_ptr_t<file> hint = filesystem::g_open(host, "fake://hint.xm", filesystem::open_mode_read, abort);
-    service_ptr_t<input_decoder> decoder;
-    entry->open_for_decoding(decoder, hint, test_support::demo_song("demo.xm").c_str(), abort);
-    ASSERT_TRUE(decoder);
-    EXPECT_EQ(files->reads, 0);
-    // The input kept no reference to the hint: ours is the only one left.
-    EXPECT_EQ(hint->add_ref(), 2);
-    hint->release();
-}
-
-TEST_F(InputInHost, LoggerIsAcceptedAndNeverWrittenTo) {
     service_ptr_t<counting_logger> logger(new service_impl_t<counting_logger>());
-    abort_callback_dummy abort;
     service_ptr instance;
-    entry->open_instance(instance, input_decoder::class_guid, {}, test_support::demo_song("demo.s3m").c_str(), logger,
+    entry->open_instance(instance, input_decoder::class_guid, hint, test_support::demo_song("demo.s3m").c_str(), logger,
                          abort);
     auto decoder = instance.query_as<input_decoder>();
     ASSERT_TRUE(decoder);
     test_support::decode_blocks(*decoder, 20);
+    EXPECT_EQ(files->reads, 0);  // the file is opened anew
     EXPECT_EQ(logger->entries, 0);
-    EXPECT_EQ(logger->add_ref(), 2);  // dropped, not kept
+    // Ours are the only references left.
+    EXPECT_EQ(hint->add_ref(), 2);
+    EXPECT_EQ(logger->add_ref(), 2);
+    hint->release();
     logger->release();
 }
 
@@ -197,14 +188,5 @@ TEST_F(InputInHost, LastResortInputsAreAskedAfterTheOthers) {
     minihost::input_registry only_ours(host);
     EXPECT_EQ(failure_text([&] { only_ours.find("C:\\music\\song.flac"); }), "Unsupported file format");
 }
-
-#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
-TEST_F(InputInHost, OpeningForAnUnknownReasonIsAProgrammingError) {
-    ambrel::input_ambrel instance;
-    abort_callback_dummy abort;
-    const std::string path = test_support::demo_song("demo.xm");
-    EXPECT_DEATH(instance.open({}, path.c_str(), ambrel::open_reason(3), abort), "no known reason");
-}
-#endif
 
 }  // namespace

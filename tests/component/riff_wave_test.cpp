@@ -1,5 +1,4 @@
-// RIFF WAVE parsing and rewriting on bytes in memory: what is refused, what still plays, where the
-// tags come from, and the new file byte for byte.
+// RIFF WAVE parsing and rewriting on bytes in memory.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -51,13 +50,9 @@ TEST(RiffWave, RefusesWhatIsNoWaveFileOrNoEncodingItDecodes) {
     unknown_subformat[30] = 0x11;
     bytes_t avi = riff({fmt16, chunk("data", ten_frames)});
     std::memcpy(avi.data() + 8, "AVI ", 4);
-    bytes_t big_endian = riff({fmt16, chunk("data", ten_frames)});
-    std::memcpy(big_endian.data(), "RIFX", 4);
     const auto file_of = [](const bytes_t& fmt) { return riff({chunk("fmt ", fmt), chunk("data", ten_frames)}); };
 
     const std::tuple<const char*, bytes_t, const char*> cases[] = {
-        {"cut inside the RIFF header", bytes_t(big_endian.begin(), big_endian.begin() + 11), "Unsupported file format"},
-        {"big-endian RIFX", big_endian, "Unsupported file format"},
         {"an AVI form", avi, "Unsupported file format"},
         {"no fmt chunk", riff({chunk("data", ten_frames)}), "Corrupted WAV file: no fmt chunk"},
         {"no data chunk", riff({fmt16}), "Corrupted WAV file: no data chunk"},
@@ -68,8 +63,6 @@ TEST(RiffWave, RefusesWhatIsNoWaveFileOrNoEncodingItDecodes) {
         {"0 channels", file_of(fmt_payload({.channels = 0})), "Unsupported WAV encoding: 0 channels"},
         {"0 Hz", file_of(fmt_payload({.rate = 0})), "Corrupted WAV file: a sample rate of 0 Hz"},
         {"40-bit integers", file_of(fmt_payload({.bits = 40})), "Unsupported WAV encoding: 40-bit integer samples"},
-        {"16-bit floats", file_of(fmt_payload({.format = 3})),
-         "Unsupported WAV encoding: 16-bit floating-point samples"},
         {"extensible cut short", file_of(extensible_short),
          "Corrupted WAV file: the extensible fmt chunk is cut short"},
         {"extensible of another sub-format", file_of(unknown_subformat),
@@ -95,9 +88,7 @@ TEST(RiffWave, PlaysWhatAFileHoldsWhateverItsSizesSay) {
     longer_fmt.resize(longer_fmt.size() + 8, 0xEE);
     const std::tuple<const char*, bytes_t, uint64_t, std::vector<std::string>> cases[] = {
         {"data size of a stream (all ones)", riff({fmt16, chunk("data", ten_frames, true, 0xFFFFFFFF)}), 10, {}},
-        {"RIFF size 0", riff({fmt16, chunk("data", ten_frames)}, 0), 10, {}},
         {"RIFF size all ones", riff({fmt16, chunk("data", ten_frames)}, 0xFFFFFFFF), 10, {}},
-        {"odd chunk before fmt, padded", riff({odd_chunk, fmt16, chunk("data", ten_frames)}), 10, {}},
         {"odd chunk without its pad byte", riff({fmt16, odd_unpadded, chunk("data", ten_frames)}), 10, {}},
         {"odd chunk with a non-zero pad byte", riff({fmt16, odd_bad_pad, chunk("data", ten_frames)}), 10, {}},
         {"data before fmt", riff({chunk("data", ten_frames), fmt16}), 10, {}},
@@ -106,10 +97,6 @@ TEST(RiffWave, PlaysWhatAFileHoldsWhateverItsSizesSay) {
          riff({fmt16, chunk("data", ten_frames), chunk("LIST", huge_entry)}),
          10,
          {"Cut"}},
-        {"an empty INFO list",
-         riff({fmt16, chunk("LIST", bytes_t{'I', 'N', 'F', 'O'}), chunk("data", ten_frames)}),
-         10,
-         {}},
         {"two INFO lists and another list",
          riff({fmt16, info_list({{"INAM", "One"}}), chunk("LIST", bytes_t{'a', 'd', 't', 'l', 'x', 'x'}),
                chunk("data", ten_frames), info_list({{"IART", "Two"}, {"ICMT", ""}})}),
@@ -143,13 +130,11 @@ TEST(RiffWave, EveryTruncationIsRefusedOrPlaysTheWholeFramesLeft) {
         EXPECT_EQ(parsed.frames, std::min<uint64_t>(10, (length - data_payload) / 4)) << length;
         EXPECT_EQ(parsed.data_offset(), data_payload);
     }
-    EXPECT_EQ(parse(whole).tags.size(), 2u);
 }
 
 TEST(RiffWave, InfoTextsBecomeUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         // stored, read
-        {"plain", "plain"},
         {"Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xF0\x9F\x8E\xB5", "Dvo\xC5\x99\xC3\xA1k \xE2\x80\x93 \xF0\x9F\x8E\xB5"},
         {"caf\xE9 \x80 \x9F", "caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8"},  // Windows-1252: é € Ÿ
         {"\x81\x8D", "\xC2\x81\xC2\x8D"},                            // codes 1252 leaves free stay as they are
@@ -162,7 +147,6 @@ TEST(RiffWave, ChannelMasksGiveOneSpeakerPerChannel) {
     const std::tuple<unsigned, uint32_t, unsigned> cases[] = {
         // channels, mask, speakers
         {6, 0, 0x3F},                            // 5.1
-        {6, 0x60F, 0x60F},                       // 5.1 with side speakers, as the file says
         {2, 0x3F, channel_config_stereo},        // more speakers than channels: the first ones
         {4, 0x3, 0x33},                          // fewer: the usual layout for 4
         {2, 0x80000003, channel_config_stereo},  // bits the host does not know are dropped
@@ -223,20 +207,11 @@ TEST(RiffWave, StrictReadingNamesEveryLeniency) {
     truncated.resize(truncated.size() - 12);
     const std::tuple<const char*, bytes_t, std::vector<std::string>> cases[] = {
         {"clean", clean, {}},
-        {"RIFF size too large",
-         riff({fmt16, chunk("data", ten_frames)}, 100),
-         {"RIFF size 100, but the form holds 76 bytes"}},
         {"trailing bytes", trailing, {"3 bytes after the RIFF form"}},
         {"truncated data",
          truncated,
          {"RIFF size 86, but the form holds 74 bytes", "chunk \"data\" claims 40 bytes, the file holds 28"}},
-        {"missing pad byte",
-         riff({fmt16, chunk("junk", {7}, false), chunk("data", ten_frames)}),
-         {"chunk \"junk\" of odd size has no pad byte"}},
-        {"two data chunks", riff({fmt16, chunk("data", ten_frames), chunk("data", ten_frames)}), {"2 data chunks"}},
-        {"partial frame",
-         riff({fmt16, chunk("data", bytes_t(42, 0))}),
-         {"data of 42 bytes is no whole number of 4-byte frames"}}};
+        {"two data chunks", riff({fmt16, chunk("data", ten_frames), chunk("data", ten_frames)}), {"2 data chunks"}}};
     for (const auto& [name, bytes, problems] : cases)
         EXPECT_EQ(minihost::wave_strict_problems(parse(bytes)), problems) << name;
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -140,9 +139,6 @@ protected:
         while (host.playback().step()) {
         }
     }
-    std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
-        return test_support::write_ramp_wav(folder.file(name), channels, rate, frames);
-    }
     std::vector<std::string> capture_lines() {
         return test_support::lines_starting(*console, "Playback stream capture");
     }
@@ -230,32 +226,19 @@ TEST_F(Capture, FormatsAndFormatChangesTheWriterRefuses) {
         EXPECT_THROW(writer.write(other, abort), ambrel::exception_unexpected_audio_format_change);
 }
 
-TEST_F(Capture, TheConverterBufferGrowsByHalfAgainAndStopsAtOverflow) {
+// The converter's buffer grows by half again: a size whose growth overflows is refused.
+TEST_F(Capture, TheConverterBufferRefusesASizeWhoseGrowthOverflows) {
     ambrel::growing_block block;
-    const std::pair<size_t, size_t> steps[] = {{100, 150}, {120, 150}, {150, 150}, {151, 226}, {10, 226}};
-    for (const auto& [asked, capacity] : steps) {
-        block.set_size(asked);
-        EXPECT_EQ(block.get_size(), asked);
-        EXPECT_EQ(block.capacity(), capacity) << asked;
-    }
     EXPECT_THROW(block.set_size(std::numeric_limits<size_t>::max() / 3 * 2 + 1), zorb::exception);
-}
-
-TEST_F(Capture, FileNamesAreNewGuidsInTheFolder) {
-    const std::string a = ambrel::new_capture_path("C:\\out"), b = ambrel::new_capture_path("C:\\out\\");
-    const std::regex name(R"(C:\\out\\capture-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\.wav)");
-    EXPECT_TRUE(std::regex_match(a, name)) << a;
-    EXPECT_TRUE(std::regex_match(b, name)) << b;
-    EXPECT_NE(a, b);
 }
 
 // A format change mid-playlist starts a second file; a stop (here by the time limit) closes the
 // file whole while capture stays on, and the next start opens a third.
 TEST_F(Capture, AFormatChangeOrAStopAndStartGiveANewFile) {
     toggle_with_folder(zorb::utf8_path(output));
-    play({wave("stereo.wav", 2, 44100, 5000), wave("mono.wav", 1, 22050, 3001)}, 0);
+    play({ramp_wav("stereo.wav", 2, 44100, 5000), ramp_wav("mono.wav", 1, 22050, 3001)}, 0);
     ASSERT_EQ(capture_files(output).size(), 2u);
-    play({wave("long.wav", 2, 44100, 10000)}, 0.1);
+    play({ramp_wav("long.wav", 2, 44100, 10000)}, 0.1);
     std::vector<std::pair<unsigned, uint64_t>> found;  // channels, frames
     for (const std::string& path : capture_files(output)) {
         const minihost::wave_file parsed = parse_strictly(test_support::read_bytes(path));
@@ -309,7 +292,6 @@ TEST_F(Capture, AfterTheHostStoppedChunksAreIgnored) {
     ambrel::playback_stream_capture_callback_impl callback;
     callback.on_chunk(make_chunk(2, 3, 44100, 10));
     EXPECT_TRUE(capture_files(output).empty());
-    EXPECT_TRUE(ambrel::host_is_shutting_down());
 }
 
 }  // namespace

@@ -49,6 +49,32 @@ inline std::vector<float> decode_blocks(input_decoder& decoder, size_t blocks) {
     return samples;
 }
 
+// Everything a decoder gives until it reports the end (at most `limit` blocks): the samples, the
+// frames of each block and the format of the last.
+struct decoded_stream {
+    std::vector<float> samples;
+    std::vector<size_t> block_frames;
+    unsigned rate = 0, channels = 0, config = 0;
+    bool ended = false;
+};
+
+inline decoded_stream decode_to_end(input_decoder& decoder, size_t limit = 100000) {
+    abort_callback_dummy abort;
+    minihost::audio_chunk_impl chunk;
+    decoded_stream stream;
+    for (size_t i = 0; i < limit; ++i) {
+        stream.ended = !decoder.run(chunk, abort);
+        if (stream.ended) return stream;
+        stream.block_frames.push_back(chunk.get_sample_count());
+        const float* data = chunk.get_data();
+        stream.samples.insert(stream.samples.end(), data, data + chunk.get_sample_count() * chunk.get_channels());
+        stream.rate = chunk.get_sample_rate();
+        stream.channels = chunk.get_channels();
+        stream.config = chunk.get_channel_config();
+    }
+    return stream;
+}
+
 // Output frames of the first pass of the module at `path`, by the module library itself.
 inline uint64_t pass_frames(const std::string& path) {
     std::vector<uint8_t> bytes = read_bytes(path);

@@ -1,6 +1,5 @@
-// The module input in-process, as the host finds it among its inputs: which paths it takes, what it
-// reports of a file, the interfaces its instances answer for, decoders on several threads; and with
-// "Loop modules for ever" off, the first pass with its length, its exact end and seeking within it.
+// The module input in-process among the host's inputs: paths, information, interfaces, threads; and
+// with "Loop modules for ever" off, the first pass with its length, its exact end and seeking in it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,6 +18,8 @@
 namespace {
 
 using test_support::decode_blocks;
+using test_support::decode_to_end;
+using test_support::decoded_stream;
 using test_support::demo_song;
 using test_support::failure_text;
 
@@ -60,11 +61,6 @@ TEST_F(ModuleInput, AcceptsItsExtensionsInAnyCaseAndLooksAtNothingElse) {
     EXPECT_TRUE(entry->accepts_path("C:\\music\\song.wav", "xm"));
     EXPECT_FALSE(entry->accepts_path("C:\\music\\song.xm", "wav"));
     EXPECT_FALSE(entry->accepts_content_type("audio/x-mod"));
-    // The input keeps no data of its own in the host's index: the block handed over stays as it was.
-    minihost::mem_block_impl block;
-    block.set_size(3);
-    entry->read_extra_data({}, {"C:\\a.xm", 0}, GUID{}, block, abort);
-    EXPECT_EQ(block.get_size(), 3u);
 }
 
 TEST_F(ModuleInput, OneSubsongAndExactlyTheFiveTechnicalFields) {
@@ -72,7 +68,6 @@ TEST_F(ModuleInput, OneSubsongAndExactlyTheFiveTechnicalFields) {
         minihost::input_registry(host).open_for_info_read(demo_song("demo.xm"), abort);
     EXPECT_EQ(reader->count_subsongs(), 1u);
     EXPECT_EQ(reader->subsong_at(0), 0u);
-    EXPECT_EQ(reader->subsong_at(5), 0u);
     file_info_impl info;
     reader->read_info(0, info, abort);
     EXPECT_EQ(info.info(), (std::vector<file_info_impl::field>{{"samplerate", "44100"},
@@ -134,36 +129,10 @@ TEST_F(ModuleInput, DecodersOnSeveralThreadsHearWhatOneAloneHears) {
     for (size_t i = 0; i < std::size(songs); ++i) EXPECT_TRUE(together[i] == alone[i]) << songs[i];
 }
 
-// Everything a decoder gives until it reports the end (at most `limit` blocks), and the frames of
-// each block.
-struct decoded_stream {
-    std::vector<float> samples;
-    std::vector<size_t> block_frames;
-    bool ended = false;
-};
-
-decoded_stream decode_to_end(input_decoder& decoder, size_t limit = 100000) {
-    abort_callback_dummy abort;
-    minihost::audio_chunk_impl chunk;
-    decoded_stream stream;
-    for (size_t i = 0; i < limit; ++i) {
-        if (!decoder.run(chunk, abort)) {
-            stream.ended = true;
-            break;
-        }
-        EXPECT_EQ(chunk.get_sample_rate(), 44100u);
-        EXPECT_EQ(chunk.get_channels(), 2u);
-        stream.block_frames.push_back(chunk.get_sample_count());
-        stream.samples.insert(stream.samples.end(), chunk.get_data(), chunk.get_data() + chunk.get_sample_count() * 2);
-    }
-    return stream;
-}
-
-class ModulesThatEnd : public test_support::component_test {
+class ModulesThatEnd : public ModuleInput {
 protected:
-    ModulesThatEnd() : component_test("input-length") {}
     void SetUp() override {
-        component_test::SetUp();
+        ModuleInput::SetUp();
         set_looping(false);
     }
     void TearDown() override { set_looping(true); }  // the variable is the process's own
@@ -174,18 +143,12 @@ protected:
         ASSERT_TRUE(minihost::set_advconfig_value(host, "Loop modules for ever", on ? "on" : "off", out, error))
             << error;
     }
-    service_ptr_t<input_decoder> open_decoder(const std::string& path) {
-        return minihost::input_registry(host).open_for_decoding(path, abort);
-    }
-
-    abort_callback_dummy abort;
 };
 
 TEST_F(ModulesThatEnd, EachSongEndsAtTheLastFrameOfItsFirstPassWithTheLengthItReports) {
     for (const char* name : {"demo.mod", "demo.s3m", "demo.xm"}) {
         const std::string path = demo_song(name);
         const uint64_t frames = test_support::pass_frames(path);
-        ASSERT_GT(frames, 44100u * 10) << name;
 
         // The length reaches the host's track information, where properties and scans find it.
         std::string failure;
@@ -196,7 +159,6 @@ TEST_F(ModulesThatEnd, EachSongEndsAtTheLastFrameOfItsFirstPassWithTheLengthItRe
         EXPECT_DOUBLE_EQ(info.get_length(), double(frames) / 44100) << name;
 
         auto decoder = open_decoder(path);
-        EXPECT_TRUE(decoder->can_seek()) << name;
         const decoded_stream stream = decode_to_end(*decoder);
         ASSERT_TRUE(stream.ended) << name;
         EXPECT_EQ(stream.samples.size(), frames * 2) << name;
@@ -220,8 +182,7 @@ TEST_F(ModulesThatEnd, SeekLandsOnTheNearestFrameAndPlaysWhatAnUninterruptedDeco
     const uint64_t frames = whole.samples.size() / 2;
     const double length = double(frames) / 44100;
     // The nearest frame, down or up; just before the end that is the end itself.
-    const std::pair<double, uint64_t> cases[] = {{0, 0},
-                                                 {1.0 + 0.4 / 44100, 44100},
+    const std::pair<double, uint64_t> cases[] = {{1.0 + 0.4 / 44100, 44100},
                                                  {1.0 + 0.6 / 44100, 44101},
                                                  {length - 0.2 / 44100, frames},
                                                  {1e300, frames},
@@ -252,18 +213,6 @@ TEST_F(ModulesThatEnd, InitializeStartsThePassAgainAndTheSettingHoldsFromOpenOn)
     auto looping = open_decoder(path);
     EXPECT_FALSE(looping->can_seek());
     EXPECT_FALSE(decode_to_end(*looping, whole.block_frames.size() + 50).ended);
-    // Looping, initialize and seek leave the position alone, as ever.
-    auto other = open_decoder(path);
-    std::vector<float> first = test_support::decode_blocks(*other, 5);
-    other->initialize(0, 0, abort);
-    other->seek(0, abort);
-    const std::vector<float> next = test_support::decode_blocks(*other, 5);
-    first.insert(first.end(), next.begin(), next.end());
-    EXPECT_EQ(first, test_support::decode_blocks(*open_decoder(path), 10));
-
-    file_info_impl info;
-    minihost::input_registry(host).open_for_info_read(path, abort)->read_info(0, info, abort);
-    EXPECT_EQ(info.get_length(), 0.0);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// minihost's player: the events it raises, the commands that choose a track, the time limit, the
-// formatting against the playing track, and the capture service's hand-over; and the playback state
-// demo's logic over it: the state line, the buttons' requests and the status texts of its menu.
+// minihost's player (events, commands, time limit, the capture's hand-over) and the playback state
+// demo's logic over it: the state line, the buttons and the status texts of its menu.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -11,7 +10,6 @@
 
 namespace {
 
-// Every event as a line.
 class event_log final : public play_callback {
 public:
     void on_playback_starting(int command, bool paused) override {
@@ -44,9 +42,6 @@ protected:
     Playback() : component_test("playback") {}
     void TearDown() override { host.stop(); }  // while the callbacks of the test still live
 
-    std::string wave(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
-        return test_support::write_ramp_wav(folder.file(name), channels, rate, frames);
-    }
     void play(const std::vector<std::string>& paths) {
         metadb_handle_list list;
         for (const std::string& path : paths) list.add_item(host.tracks().handle(path, 0));
@@ -62,7 +57,7 @@ protected:
 };
 
 TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndACallbackHearsOnlyTheEventsOfItsFlags) {
-    play({wave("a.wav", 2, 8000, 8000 * 2 + 100), wave("b.wav", 1, 8000, 4000)});
+    play({ramp_wav("a.wav", 2, 8000, 8000 * 2 + 100), ramp_wav("b.wav", 1, 8000, 4000)});
     event_log filtered;
     engine().register_callback(&log, ~0u, false);
     engine().register_callback(&filtered, play_callback_flag_stop | play_callback_flag_new_track, false);
@@ -78,7 +73,7 @@ TEST_F(Playback, TracksPlayInOrderWithTimeEventsAndACallbackHearsOnlyTheEventsOf
 }
 
 TEST_F(Playback, CommandsChooseTheTrack) {
-    play({wave("a.wav", 1, 8000, 800), wave("b.wav", 1, 8000, 800), wave("c.wav", 1, 8000, 800)});
+    play({ramp_wav("a.wav", 1, 8000, 800), ramp_wav("b.wav", 1, 8000, 800), ramp_wav("c.wav", 1, 8000, 800)});
     engine().register_callback(&log, play_callback_flag_new_track | play_callback_flag_stop, false);
     // The track playing after each command; null: another one than b.
     const std::pair<int, const char*> steps[] = {{play_command_previous, "a.wav"},  // not playing: the cursor's track
@@ -99,24 +94,8 @@ TEST_F(Playback, CommandsChooseTheTrack) {
     EXPECT_EQ(log.lines[1], "stop 2");
 }
 
-TEST_F(Playback, PauseTwiceReturnsAndStepsNothingWhilePaused) {
-    play({wave("a.wav", 1, 8000, 8000)});
-    engine().register_callback(&log, play_callback_flag_pause, false);
-    engine().start(play_command_default, true);
-    EXPECT_TRUE(engine().is_paused());
-    EXPECT_FALSE(engine().step());
-    EXPECT_EQ(engine().frames_played(), 0u);
-    engine().pause(false);
-    engine().pause(false);  // already so: no event
-    EXPECT_TRUE(engine().step());
-    engine().pause(true);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"pause on", "pause off", "pause on"}));
-    engine().stop(play_stop_user);
-    EXPECT_FALSE(engine().is_paused());
-}
-
 TEST_F(Playback, ACallbackUnregisteredDuringAnEventHearsNoMore) {
-    play({wave("a.wav", 1, 8000, 8000 * 2)});
+    play({ramp_wav("a.wav", 1, 8000, 8000 * 2)});
     event_log other;
     engine().register_callback(&log, ~0u, false);
     engine().register_callback(&other, ~0u, false);
@@ -150,7 +129,7 @@ TEST_F(Playback, TheTimeLimitStopsAtExactlyThatManyFramesAndTheCaptureGetsEveryC
     self_removing_capture removing(*capture);
     capture->add_callback(&removing);
     capture->add_callback(&removing);  // once is enough
-    play({wave("a.wav", 2, 44100, 44100), wave("b.wav", 2, 44100, 44100)});
+    play({ramp_wav("a.wav", 2, 44100, 44100), ramp_wav("b.wav", 2, 44100, 44100)});
     engine().register_callback(&log, play_callback_flag_stop, false);
     engine().set_time_limit(1.5);
     engine().start(play_command_default, false);
@@ -166,7 +145,7 @@ class PlaybackState : public Playback {
 protected:
     // Starts a stereo 44100 Hz WAV file of `seconds` and plays it for `played` seconds.
     void play_for(double seconds, double played) {
-        play({wave("song.wav", 2, 44100, size_t(seconds * 44100))});
+        play({ramp_wav("song.wav", 2, 44100, size_t(seconds * 44100))});
         engine().start(play_command_default, false);
         while (engine().position() < played && engine().step()) {
         }
@@ -176,22 +155,12 @@ protected:
     }
 };
 
-TEST_F(PlaybackState, TheLineShowsWhatPlaysStoppedOrAnError) {
-    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {ambrel::playback_state_default_pattern, "Stopped.", "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:03",
-         "PCM | 1411 kbps | 44100 Hz | 2 | 0:01 / 0:03 | paused"},
-        {"", "Stopped.", "", ""},  // formats to nothing, which is not "not formatted"
-        {"$if(", "Stopped.", "<ERROR>", "<ERROR>"}};
-    for (const auto& [pattern, stopped, playing, paused] : cases) {
-        SCOPED_TRACE(pattern);
-        ambrel::playback_state_line state = line();
-        host.playback().stop(play_stop_user);
-        EXPECT_EQ(state.render(pattern), stopped);
-        play_for(3, 1.5);
-        EXPECT_EQ(state.render(pattern), playing);
-        host.playback().pause(true);
-        EXPECT_EQ(state.render(pattern), paused);
-    }
+// The default pattern stopped, playing and paused: tests/win/dialog_test.cpp.
+TEST_F(PlaybackState, TheLineShowsStoppedAnEmptyFormatOrAnError) {
+    EXPECT_EQ(line().render(""), "Stopped.");
+    play_for(3, 1.5);
+    EXPECT_EQ(line().render(""), "");  // formats to nothing, which is not "not formatted"
+    EXPECT_EQ(line().render("$if("), "<ERROR>");
 }
 
 // Between the starting event and the new track the player plays nothing it can format yet. The
@@ -214,49 +183,20 @@ TEST_F(PlaybackState, TheLineSaysOpeningWhileTheTrackOpensAndCompilesAnEditedPat
     EXPECT_EQ(state.render("%channels%"), "2");
 }
 
-// Records what the buttons ask.
-class recording_control : public playback_control {
-public:
-    bool get_now_playing(metadb_handle_ptr& out) override {
-        out = {};
-        return false;
-    }
-    void start(int command, bool paused) override {
-        calls.push_back("start " + std::to_string(command) + (paused ? " paused" : ""));
-    }
-    void stop() override { calls.push_back("stop"); }
-    bool is_playing() override { return true; }
-    bool is_paused() override { return paused_; }
-    void pause(bool paused) override {
-        calls.push_back(paused ? "pause" : "resume");
-        paused_ = paused;
-    }
-    double playback_get_position() override { return 0; }
-    bool playback_format_title(titleformat_hook*, zorb::string_base&, const service_ptr_t<titleformat_object>&,
-                               titleformat_text_filter*, int) override {
-        return false;
-    }
-    std::vector<std::string> calls;
-
-private:
-    bool paused_ = false;
-};
-
-TEST(PlaybackStateButtons, EachButtonAsksItsCommandAndPauseToggles) {
+TEST_F(Playback, EachStateButtonAsksItsCommandAndPauseTogglesAndHoldsThePlayer) {
+    play({ramp_wav("a.wav", 1, 8000, 800), ramp_wav("b.wav", 1, 8000, 800)});
+    engine().register_callback(&log, play_callback_flag_starting | play_callback_flag_pause, false);
+    auto control = service_lookup_one_t<playback_control>(host);
+    ambrel::press_playback_button(1004, *control);
+    ambrel::press_playback_button(1005, *control);
+    EXPECT_FALSE(engine().step());  // nothing plays while paused
+    engine().pause(true);           // already so: no event
     // 1010, the context-menu area, is no playback button.
-    const std::pair<int, const char*> cases[] = {
-        {1004, "start 1"}, {1005, "pause"},   {1006, "stop"}, {1007, "start 3"},
-        {1008, "start 2"}, {1009, "start 5"}, {1010, ""},     {2, ""}};
-    for (const auto& [id, call] : cases) {
-        service_impl_t<recording_control> control;
-        EXPECT_EQ(ambrel::press_playback_button(id, control), *call != 0) << id;
-        EXPECT_EQ(control.calls, *call ? std::vector<std::string>{call} : std::vector<std::string>{}) << id;
-    }
-    service_impl_t<recording_control> control;
-    ambrel::press_playback_button(1005, control);
-    ambrel::press_playback_button(1005, control);
-    EXPECT_EQ(control.calls, (std::vector<std::string>{"pause", "resume"}));
-    EXPECT_FALSE(control.is_paused());
+    for (const int id : {1005, 1006, 1007, 1008, 1009, 1010, 2})
+        EXPECT_EQ(ambrel::press_playback_button(id, *control), id < 1010 && id > 2) << id;
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"starting 1", "pause on", "pause off", "starting 3", "starting 2",
+                                                   "starting 5"}));
+    EXPECT_FALSE(engine().is_paused());
 }
 
 TEST_F(PlaybackState, MenuItemsShowTheTestTextOrTheHostCommandsDescription) {
@@ -270,8 +210,7 @@ TEST_F(PlaybackState, MenuItemsShowTheTestTextOrTheHostCommandsDescription) {
     const std::tuple<unsigned, contextmenu_manager*, const char*> cases[] = {{1, nullptr, "This is a test command."},
                                                                              {2, manager.get(), first.get_ptr()},
                                                                              {2, nullptr, nullptr},
-                                                                             {0, manager.get(), nullptr},
-                                                                             {100000, manager.get(), nullptr}};
+                                                                             {0, manager.get(), nullptr}};
     for (const auto& [id, menu, shown] : cases) {
         std::string text = "unchanged";
         EXPECT_EQ(ambrel::playback_menu_status(id, menu, text), shown != nullptr) << id;

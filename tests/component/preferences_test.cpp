@@ -49,10 +49,9 @@ protected:
     }
 };
 
-TEST_F(SamplePreferences, VariablesKeepTheirPayloadSizeAndShortRecordsLeaveTheValuesAlone) {
-    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_bogo_setting_1), (std::vector<uint8_t>{0x39, 0x05, 0, 0}));
-    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_bogo_setting_2), (std::vector<uint8_t>{0x9A, 0x02, 0, 0}));
-    // How short and long records are read is the variables' own (config_records_test.cpp).
+// Their stored records: tests/win/dialog_test.cpp; how short and long records are read is the
+// variables' own (config_records_test.cpp).
+TEST_F(SamplePreferences, VariablesTakeTheirRecordsAndAShortOneLeavesTheValueAlone) {
     feed(host.client(), ambrel::guid_cfg_bogo_setting_1, {7, 0, 0, 0});
     EXPECT_EQ(ambrel::cfg_bogo_setting_1.get(), 7u);
     feed(host.client(), ambrel::guid_advconfig_bogo_setting_3, {5, 0, 0, 0});
@@ -62,8 +61,6 @@ TEST_F(SamplePreferences, VariablesKeepTheirPayloadSizeAndShortRecordsLeaveTheVa
 TEST_F(SamplePreferences, AdvancedEntryParsesLeadingDigitsClampsAndResets) {
     auto entry = bogo_3();
     ASSERT_TRUE(entry);
-    EXPECT_EQ(stored_record(host.client(), ambrel::guid_advconfig_bogo_setting_3),
-              (std::vector<uint8_t>{42, 0, 0, 0, 0, 0, 0, 0}));
     const std::pair<const char*, const char*> typed[] = {
         {"", "0"},         {"12abc", "12"}, {" 5", "0"}, {"9999", "9999"},
         {"10000", "9999"}, {"0010", "10"},  {"-3", "0"}, {"99999999999999999999999", "9999"}};
@@ -79,15 +76,10 @@ TEST_F(SamplePreferences, AdvancedEntryParsesLeadingDigitsClampsAndResets) {
               (std::vector<uint8_t>{0x0F, 0x27, 0, 0, 0, 0, 0, 0}));
     entry->reset_entry();
     EXPECT_EQ(value_of(*entry), "42");
-    zorb::string8 text;
-    entry->default_text(text);
-    EXPECT_EQ(text.str(), "42");
 }
 
 TEST_F(SamplePreferences, TreeHangsTheBranchInTheHostsAndSetsByNameOrPath) {
-    std::ostringstream tree;
-    minihost::print_advconfig_tree(host, tree);
-    EXPECT_EQ(tree.str(), "Tools\n  Sample Component\n    Bogo setting 3: 42\n    Loop modules for ever: on\n");
+    // The tree as printed: ItemsOfAnUnknownBranchAreStillListed.
     std::ostringstream out;
     std::string error;
     EXPECT_TRUE(minihost::set_advconfig_value(host, "Tools/Sample Component/Bogo setting 3", "777", out, error));
@@ -98,13 +90,13 @@ TEST_F(SamplePreferences, TreeHangsTheBranchInTheHostsAndSetsByNameOrPath) {
     EXPECT_EQ(value_of(*bogo_3()), "777");
 }
 
-TEST_F(SamplePreferences, LoopSettingIsACheckBoxKeptInOneByte) {
+// The byte it is kept in: tests/win/dialog_test.cpp.
+TEST_F(SamplePreferences, LoopSettingIsACheckBoxTakingOnOrOffInAnyCase) {
     service_ptr_t<advconfig_entry_checkbox> checkbox;
     for (size_t index = 0; index < service_count_t<advconfig_entry>(host); ++index)
         if (auto entry = service_create_at_t<advconfig_entry>(host, index).query_as<advconfig_entry_checkbox>())
             checkbox = entry;
     ASSERT_TRUE(checkbox);
-    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_loop_modules), (std::vector<uint8_t>{1}));
     const std::pair<const char*, const char*> typed[] = {
         // shown nullptr: refused, the value stays
         {"off", "off"}, {"YES", "on"}, {"0", "off"}, {"True", "on"}, {"no", "off"}, {"", nullptr}, {"onn", nullptr}};
@@ -114,15 +106,13 @@ TEST_F(SamplePreferences, LoopSettingIsACheckBoxKeptInOneByte) {
         std::string error;
         const bool taken =
             minihost::set_advconfig_value(host, "Tools/Sample Component/Loop modules for ever", text, out, error);
-        EXPECT_EQ(taken, shown != nullptr) << text;
+        EXPECT_EQ(taken, shown != nullptr) << text;  // the refusal's text: minihost_commands_test.cpp
         if (shown) {
             EXPECT_EQ(out.str(), std::string("Loop modules for ever: ") + shown + "\n") << text;
         } else {
-            EXPECT_EQ(error, std::string("Tools/Sample Component/Loop modules for ever takes on or off, not ") + text);
             EXPECT_EQ(checkbox->get_state(), before) << text;
         }
     }
-    EXPECT_EQ(stored_record(host.client(), ambrel::guid_cfg_loop_modules), (std::vector<uint8_t>{0}));
     EXPECT_FALSE(ambrel::modules_loop_forever());
     feed(host.client(), ambrel::guid_cfg_loop_modules, {2});  // any byte but 0 is on
     EXPECT_TRUE(checkbox->get_state());

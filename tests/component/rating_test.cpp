@@ -1,6 +1,5 @@
-// The rating database: its stored bytes, cycles and texts, and the whole road through minihost's
-// index manager and media library with the component in-process: commands, fields, the dump, the
-// property rows, a restart.
+// The rating database: its stored bytes, cycles and texts, and the road through minihost's index
+// manager and media library with the component in-process: commands, fields, dump, property rows.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -51,7 +50,6 @@ TEST(RatingRecord, CyclesAndKeyTexts) {
 
     digest_value digest{};
     for (int i = 0; i < 16; ++i) digest.bytes[i] = uint8_t(i + 1);
-    // 0x0807060504030201 ^ 0x100F0E0D0C0B0A09
     EXPECT_EQ(ambrel::key_of_digest(digest), 0x0807060504030201ull ^ 0x100F0E0D0C0B0A09ull);
     digest.bytes[15] = 0x80;
     EXPECT_EQ(ambrel::key_of_digest(digest) >> 56, 0x08u ^ 0x80u);
@@ -63,8 +61,7 @@ TEST(RatingRecord, SummaryAveragesHalvesUpAndFindsTheCommonComment) {
         {{{2, ""}, {2, ""}, {1, ""}}, "1.667|1|2|"},
         {{{0, "x"}, {3, ""}}, "3.000|3|3|<various>"},
         {{{0, "x"}, {0, "x"}}, "N/A|N/A|N/A|x"},
-        {{{0, "x"}, {0, "y"}, {0, "x"}}, "N/A|N/A|N/A|<various>"},
-        {{{7, ""}, {5, ""}}, "6.000|5|7|"}};
+        {{{0, "x"}, {0, "y"}, {0, "x"}}, "N/A|N/A|N/A|<various>"}};
     for (const auto& [records, expected] : cases) {
         ambrel::rating_summary summary;
         for (const rating_record& record : records) summary.take(record);
@@ -99,7 +96,6 @@ public:
     std::string format(const std::string& pattern, const metadb_handle_ptr& track) {
         return minihost::format_track(host, pattern, track);
     }
-    // The rating store's console lines.
     std::vector<std::string> lines() { return test_support::lines_starting(*console, "[kiv_sample rating] "); }
 
     service_ptr_t<test_support::capture_console> console = test_support::make_capture_console();
@@ -122,38 +118,31 @@ protected:
     test_support::scratch_folder folder{test_support::test_folder_name("rating")};
 };
 
-TEST_F(Rating, CommandsFieldsDumpAndPropertiesSurviveARestart) {
-    std::string shown_a1;
-    {
-        RatingSession session(profile());
-        session.host.library().add(
-            {folder.file("songs")}, [](const std::string& path) { return path.ends_with(".wav"); }, nullptr);
-        const metadb_handle_list a1 = session.tracks({song("a1.wav")});
-        shown_a1 = session.format("%path%", a1[0]);
-        session.run_context("Cycle track rating", a1);
-        session.run_context("Cycle track rating", a1);
-        session.run_context("Cycle album comment", a1);
-        EXPECT_EQ(session.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", a1[0]), "2 kiv");
-    }
-    RatingSession again(profile());
-    const metadb_handle_list all = again.tracks({song("a1.wav"), song("a2.wav"), song("a1-copy.wav")});
-    EXPECT_EQ(again.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", all[0]), "2 kiv");
+// That ratings survive a restart in the index files: tests/win/menu_test.cpp.
+TEST_F(Rating, CommandsFieldsDumpAndPropertiesShareTheKeysOfTrackAndAlbum) {
+    RatingSession session(profile());
+    session.host.library().add(
+        {folder.file("songs")}, [](const std::string& path) { return path.ends_with(".wav"); }, nullptr);
+    const metadb_handle_list all = session.tracks({song("a1.wav"), song("a2.wav"), song("a1-copy.wav")});
+    for (const char* item : {"Cycle track rating", "Cycle track rating", "Cycle album comment"})
+        session.run_context(item, {all[0]});
+    EXPECT_EQ(session.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", all[0]), "2 kiv");
     // a2 is another title of the same album; the copy the same artist and title on another album.
-    EXPECT_EQ(again.format("[%kiv_sample_track_rating%]|%kiv_sample_album_comment%", all[1]), "|kiv");
-    EXPECT_EQ(again.format("%kiv_sample_track_rating%|[%kiv_sample_album_comment%]", all[2]), "2|");
-    EXPECT_EQ(again.format("%kiv_sample_track_hash%", all[0]), again.format("%kiv_sample_track_hash%", all[2]));
-    EXPECT_EQ(again.format("%kiv_sample_track_hash%", all[0]).size(), 16u);
+    EXPECT_EQ(session.format("[%kiv_sample_track_rating%]|%kiv_sample_album_comment%", all[1]), "|kiv");
+    EXPECT_EQ(session.format("%kiv_sample_track_rating%|[%kiv_sample_album_comment%]", all[2]), "2|");
+    EXPECT_EQ(session.format("%kiv_sample_track_hash%", all[0]), session.format("%kiv_sample_track_hash%", all[2]));
 
-    test_support::run_main_command(again.host, "Dump rating database");
+    test_support::run_main_command(session.host, "Dump rating database");
     // The library holds a1 and its copy under one track key, a1 and a2 under one album key.
-    ASSERT_EQ(again.recorder.popups().size(), 1u);
-    const std::string dump = again.recorder.popups()[0].message;
-    for (const char* line : {"The database contains 1 hashes.\n", " : rating 2, 2 matching track(s)\n",
-                             " : no rating, comment: kiv, 2 matching track(s)\n", "a1-copy.wav\"\n", "a2.wav\"\n"})
+    ASSERT_EQ(session.recorder.popups().size(), 1u);
+    const std::string dump = session.recorder.popups()[0].message;
+    for (const std::string& line :
+         std::vector<std::string>{"The database contains 1 hashes.\n", " : rating 2, 2 matching track(s)\n",
+                                  " : no rating, comment: kiv, 2 matching track(s)\n", "a1-copy.wav\"\n", "a2.wav\"\n",
+                                  session.format("%path%", all[0]) + "\"\n"})
         EXPECT_NE(dump.find(line), std::string::npos) << line << " in\n" << dump;
-    EXPECT_NE(dump.find("\"" + shown_a1 + "\"\n"), std::string::npos) << dump;
 
-    const std::string rows = minihost::property_text(minihost::track_property_rows(again.host, all));
+    const std::string rows = minihost::property_text(minihost::track_property_rows(session.host, all));
     for (const char* row :
          {"  Average Track Rating: 2.000\n", "  Maximum Album Rating: N/A\n", "  Album Comment: <various>\n"})
         EXPECT_NE(rows.find(row), std::string::npos) << row << " in\n" << rows;
@@ -182,13 +171,6 @@ TEST_F(Rating, CyclesFollowTheFirstTrackAndCountSharedKeysOnce) {
     EXPECT_EQ(lines.front(), "[kiv_sample rating] 1 entries updated");
     EXPECT_EQ(lines.at(5), "[kiv_sample rating] 2 entries updated");   // b1 first, both to 1
     EXPECT_EQ(lines.at(10), "[kiv_sample rating] 2 entries updated");  // b1 at 5, both to 0
-
-    // Comments: kiv, bar, then empty for every key when the first holds bar.
-    session.run_context("Cycle track comment", {songs[0]});
-    session.run_context("Cycle track comment", {songs[0]});
-    session.run_context("Cycle track comment", {songs[0], songs[1]});
-    EXPECT_EQ(session.format("[%kiv_sample_track_comment%]", songs[0]), "");
-    EXPECT_EQ(session.lines().back(), "[kiv_sample rating] 1 entries updated");
 }
 
 TEST_F(Rating, AStoredSevenCyclesToNoneAndUnchangedKeysReportZero) {
@@ -222,7 +204,7 @@ TEST_F(Rating, AStoredSevenCyclesToNoneAndUnchangedKeysReportZero) {
     }
 }
 
-TEST_F(Rating, TracksWithoutInformationHaveNoKeyAndAnyOtherIndexIsTheTracks) {
+TEST_F(Rating, TracksWithoutInformationHaveNoKeyAndNoSelectionNoRating) {
     RatingSession session(profile());
     const metadb_handle_list gone = session.tracks({song("missing.wav")});
     session.run_context("Cycle album rating", gone);
@@ -237,10 +219,6 @@ TEST_F(Rating, TracksWithoutInformationHaveNoKeyAndAnyOtherIndexIsTheTracks) {
     const std::string rows = minihost::property_text(minihost::track_property_rows(session.host, none));
     EXPECT_NE(rows.find("  Average Track Rating: N/A\n"), std::string::npos) << rows;
     EXPECT_EQ(rows.find("Album Comment"), std::string::npos) << rows;
-    // The clients compile their patterns with the host's compiler.
-    const GUID other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-    EXPECT_EQ(&ambrel::client_for_index(other), &ambrel::client_for_index(ambrel::guid_track_index));
-    EXPECT_NE(&ambrel::client_for_index(ambrel::guid_album_index), &ambrel::client_for_index(ambrel::guid_track_index));
 }
 
 TEST_F(Rating, ARegistrationFailureUnregistersBothAndPrintsOneLine) {

@@ -30,16 +30,6 @@ inline std::string test_folder_name(const std::string& lead) {
     return lead + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
 }
 
-// A test with a host of its own in a scratch folder of its own, the component started.
-class component_test : public ::testing::Test {
-protected:
-    explicit component_test(const std::string& lead) : folder(test_folder_name(lead)) {}
-    void SetUp() override { start_component(host); }
-
-    scratch_folder folder;
-    minihost::host host{folder.file("config.bin")};
-};
-
 // Writes a 16-bit WAV file of `samples` (interleaved) with `tags` at `path`, its folder made; returns the path.
 inline std::string write_wav(const std::string& path, const wave_shape& shape, const std::vector<int64_t>& samples,
                              const tags_t& tags = {}) {
@@ -52,12 +42,26 @@ inline std::string write_wav(const std::string& path, const std::vector<int64_t>
     return write_wav(path, wave_shape{}, samples, tags);
 }
 
-// A 16-bit WAV file of `frames` frames of a quiet ramp at `path`; returns the path.
-inline std::string write_ramp_wav(const std::string& path, unsigned channels, uint32_t rate, size_t frames) {
-    std::vector<int64_t> values(frames * channels);
-    for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 200) * 50 - 5000;
-    return write_wav(path, wave_shape{.channels = channels, .rate = rate}, values);
-}
+// A test with a host of its own in a scratch folder of its own, the component started.
+class component_test : public ::testing::Test {
+protected:
+    explicit component_test(const std::string& lead) : folder(test_folder_name(lead)) {}
+    void SetUp() override { start_component(host); }
+    // A file of `bytes` in the scratch folder; its path.
+    std::string put(const std::string& name, const bytes_t& bytes) {
+        write_bytes(folder.file(name), bytes);
+        return folder.file(name);
+    }
+    // A 16-bit WAV file of `frames` frames of a quiet ramp in the scratch folder; its path.
+    std::string ramp_wav(const std::string& name, unsigned channels, uint32_t rate, size_t frames) {
+        std::vector<int64_t> values(frames * channels);
+        for (size_t i = 0; i < values.size(); ++i) values[i] = int64_t(i % 200) * 50 - 5000;
+        return write_wav(folder.file(name), wave_shape{.channels = channels, .rate = rate}, values);
+    }
+
+    scratch_folder folder;
+    minihost::host host{folder.file("config.bin")};
+};
 
 // Runs the context-menu item at `path` on `selection`, as the host's menu does.
 inline void run_context_item(minihost::host& host, const std::string& path, const metadb_handle_list& selection) {

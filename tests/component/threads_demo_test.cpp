@@ -1,6 +1,5 @@
 // The UI and threads demo's work and texts, and the host services it stands on (the main-thread
-// callback queue, the album-art extractor), with the component in-process and WAV files of the
-// host's own input.
+// callback queue, the album-art extractor), with the component in-process.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -19,24 +18,13 @@ TEST(DemoTexts, ChannelsTimesAndSizes) {
     const std::pair<uint32_t, const char*> channels[] = {
         {0, ""}, {0x3F, "FL FR FC LFE BL BR"}, {1u << 17, "TBR"}, {1u << 18, "?"}, {0x80000601, "FL SL SR ?"}};
     for (const auto& [config, text] : channels) EXPECT_EQ(ambrel::channel_description(config), text) << config;
-    // Half a microsecond rounds up, and may carry into the seconds.
-    const std::pair<double, const char*> times[] = {{-1.5, "-0:01.500000"},
-                                                    {0.0000005, "0:00.000001"},
-                                                    {59.9999996, "1:00.000000"},
-                                                    {3661.000123, "1:01:01.000123"},
-                                                    {86400 * 8 + 5.5, "1wk 1d 0:00:05.500000"}};
+    // The microseconds round and may carry into the seconds.
+    const std::pair<double, const char*> times[] = {
+        {-1.5, "-0:01.500000"}, {59.9999996, "1:00.000000"}, {86400 * 8 + 5.5, "1wk 1d 0:00:05.500000"}};
     for (const auto& [seconds, text] : times) EXPECT_EQ(ambrel::exact_time_text(seconds), text) << seconds;
-    const std::pair<uint64_t, const char*> sizes[] = {{1023, "1023 B"},       {1024, "1.00 KB"},
-                                                      {10 * 1024, "10.0 KB"}, {100 * 1024, "100 KB"},
-                                                      {1048575, "1.00 MB"},   {2000ull << 40, "2000 TB"}};
+    const std::pair<uint64_t, const char*> sizes[] = {
+        {1023, "1023 B"}, {1024, "1.00 KB"}, {100 * 1024, "100 KB"}, {1048575, "1.00 MB"}, {2000ull << 40, "2000 TB"}};
     for (const auto& [bytes, text] : sizes) EXPECT_EQ(ambrel::size_text(bytes), text) << bytes;
-
-    // The local time of a file time has the fixed form, and 1970-01-01 00:00:00 UTC is within a day
-    // of it in any zone.
-    const std::string epoch = ambrel::local_time_text(116444736000000000ull);
-    ASSERT_EQ(epoch.size(), 19u) << epoch;
-    EXPECT_TRUE(epoch.starts_with("1970-01-01 ") || epoch.starts_with("1969-12-31 ")) << epoch;
-    EXPECT_EQ(epoch[13], ':');
 }
 
 // Lines as the dialog would show them; the abort is set once `abort_after` lines came, as a Cancel
@@ -62,11 +50,6 @@ private:
 class ThreadsDemoWork : public component_test {
 protected:
     ThreadsDemoWork() : component_test("threads-demo") {}
-
-    std::string put(const std::string& name, const bytes_t& bytes) {
-        write_bytes(folder.file(name), bytes);
-        return folder.file(name);
-    }
     // A stereo 16-bit WAV file of `frames` silent frames at `rate`.
     std::string wav(const std::string& name, size_t frames, uint32_t rate, const tags_t& tags = {}) {
         wave_shape shape;
@@ -82,7 +65,7 @@ protected:
     metadb_handle_ptr track(const std::string& path) { return host.tracks().handle(path.c_str(), 0); }
 };
 
-// Lines that depend on the clock or the file system's view are checked for their form only.
+// Lines that depend on the clock or the file system's view are checked for their length only.
 std::vector<std::string> without_times(std::vector<std::string> lines) {
     for (std::string& line : lines)
         if (line.starts_with("Last modified: ")) line = "Last modified: (" + std::to_string(line.size()) + ")";

@@ -1,5 +1,5 @@
 // The layout elements' rules: the dialog element's flags, configuration bytes, limits and size line;
-// the sample element's bump walk and flash pattern; what the element services tell the host.
+// the sample element's bump walk and flash pattern.
 #include <gtest/gtest.h>
 
 #include "sample/ui/element_rules.h"
@@ -10,19 +10,13 @@ namespace {
 using namespace ambrel;
 constexpr uint32_t unlimited = ui_element_min_max_info::unlimited;
 
-TEST(DialogElementRules, ConfigurationBytesBoxesAndTheDefaultConfiguration) {
+TEST(DialogElementRules, ConfigurationBytesAndBoxes) {
     const std::pair<std::vector<uint8_t>, uint32_t> cases[] = {
         {{3, 0, 0}, 0}, {{3, 0, 0, 0}, 3}, {{1, 2, 3, 4, 5}, 0x04030201}, {{0xFF, 0, 0, 0x80}, 0x800000FF}};
     for (const auto& [bytes, flags] : cases) EXPECT_EQ(lock_flags_from(bytes), flags) << bytes.size();
     EXPECT_EQ(lock_flags_bytes(0x0A0B0C0D), (std::vector<uint8_t>{0x0D, 0x0C, 0x0B, 0x0A}));
     const std::pair<int, uint32_t> boxes[] = {{1013, 0}, {1014, 1}, {1015, 2}, {1016, 4}, {1017, 8}, {1018, 0}};
     for (const auto& [box, flag] : boxes) EXPECT_EQ(lock_flag_of_box(box), flag) << box;
-    service_impl_single_t<ui_element_dialog_myimpl> dialog;
-    EXPECT_EQ(dialog.get_default_configuration().bytes(), (std::vector<uint8_t>{0, 0, 0, 0}));
-    service_impl_single_t<ui_element_myimpl> sample;
-    EXPECT_EQ(sample.get_default_configuration().get_data_size(), 0u);
-    zorb::string8 group;
-    EXPECT_TRUE(sample.get_element_group(group));  // the host's group of its subclass
 }
 
 TEST(DialogElementRules, LimitsInPixelsWithTheFrame) {

@@ -3,9 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -122,26 +120,6 @@ inline bytes_t wave_file(const wave_shape& shape, const bytes_t& data,
     if (!tags.empty()) chunks.push_back(info_list(tags));
     chunks.push_back(chunk("data", data));
     return riff(chunks);
-}
-
-// What exiftool, an outside reader of RIFF INFO, makes of a file: "Tag: value" per line.
-inline std::map<std::string, std::string> exiftool_tags(const std::string& path) {
-    std::map<std::string, std::string> tags;
-#ifndef _WIN32
-    FILE* pipe = popen(("exiftool -s2 -RIFF:all '" + path + "' 2>&1").c_str(), "r");
-    if (pipe == nullptr) return tags;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        const size_t colon = text.find(": ");
-        if (colon != std::string::npos) tags[text.substr(0, colon)] = text.substr(colon + 2);
-    }
-    pclose(pipe);
-#else
-    (void)path;
-#endif
-    return tags;
 }
 
 }  // namespace test_support

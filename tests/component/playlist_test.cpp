@@ -13,7 +13,9 @@
 #include "minihost/gui/main_layout.h"
 #include "minihost/gui/playlist_columns.h"
 #include "minihost/host/input_registry.h"
+#include "sample/listcontrol/task_rows.h"
 #include "sample/listcontrol/track_rows.h"
+#include "sample/listcontrol/virtual_rows.h"
 #include "tests/component/sample_fixture.h"
 #include "zorb/files.h"
 #include "zorb/time_text.h"
@@ -250,6 +252,83 @@ TEST(TrackRows, SortByAColumnInNaturalOrderKeepsEqualRowsInOrderAndTellsWhereEac
         const int compared = ambrel::natural_compare(a, b);
         EXPECT_EQ((compared > 0) - (compared < 0), sign) << a << " vs " << b;
     }
+}
+
+// The list-control demos' rows: the edges the demos' windows do not reach.
+using ambrel::list_source;
+
+TEST(VirtualRows, TypingANumberFindsTheFirstRowFromTheStartWhoseNumberBeginsSo) {
+    const ambrel::virtual_rows rows;
+    const std::tuple<const char*, size_t, size_t> cases[] = {
+        {"5", 0, 4},
+        {"12", 20, 119},         // 12 lies behind row 20: the next number starting so is 120
+        {"12", 119, 119},        // the start itself may match
+        {"1000000", 5, 999999},  // the last row, found without walking the others
+        {"2", 999990, 1},        // nothing after the start: round to the top
+        {"1000001", 0, list_source::npos},
+        {"0", 0, list_source::npos},
+        {"1a", 0, list_source::npos}};
+    for (const auto& [typed, start, row] : cases)
+        EXPECT_EQ(rows.find_row(typed, start), row) << typed << " from " << start;
+    EXPECT_EQ(rows.cell_text(999999, 1), "Virtual item 1000000");
+    EXPECT_EQ(rows.cell_text(999999, 3), "0x0F4240");
+    // A short list answers within its own rows.
+    EXPECT_EQ(ambrel::virtual_rows(15).find_row("1", 3), 9u);  // 10
+    EXPECT_EQ(ambrel::virtual_rows(15).find_row("2", 3), 1u);  // 20 and on lie past the end: round to 2
+}
+
+ambrel::task_rows tasks(std::initializer_list<const char*> names) {
+    std::vector<ambrel::task_row> rows;
+    for (const char* name : names) rows.push_back({name, false, 1});
+    return ambrel::task_rows(std::move(rows));
+}
+
+std::string names(const ambrel::task_rows& rows) {
+    std::string out;
+    for (const ambrel::task_row& row : rows.rows()) out += row.name;
+    return out;
+}
+
+TEST(TaskRows, MovingRowsIntoAGapKeepsTheirOrder) {
+    // Rows moved, the gap, the order afterwards and where the moved rows went.
+    const std::tuple<std::vector<size_t>, size_t, const char*, std::vector<size_t>> cases[] = {
+        {{1}, 4, "acdbe", {3}},          // down, before e
+        {{0, 2}, 5, "bdeac", {3, 4}},    // to the end
+        {{4, 1}, 2, "abecd", {1, 2}},    // order kept whatever order they are named in
+        {{1, 2}, 2, "abcde", {1, 2}},    // into their own gap: nothing moves
+        {{1, 1, 9}, 99, "acdeb", {4}}};  // repeats and rows past the end are ignored
+    for (const auto& [moved, gap, order, positions] : cases) {
+        ambrel::task_rows rows = tasks({"a", "b", "c", "d", "e"});
+        EXPECT_EQ(rows.move(moved, gap), positions) << order;
+        EXPECT_EQ(names(rows), order);
+    }
+}
+
+TEST(TaskRows, RenameTickCycleAndRemove) {
+    ambrel::task_rows rows = tasks({"a", "b", "c"});
+    EXPECT_TRUE(rows.rename(1, "  New name\t"));
+    EXPECT_FALSE(rows.rename(2, " \t "));
+    EXPECT_FALSE(rows.rename(3, "past the end"));
+    EXPECT_EQ(names(rows), "aNew namec");
+    rows.set_checked(0, true);
+    rows.set_checked(2, true);
+    rows.set_checked(2, false);
+    EXPECT_EQ(rows.checked_count(), 1u);
+    EXPECT_TRUE(rows.is_checked(0));
+    std::vector<std::string> priorities;
+    for (int i = 0; i < 4; ++i) {
+        priorities.push_back(rows.cell_text(1, ambrel::task_rows::priority_column));
+        rows.cycle_priority(1);
+    }
+    EXPECT_EQ(priorities, (std::vector<std::string>{"Normal", "High", "Low", "Normal"}));
+    rows.remove({0, 0, 7});
+    EXPECT_EQ(names(rows), "New namec");
+    EXPECT_EQ(rows.cell_text(1, 2), "2");  // the position column counts as the rows stand now
+    EXPECT_EQ(rows.checked_count(), 0u);
+    // Type-to-find walks the rows from the start, round to the top, letters without case.
+    EXPECT_EQ(rows.find_row("c", 0), 1u);
+    EXPECT_EQ(rows.find_row("NEW", 1), 0u);
+    EXPECT_EQ(rows.find_row("x", 0), list_source::npos);
 }
 
 }  // namespace

@@ -237,13 +237,12 @@ TEST_F(MainWindow, AdvancedDemoTicksCyclesReordersAndRemovesItsTasks) {
 
 TEST_F(MainWindow, PropertiesOfTheSelectionOpenBesideTheWindowAndOnlyWithASelection) {
     window.add_paths({demo_song("demo.xm"), demo_song("demo.mod")});
-    const auto properties_shown = [] { return thread_window(L"minihost properties", L"Properties"); };
     run.host.playlist().select_only({});
     EXPECT_THROW(run_main_menu("Edit/Properties"), std::exception);  // disabled: nothing to show
 
     run.host.playlist().select_only({1});
     run_main_menu("Edit/Properties");
-    HWND shown = properties_shown();
+    HWND shown = thread_window(L"minihost properties", L"Properties");
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(GetWindow(shown, GW_OWNER), main());
     DestroyWindow(shown);

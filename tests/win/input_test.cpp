@@ -55,7 +55,6 @@ TEST_F(InputDll, FailuresCrossTheBoundaryWithTheirTextsAndChangeNothing) {
     const std::string path = folder.file("demo.xm");
     write_bytes(path, read_bytes(demo_song("demo.xm")));
     const bytes_t before = read_bytes(path);
-    const auto time_before = std::filesystem::last_write_time(native_path(path));
     minihost::input_registry inputs(host);
     service_ptr_t<input_info_writer> writer = inputs.open_for_info_write(path, abort);
     service_ptr_t<input_decoder_v2> decoder = open_decoder(path).query_as<input_decoder_v2>();
@@ -74,7 +73,6 @@ TEST_F(InputDll, FailuresCrossTheBoundaryWithTheirTextsAndChangeNothing) {
     writer->finish_write(abort);
     writer.reset();
     EXPECT_EQ(read_bytes(path), before);
-    EXPECT_TRUE(std::filesystem::last_write_time(native_path(path)) == time_before);
 
     // A file no loader takes fails at open; the failed open closed the file, which can go at once.
     const std::string bad = folder.file("header-only.xm");

@@ -55,12 +55,6 @@ public:
         return requests_;
     }
 
-    // A loopback port that nothing listens on.
-    static std::string closed_url() {
-        loopback_server gone("");
-        return gone.url();
-    }
-
 private:
     void serve() {
         for (;;) {
@@ -109,8 +103,9 @@ TEST_F(MenuCommands, ScriptRunsItsLinesInOneSessionAndStopsAtTheFirstFailure) {
     std::ofstream(zorb::native_path(script), std::ios::binary)
         << "# a comment\n" + io_test + "\r\n\n" + io_test + " --web-map " + home_page + "=" + server.url() +
                "\nmenu run \"Sample component/No such command\"\nmenu list\n";
+    const std::string closed_url = loopback_server("").url();  // nothing listens there any more
     const minihost_run run =
-        run_minihost_with_status(profile + "--web-map *=" + loopback_server::closed_url() + " script " + script, true);
+        run_minihost_with_status(profile + "--web-map *=" + closed_url + " script " + script, true);
     EXPECT_EQ(run.status, 1);
     const std::string failure_line = "[popup] Information: Network test failure:\n";
     const size_t failure = run.output.find(failure_line);

@@ -63,11 +63,18 @@ TEST_F(ElementArea, DialogElementTakesItsFlagsAndItsLockedLimitsHoldWhenTheWindo
     ui_element_instance& dialog = one.area.element(0);
     HWND boxes = static_cast<HWND>(dialog.get_wnd());
     EXPECT_EQ(IsDlgButtonChecked(boxes, 1014), BST_UNCHECKED);
-    // Flags 3, minimum width and height locked (the sizes themselves: the native tests), the height
-    // above what the area would be by itself.
+    // Flags 3, minimum width and height locked: 200 units at the screen's DPI plus the dialog's frame,
+    // the height above what the area would be by itself.
     dialog.set_configuration({dialog_element, {3, 0, 0, 0}});
     EXPECT_EQ(IsDlgButtonChecked(boxes, 1014), BST_CHECKED);
     const ui_element_min_max_info limits = dialog.get_min_max_info();
+    HDC screen = GetDC(nullptr);
+    RECT frame = {};
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(boxes, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(boxes, GWL_EXSTYLE)));
+    EXPECT_EQ(limits.min_height,
+              uint32_t(MulDiv(200, GetDeviceCaps(screen, LOGPIXELSY), 96) + frame.bottom - frame.top));
+    ReleaseDC(nullptr, screen);
     // Dragged as narrow as it goes, the window keeps the dialog at its minimum.
     MINMAXINFO track = {};
     SendMessageW(one.main(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&track));

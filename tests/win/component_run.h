@@ -46,11 +46,17 @@ struct component_run {
         }
         host.start(library.binding());
     }
-    lines_t lines() { return consoles.at(0)->lines(); }
 
     minihost::component_library library;
     std::vector<service_ptr_t<capture_console>> consoles;
     minihost::host host;
+};
+
+// A test with a scratch folder of its own and the component loaded in a host configured there.
+class component_dll_test : public ::testing::Test {
+protected:
+    scratch_folder folder{test_folder_name("dll-")};
+    component_run run{component_path, folder.file("config.bin")};
 };
 
 // What minihost.exe wrote to standard output (and, when asked, standard error) and its exit status.
@@ -73,14 +79,6 @@ inline minihost_run run_minihost_with_status(const std::string& arguments, bool 
     run.status = _pclose(pipe);
     run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
     return run;
-}
-
-inline std::string run_minihost(const std::string& arguments) { return run_minihost_with_status(arguments).output; }
-
-inline void write_file(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
-    std::ofstream file(zorb::native_path(path), std::ios::binary);
-    for (const auto& bytes : parts)
-        file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // Whether `text` holds `part`; a failure shows both.

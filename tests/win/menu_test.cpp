@@ -1,6 +1,6 @@
 // The component's menus through minihost.exe and the real DLL under Wine: script sessions, the web
 // client over WinHTTP against a loopback server of the test's own, popups as message boxes, the copy
-// command on the host's worker threads, ratings in the index files from one process to the next.
+// command on the host's worker threads, the properties window.
 #include <gtest/gtest.h>
 
 // Winsock first: windows.h would bring in the old one.
@@ -55,12 +55,6 @@ public:
         return requests_;
     }
 
-    // A loopback port that nothing listens on.
-    static std::string closed_url() {
-        loopback_server gone("");
-        return gone.url();
-    }
-
 private:
     void serve() {
         for (;;) {
@@ -105,55 +99,48 @@ protected:
 TEST_F(MenuCommands, ScriptRunsItsLinesInOneSessionAndStopsAtTheFirstFailure) {
     loopback_server server(ok_response);
     const std::string script = folder.file("script.txt");
+    const std::string io_test = "menu run \"Sample component/I/O test\"";
     std::ofstream(zorb::native_path(script), std::ios::binary)
-        << ("# a comment\nmenu run \"Sample component/I/O test\"\r\n\nmenu run \"Sample component/I/O test\" "
-            "--web-map " +
-            home_page + "=" + server.url() +
-            "\nmenu run \"Test dynamic item #3\"\nmenu run \"Sample component/No such command\"\nmenu list\n");
+        << "# a comment\n" + io_test + "\r\n\n" + io_test + " --web-map " + home_page + "=" + server.url() +
+               "\nmenu run \"Sample component/No such command\"\nmenu list\n";
+    const std::string closed_url = loopback_server("").url();  // nothing listens there any more
     const minihost_run run =
-        run_minihost_with_status(profile + "--web-map *=" + loopback_server::closed_url() + " script " + script, true);
+        run_minihost_with_status(profile + "--web-map *=" + closed_url + " script " + script, true);
     EXPECT_EQ(run.status, 1);
     const std::string failure_line = "[popup] Information: Network test failure:\n";
     const size_t failure = run.output.find(failure_line);
     const size_t ok = run.output.find("[popup] Information: Network test OK\n");
-    const size_t dynamic = run.output.find("[popup] Information: Invoked test menu item #3\n");
-    ASSERT_TRUE(failure < ok && ok < dynamic && dynamic != std::string::npos) << run.output;
+    ASSERT_TRUE(failure < ok && ok != std::string::npos) << run.output;
     const size_t reason_at = failure + failure_line.size();
     const std::string reason = run.output.substr(reason_at, run.output.find('\n', reason_at) - reason_at);
     EXPECT_TRUE(!reason.empty() && !reason.starts_with("Windows error")) << reason;  // the system's own words
     EXPECT_EQ(server.requests().size(), 1u);
-    EXPECT_TRUE(contains(run.output, script + ":6: the script stops here\n"));
+    EXPECT_TRUE(contains(run.output, script + ":5: the script stops here\n"));
     EXPECT_FALSE(contains(run.output, "Tools\n"));  // the line after the failure never ran
     // The component was loaded once for the whole script.
     EXPECT_EQ(count_of(run.output, "on_init()"), 1u);
 }
 
-TEST(ContextMenuManager, BuildsAWin32MenuWithIdsFromTheBase) {
-    scratch_folder folder("manager-menu");
-    component_run run(component_path, folder.file("config.bin"));
+using ContextMenuManager = component_dll_test;
+TEST_F(ContextMenuManager, BuildsAWin32MenuWithIdsFromTheBase) {
     auto manager = service_lookup_one_t<contextmenu_manager>(run.host);
     manager->init_context({run.host.tracks().handle("a.mod", 0)}, 0);
-    struct build {
-        unsigned max_id;
-        int commands;
-    };
-    for (const build& b : {build{~0u, 10}, build{4, 3}}) {
+    for (const auto& [max_id, commands] : {std::pair<unsigned, int>{~0u, 10}, {4, 3}}) {
         HMENU menu = CreatePopupMenu();
-        manager->win32_build_menu(menu, 2, b.max_id);
+        manager->win32_build_menu(menu, 2, max_id);
         ASSERT_EQ(GetMenuItemCount(menu), 1);
         HMENU group = GetSubMenu(menu, 0);
-        ASSERT_EQ(GetMenuItemCount(group), b.commands) << b.max_id;
+        ASSERT_EQ(GetMenuItemCount(group), commands) << max_id;
         wchar_t text[64] = {};
         GetMenuStringW(group, 0, text, 64, MF_BYPOSITION);
         EXPECT_EQ(zorb::utf8_from_wide(text), "Test command : 1 item selected");
-        for (int i = 0; i < b.commands; ++i) EXPECT_EQ(GetMenuItemID(group, i), UINT(2 + i));
+        for (int i = 0; i < commands; ++i) EXPECT_EQ(GetMenuItemID(group, i), UINT(2 + i));
         DestroyMenu(menu);
     }
 }
 
-TEST(WebClient, ReturnsTheBodyOrTheStatusLineOfAnError) {
-    scratch_folder folder("web-client");
-    component_run run(component_path, folder.file("config.bin"));
+using WebClient = component_dll_test;
+TEST_F(WebClient, ReturnsTheBodyOrTheStatusLineOfAnError) {
     auto client = service_lookup_one_t<http_client>(run.host);
     abort_callback_dummy abort;
     loopback_server server(ok_response);
@@ -186,7 +173,7 @@ TEST(Popups, WindowSessionShowsAMessageBoxWithTheIconOfItsCode) {
     minihost::host host(folder.file("config.bin"));
     std::string text;
     bool error_icon = false;
-    const bool found = with_modal_dialog(
+    ASSERT_TRUE(with_modal_dialog(
         L"Popup title",
         [&] { minihost::message_box_popups(host)("Popup title", "first line\nsecond line", popup_icon_error); },
         [&](HWND box) {
@@ -195,13 +182,12 @@ TEST(Popups, WindowSessionShowsAMessageBoxWithTheIconOfItsCode) {
             text = zorb::utf8_from_wide(shown);
             EnumChildWindows(box, find_error_icon, reinterpret_cast<LPARAM>(&error_icon));
             PostMessageW(box, WM_COMMAND, IDOK, 0);
-        });
-    ASSERT_TRUE(found);
+        }));
     EXPECT_EQ(text, "first line\nsecond line");
     EXPECT_TRUE(error_icon);
 }
 
-class CopyCommandLine : public ::testing::Test {
+class CopyCommandLine : public MenuCommands {
 protected:
     std::string make_wav(const std::string& name, size_t bytes) {
         write_bytes(folder.file(name), wave_file(wave_shape{}, bytes_t(bytes, 7)));
@@ -211,9 +197,6 @@ protected:
         return run_minihost_with_status(profile + "context run \"Copy files\" --folder " + folder_option + " " + files,
                                         true);
     }
-
-    scratch_folder folder{test_folder_name("worker-line-")};
-    const std::string profile = "--profile " + folder.file("profile") + " ";
 };
 
 TEST_F(CopyCommandLine, FileHeldWithoutSharingIsTriedForASecondThenReportedAndTheOthersAreCopied) {
@@ -245,56 +228,16 @@ TEST_F(CopyCommandLine, CopyOntoItselfUnderAnotherSpellingLeavesTheFileWhole) {
     EXPECT_EQ(read_bytes(source), before);
 }
 
-TEST(RatingCommands, RatingsSurviveTheSessionInTheIndexFilesAndGoWithTheLibrary) {
-    scratch_folder folder("rating-wine");
-    std::filesystem::create_directories(zorb::native_path(folder.file("songs")));
-    const std::string a1 = folder.file("songs\\a1.wav"), a2 = folder.file("songs\\a2.wav");
-    write_bytes(a1, wave_file(wave_shape{}, bytes_t(64, 0), {{"IART", "Ann"}, {"INAM", "One"}, {"IPRD", "First"}}));
-    write_bytes(a2, wave_file(wave_shape{}, bytes_t(64, 0), {{"IART", "Ann"}, {"INAM", "Two"}, {"IPRD", "First"}}));
-    const std::string profile = "--profile " + folder.file("profile") + " ";
-    const std::string pattern = "\"%kiv_sample_track_rating% %kiv_sample_album_comment%\"";
-
-    const std::string script = folder.file("rate.txt");
-    const std::string cycle = "context run \"Cycle track rating\" " + a1 + "\n";
-    std::ofstream(zorb::native_path(script), std::ios::binary) << "library add " + folder.file("songs") + "\n" + cycle +
-                                                                      cycle + "context run \"Cycle album comment\" " +
-                                                                      a1 + "\nformat " + pattern + " " + a1 + "\n";
-    const minihost_run first = run_minihost_with_status(profile + "script " + script, true);
-    EXPECT_EQ(first.status, 0) << first.output;
-    EXPECT_EQ(count_of(first.output, "[kiv_sample rating] 1 entries updated\n"), 3u) << first.output;
-    EXPECT_TRUE(contains(first.output, "\n2 kiv\n"));
-
-    const minihost_run second = run_minihost_with_status(profile + "format " + pattern + " " + a1 + " " + a2, true);
-    EXPECT_EQ(second.status, 0) << second.output;
-    EXPECT_TRUE(contains(second.output, "\n2 kiv\n? kiv\n"));
-    EXPECT_TRUE(contains(run_minihost(profile + "properties " + a1 + " " + a2), "  Average Track Rating: 2.000\n"));
-    const minihost_run removed = run_minihost_with_status(profile + "library remove " + folder.file("songs"));
-    EXPECT_EQ(removed.status, 0) << removed.output;
-    EXPECT_TRUE(contains(run_minihost(profile + "library list"), "0 tracks in the library\n"));
-}
-
 TEST(PropertiesWindow, ListsEachGroupOnceAboveItsRowsAndCloses) {
     minihost::CPropertiesWindow window({{"Metadata", 0, "artist", "Ann"},
                                         {"Metadata", 1, "title", "<various>"},
-                                        {"Sample Component", 0, "Average Track Rating", "1.500"},
                                         {"Sample Component", 13, "Album Comment", "kiv"}});
     window.create(nullptr, false);
-    // A caption and a frame around the client area.
-    RECT outer, client;
-    GetWindowRect(static_cast<HWND>(window.window()), &outer);
-    GetClientRect(static_cast<HWND>(window.window()), &client);
-    EXPECT_GE(outer.bottom - outer.top - client.bottom, GetSystemMetrics(SM_CYCAPTION));
     HWND list = static_cast<HWND>(window.list());
-    const std::vector<std::pair<std::string, std::string>> expected = {{"Metadata", ""},
-                                                                       {"    artist", "Ann"},
-                                                                       {"    title", "<various>"},
-                                                                       {"Sample Component", ""},
-                                                                       {"    Average Track Rating", "1.500"},
-                                                                       {"    Album Comment", "kiv"}};
-    std::vector<std::pair<std::string, std::string>> shown;
+    std::string shown;
     for (int row = 0; row < int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); ++row)
-        shown.emplace_back(list_cell(list, row, 0), list_cell(list, row, 1));
-    EXPECT_EQ(shown, expected);
+        shown += list_cell(list, row, 0) + "=" + list_cell(list, row, 1) + "|";
+    EXPECT_EQ(shown, "Metadata=|    artist=Ann|    title=<various>|Sample Component=|    Album Comment=kiv|");
     SendMessageW(static_cast<HWND>(window.window()), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(window.window(), nullptr);
 }

@@ -15,7 +15,7 @@ using namespace test_support;
 constexpr int list_id = 1019;
 constexpr int header_id = 1020;
 
-class ThreadsDemo : public ::testing::Test {
+class ThreadsDemo : public component_dll_test {
 protected:
     void TearDown() override {
         // Every window goes while the component is loaded, and its aborted worker gets the time to
@@ -37,13 +37,11 @@ protected:
     }
     static HWND dialog() { return thread_window(L"#32770", L"UI and Threads Demo"); }
     static std::vector<std::string> lines(HWND window) {
-        HWND list = GetDlgItem(window, list_id);
         std::vector<std::string> out;
-        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-        for (int row = 0; row < count; ++row) {
-            std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, row, 0)), L'\0');
-            SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
-            out.push_back(zorb::utf8_from_wide(text.c_str()));
+        for (int row = 0; row < int(SendDlgItemMessageW(window, list_id, LB_GETCOUNT, 0, 0)); ++row) {
+            wchar_t text[1024] = {};
+            SendDlgItemMessageW(window, list_id, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+            out.push_back(zorb::utf8_from_wide(text));
         }
         return out;
     }
@@ -59,9 +57,6 @@ protected:
         write_bytes(folder.file(name), wave_file(wave_shape{}, bytes_t(frames * 4)));
         return folder.file(name);
     }
-
-    scratch_folder folder{test_folder_name("demo-")};
-    component_run run{component_path, folder.file("config.bin")};
 };
 
 TEST_F(ThreadsDemo, StartRunsTheWorkAndEndsWithTheFinishedLook) {

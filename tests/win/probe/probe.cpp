@@ -1,11 +1,8 @@
 #include "tests/win/probe/probe.h"
 
 #include <atomic>
-#include <string>
 
 #include "helpers/client.h"
-#include "helpers/config_records.h"
-#include "helpers/console.h"
 #include "host/identity.h"
 #include "host/service_lookup.h"
 
@@ -29,42 +26,7 @@ public:
     }
 };
 
-class failing_variable final : public config_variable {
-public:
-    failing_variable() : config_variable(probe_failing_guid, component_config_variables()) {}
-    void write_data(stream_writer& out, abort_callback& abort) override { out.write("FAIL", 4, abort); }
-    void read_data(stream_reader& in, size_t, abort_callback& abort) override {
-        char first;
-        in.read(&first, 1, abort);
-        throw zorb::exception_invalid_params();
-    }
-};
-
-class chatty_variable final : public config_variable {
-public:
-    chatty_variable() : config_variable(probe_chatty_guid, component_config_variables()) {}
-    void write_data(stream_writer&, abort_callback&) override { ambrel::console_print("probe: configuration written"); }
-    void read_data(stream_reader&, size_t, abort_callback&) override {
-        ambrel::console_print("probe: configuration read");
-    }
-};
-
-// The counter precedes the failing variable in creation, so its record follows the failing one's.
-config_value_t<int32_t> counter(probe_counter_guid, 0);
-failing_variable failing;
-chatty_variable chatty;
-
-class probe_initquit : public initquit {
-public:
-    void on_init() override {
-        counter.set(counter.get() + 1);
-        ambrel::console_print("probe counter: " + std::to_string(counter.get()));
-    }
-    void on_quit() override {}
-};
-
 service_factory_t<probe_counted_impl> counted_factory;
 service_factory_single_t<probe_lookups_impl> lookups_factory;
-service_factory_single_t<probe_initquit> initquit_factory;
 
 }  // namespace

@@ -24,10 +24,3 @@ public:
     // The tolerant twin: true when exactly one console receiver is registered.
     virtual bool try_lookup_console() = 0;
 };
-
-// Configuration variables of the probe. The counter: on_init adds one and prints "probe counter: N".
-constexpr GUID probe_counter_guid = {0xFEA83971, 0x231C, 0x46C5, {0x97, 0x7A, 0x8E, 0xBC, 0x0F, 0xD3, 0x48, 0x84}};
-// Fails on every read after taking one byte; writes the four bytes "FAIL".
-constexpr GUID probe_failing_guid = {0xFE9EFBDC, 0x2ADA, 0x4B02, {0xB1, 0xAF, 0xF2, 0x0D, 0x18, 0x7F, 0x27, 0x5F}};
-// Prints a console line whenever it is read or written (both happen while the services are down).
-constexpr GUID probe_chatty_guid = {0x9AAF7949, 0x1BF3, 0x4EC7, {0xAA, 0x6E, 0x6A, 0x3F, 0x04, 0xAE, 0xCE, 0xF6}};

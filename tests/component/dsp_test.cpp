@@ -174,6 +174,11 @@ TEST_F(GainDsp, PlayOptionsNameDspsAndTheirPresetDataAndPresetLinesShowTheBytes)
     minihost::load_play_chain(host, {{"Sample DSP", false, {}}}, folder.file("config.bin"), chain);
     ASSERT_EQ(chain.presets().size(), 1u);
     EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(0)));
+    // Without --dsp, play keeps to the chain kept in the profile.
+    minihost::write_dsp_chain_file(folder.file("kept.dsp"), {gain_preset(-3)});
+    minihost::load_play_chain(host, {}, folder.file("kept.dsp"), chain);
+    ASSERT_EQ(chain.presets().size(), 1u);
+    EXPECT_TRUE(chain.presets()[0].same_as(gain_preset(-3)));
     EXPECT_THROW(minihost::load_play_chain(host, {{"Loudness", false, {}}}, folder.file("config.bin"), chain),
                  zorb::exception);
     for (std::vector<std::string> wrong : {std::vector<std::string>{"--preset", "00"},

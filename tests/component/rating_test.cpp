@@ -118,14 +118,18 @@ protected:
     test_support::scratch_folder folder{test_support::test_folder_name("rating")};
 };
 
-// That ratings survive a restart in the index files: tests/win/menu_test.cpp.
-TEST_F(Rating, CommandsFieldsDumpAndPropertiesShareTheKeysOfTrackAndAlbum) {
+// Rated in one session, read in the next from the index files.
+TEST_F(Rating, CommandsFieldsDumpAndPropertiesShareTheKeysOfTrackAndAlbumAndSurviveARestart) {
+    {
+        RatingSession first(profile());
+        first.host.library().add(
+            {folder.file("songs")}, [](const std::string& path) { return path.ends_with(".wav"); }, nullptr);
+        const metadb_handle_list a1 = first.tracks({song("a1.wav")});
+        for (const char* item : {"Cycle track rating", "Cycle track rating", "Cycle album comment"})
+            first.run_context(item, a1);
+    }
     RatingSession session(profile());
-    session.host.library().add(
-        {folder.file("songs")}, [](const std::string& path) { return path.ends_with(".wav"); }, nullptr);
     const metadb_handle_list all = session.tracks({song("a1.wav"), song("a2.wav"), song("a1-copy.wav")});
-    for (const char* item : {"Cycle track rating", "Cycle track rating", "Cycle album comment"})
-        session.run_context(item, {all[0]});
     EXPECT_EQ(session.format("%kiv_sample_track_rating% %kiv_sample_album_comment%", all[0]), "2 kiv");
     // a2 is another title of the same album; the copy the same artist and title on another album.
     EXPECT_EQ(session.format("[%kiv_sample_track_rating%]|%kiv_sample_album_comment%", all[1]), "|kiv");

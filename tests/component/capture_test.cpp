@@ -164,8 +164,6 @@ TEST_F(Capture, HeaderFormsAndSizesByChannelLayout) {
         const minihost::audio_chunk_impl chunk = make_chunk(each.channels, each.mask, each.rate, 301);
         const bytes_t bytes = written(chunk, 2)->bytes;
         ASSERT_EQ(bytes.size(), each.header + 602 * 2 * each.channels);
-        EXPECT_EQ(le32(bytes, 4), bytes.size() - 8);
-        EXPECT_EQ(le32(bytes, each.header - 4), 602u * 2 * each.channels);
         const minihost::wave_file parsed = parse_strictly(bytes);
         EXPECT_EQ(parsed.format.format_tag, each.tag);
         EXPECT_EQ(parsed.format.channels, each.channels);

@@ -11,6 +11,7 @@
 #include "zorb/exception.h"
 #include "zorb/files.h"
 #include "zorb/text_format.h"
+#include "zorb/time_text.h"
 #include "zorb/unicode.h"
 #include "zorb/window_boundary.h"
 
@@ -93,6 +94,12 @@ TEST(TextFormat, ShortSizeKeepsThreeSignificantDigitsAndCarriesIntoTheNextUnit) 
                                                       {1048575, "1.00 MB"},
                                                       {uint64_t(4096) << 40, "4096 TB"}};
     for (const auto& [bytes, text] : cases) EXPECT_EQ(zorb::format_file_size_short(bytes), text) << bytes;
+}
+
+TEST(TextFormat, LengthsCutToWholeSecondsAndEmptyForNone) {
+    const std::pair<double, const char*> lengths[] = {
+        {0, ""}, {0.5, "0:00"}, {59.99, "0:59"}, {3723, "1:02:03"}, {360000, "100:00:00"}};
+    for (const auto& [seconds, text] : lengths) EXPECT_EQ(zorb::length_text(seconds), text) << seconds;
 }
 
 TEST(TextFormat, FileTimesInUtcAndInvalidOnes) {

@@ -249,4 +249,19 @@ TEST(ProcessRunner, ReportsWhatRunRaisesUnderTheTitleButNotAnAbort) {
     }
 }
 
+// Nested opens are counted: the guard lifts only when the last one closes, and a close without an
+// open does not lift a later open.
+TEST(ModalDialogGuard, RefusesWhileADialogIsOpenAndIgnoresAnUnpairedClose) {
+    ASSERT_TRUE(ModalDialog_CanCreateNew());
+    ModalDialog_Switch(false);  // unpaired: ignored
+    ModalDialog_Switch(true);
+    ModalDialog_Switch(true);
+    EXPECT_FALSE(ModalDialog_CanCreateNew());
+    ModalDialog_PokeExisting();
+    ModalDialog_Switch(false);
+    EXPECT_FALSE(ModalDialog_CanCreateNew());
+    ModalDialog_Switch(false);
+    EXPECT_TRUE(ModalDialog_CanCreateNew());
+}
+
 }  // namespace

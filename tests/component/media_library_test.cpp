@@ -2,7 +2,9 @@
 // properties rows on WAV files written by the test, with the component in-process.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
 
 #include "host/file_info_impl.h"
@@ -109,6 +111,13 @@ TEST(TitleFormat, PatternsThatDoNotCompileNameTheirPosition) {
 }
 
 // Patterns come from users: what is not a syntax error must compile and format without a deep stack.
+TEST(TitleFormat, DurationsReadAsMinutesAndSecondsCutNotRounded) {
+    const std::pair<double, const char*> durations[] = {{59.99, "0:59"},   {60, "1:00"}, {3599, "59:59"},
+                                                        {3600, "1:00:00"}, {-5, "0:00"}, {std::nan(""), "0:00"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(minihost::titleformat::format_duration(seconds), text);
+    EXPECT_EQ(minihost::titleformat::format_duration(std::numeric_limits<double>::infinity()), "277777777:46:40");
+}
+
 TEST(TitleFormat, DeepAndLongPatternsStayWithinBounds) {
     const field_map a{{"a", {"A"}}}, none{};
     std::string deepest;

@@ -75,19 +75,18 @@ struct mix_song {
     }
 };
 
-// Without a mix buffer (a failed allocation) the output is silence and no voice moves.
+// Without a mix buffer (a failed allocation) the output is silence and no voice moves; the
+// player's render test covers signed output, this one the unsigned midpoint.
 TEST(MixerOutput, NoMixBufferGivesSilenceAndLeavesVoices) {
     mix_song song;
     module_sample& sample = song.add_sample(true, std::vector<i32>(8, 1024), 0, 8, true, false);
     module_channel& channel = song.play(0, sample);
     song.context->mix_buffer = nullptr;
-    std::vector<i16> output(32, 0x5555);
-    EXPECT_EQ(mix_run(song.context.get(), stereo_16bit_signed, output.data(), 16), 16);
-    for (i16 value : output) EXPECT_EQ(value, 0);
+    std::vector<u16> output(4, 0);
+    EXPECT_EQ(mix_run(song.context.get(), output_flag_base | output_flag_stereo | output_flag_16bit, output.data(), 2),
+              2);
+    for (u16 value : output) EXPECT_EQ(value, 0x8000);
     EXPECT_EQ(channel.position, 0u);
-    std::vector<u16> unsigned_output(4, 0);
-    mix_run(song.context.get(), output_flag_base | output_flag_stereo | output_flag_16bit, unsigned_output.data(), 2);
-    for (u16 value : unsigned_output) EXPECT_EQ(value, 0x8000);
 }
 
 // --- The span mixer against the per-frame reference ------------------------------------
@@ -277,9 +276,6 @@ TEST(Pitch, PeriodToStep) {
         {0, 44100, 1, 21276249u >> 6},
         {0, 0, 1712, 0},
         {1, 0, 1712, 0},
-        {1, 4096, 0, 133808},
-        {1, 4096, 384, 94616},
-        {1, 4096, 767, 66964},
         {1, 4096, 3 * 768 + 384, 94616u >> 3},
         {1, 4096, 33 * 768 + 384, 94616u >> 1},
         {1, 4096, 20 * 768, 0},

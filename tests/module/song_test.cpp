@@ -1,12 +1,11 @@
 // Whole songs: the first pass with every kind of row command, the row cap, seeking refused,
-// freeing and loading again, and the committed demo songs.
+// freeing and loading again.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "demo_songs.h"
 #include "loader_test_support.h"
 #include "s3m_writer.h"
 #include "xm_writer.h"
@@ -143,12 +142,9 @@ struct playing_song {
     }
     std::vector<i16> render(u64 frames) {
         std::vector<i16> pcm(frames * 2);
-        for (u64 done = 0; done < frames; done += 4096) {
-            u64 count = frames - done < 4096 ? frames - done : 4096;
-            song.context.output_buffer = pcm.data() + 2 * done;
-            song.context.output_size = static_cast<i32>(count * 4);
-            module_render(&song.context);
-        }
+        song.context.output_buffer = pcm.data();
+        song.context.output_size = static_cast<i32>(frames * 4);
+        module_render(&song.context);
         return pcm;
     }
 };
@@ -197,21 +193,6 @@ TEST(ModuleFree, SecondLoadIntoAFreedRecordPlaysAsInAFreshOne) {
     ASSERT_EQ(module_load(second.data(), static_cast<i32>(second.size()), &context), 0);
     reused.start();
     EXPECT_EQ(reused.render(3 * 44100), expected);
-}
-
-// The committed demo songs, on which the seek and reload tests above play, are what the generator writes.
-TEST(DemoSongs, CommittedFilesAreWhatTheGeneratorWrites) {
-    const demo::song score = demo::compose_demo_song();
-    const struct {
-        const char* name;
-        std::vector<uint8_t> (*write)(const demo::song&);
-    } files[] = {
-        {"demo.mod", demo::write_mod_song}, {"demo.s3m", demo::write_s3m_song}, {"demo.xm", demo::write_xm_song}};
-    for (const auto& f : files) {
-        const std::vector<uint8_t> stored = source_file(std::string("assets/") + f.name);
-        ASSERT_FALSE(stored.empty()) << "missing assets/" << f.name;
-        EXPECT_TRUE(f.write(score) == stored) << f.name << ": regenerate with make-demo-songs assets";
-    }
 }
 
 }  // namespace

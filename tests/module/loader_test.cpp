@@ -1,21 +1,125 @@
 // The bounded reader and the MOD, S3M and XM loaders: what each format's fields become, the
 // translations that are not one code for one command, which row command a row keeps, the entry
-// points' refusals, and damaged files of every kind.
+// points' refusals, damaged files of every kind; then whole songs: the first pass, the row cap,
+// seeking refused, freeing and loading again.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <numeric>
 #include <string>
 #include <vector>
 
-#include "loader_test_support.h"
 #include "mod_writer.h"
+#include "module.h"
 #include "reader.h"
 #include "s3m_writer.h"
 #include "xm_writer.h"
 
 namespace {
+
+// A file of the source tree, by its path from the tree's root.
+std::vector<uint8_t> source_file(const std::string& path) {
+    std::ifstream in(std::string(AMBREL_SOURCE_DIR) + "/" + path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+using load_function = i32 (*)(const u8*, i32, module_context*);
+
+// A record loaded from `file` by `load` and released when the test ends. A format's own loader
+// leaves `loaded` to the format table, so a song it loaded is marked here for module_free.
+struct loaded_song {
+    module_context context;
+    i32 result;
+
+    explicit loaded_song(const std::vector<uint8_t>& file, load_function load = module_load) {
+        std::memset(&context, 0, sizeof context);
+        result = load(file.data(), static_cast<i32>(file.size()), &context);
+    }
+    ~loaded_song() {
+        if (result >= 0) context.loaded = 1;
+        module_free(&context);
+    }
+    loaded_song(const loaded_song&) = delete;
+    loaded_song& operator=(const loaded_song&) = delete;
+
+    const module_cell& cell(int pattern, int row, int column) const {
+        return context.patterns[pattern][static_cast<size_t>(row) * context.channel_count + column];
+    }
+    const module_cell& global(int pattern, int row) const { return cell(pattern, row, context.channel_count - 1); }
+    const module_sample& sample(int index) const { return context.samples[index]; }
+    // The frames of a sample as the player reads them: `length` values of T.
+    template <class T>
+    std::vector<T> frames(int index) const {
+        const module_sample& s = context.samples[index];
+        const T* values = static_cast<const T*>(s.data);
+        return values ? std::vector<T>(values, values + s.length) : std::vector<T>();
+    }
+};
+
+// A failed load leaves the record without any song block.
+void expect_empty_record(const module_context& context) {
+    EXPECT_EQ(context.loaded, 0);
+    EXPECT_EQ(context.patterns, nullptr);
+    EXPECT_EQ(context.pattern_rows, nullptr);
+    EXPECT_EQ(context.instruments, nullptr);
+    EXPECT_EQ(context.samples, nullptr);
+    EXPECT_EQ(context.format_id, 0u);
+}
+
+void expect_refused(const std::vector<uint8_t>& file, load_function load = module_load) {
+    loaded_song song(file, load);
+    EXPECT_EQ(song.result, -1);
+    expect_empty_record(song.context);
+}
+
+// Without a loop both points sit on the last frame (0xffffffff for an empty sample).
+void expect_sample(const module_sample& sample, u32 length, i32 looped, u32 loop_start, u32 loop_end) {
+    EXPECT_EQ(sample.length, length);
+    EXPECT_EQ(sample.looped, looped);
+    EXPECT_EQ(sample.loop_start, loop_start);
+    EXPECT_EQ(sample.loop_end, loop_end);
+    EXPECT_EQ(sample.data == nullptr, length == 0);
+}
+
+void expect_unlooped(const module_sample& sample, u32 length) {
+    expect_sample(sample, length, 0, length - 1, length - 1);
+}
+
+// What every loaded sample must hold whatever its header said; returns the frames of all samples.
+size_t expect_samples_well_formed(const module_context& context) {
+    size_t frames = 0;
+    for (i32 s = 0; s < context.sample_count; ++s) {
+        const module_sample& sample = context.samples[s];
+        EXPECT_EQ(sample.length == 0, sample.data == nullptr) << s;
+        if (sample.looped) {
+            EXPECT_LT(sample.loop_start, sample.loop_end) << s;
+            EXPECT_LE(sample.loop_end, sample.length) << s;
+        } else {
+            EXPECT_EQ(sample.loop_start, sample.length - 1) << s;
+            EXPECT_EQ(sample.loop_end, sample.length - 1) << s;
+        }
+        frames += sample.length;
+    }
+    return frames;
+}
+
+// Loads every prefix of `file`, each in a block of its own size so that the sanitizers see any
+// read past it; `check(size, song)` then says what that prefix must give.
+template <class Check>
+void load_every_prefix(const std::vector<uint8_t>& file, load_function load, Check check) {
+    for (size_t size = 0; size <= file.size(); ++size) {
+        std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+        prefix.reserve(1);  // a valid pointer for the empty prefix too
+        loaded_song song(prefix, load);
+        ASSERT_TRUE(song.result == 0 || song.result == -1) << size << " bytes gave " << song.result;
+        if (song.result) expect_empty_record(song.context);
+        check(size, song);
+        if (testing::Test::HasFatalFailure()) return;
+    }
+}
 
 // What the bounded reader reads from, through which every loader reads its file.
 const u8 image[6] = {0x01, 0x02, 0x03, 0x04, 0x05, 0xF6};
@@ -1291,6 +1395,191 @@ TEST(DamagedModules, EveryPrefixLoadsOrIsRefusedCleanly) {
             }
         });
     }
+}
+
+// --- Whole songs ------------------------------------------------------------------------
+
+// Ticks at tempo 125 and 250 in output frames at 44100 Hz: 2.5 / tempo seconds.
+constexpr u64 tick_125 = 882;
+constexpr u64 tick_250 = 441;
+// The silent lead-in before the first row: `speed` (6) ticks.
+constexpr u64 lead_in = 6 * tick_125;
+
+struct pattern_command {
+    int pattern, row, column;
+    uint8_t effect, param;  // XM effect type and parameter as stored
+};
+
+// Two file channels, speed 6, tempo 125; every pattern has `rows` rows.
+std::vector<uint8_t> xm_with(std::vector<uint8_t> orders, int patterns, uint16_t rows,
+                             std::vector<pattern_command> commands) {
+    xm_song song;
+    song.channels = 2;
+    song.orders = orders;
+    song.patterns.assign(patterns, xm_pattern{});
+    for (xm_pattern& pattern : song.patterns) {
+        pattern.rows = rows;
+        pattern.cells.assign(static_cast<size_t>(rows) * 2, xm_cell{});
+    }
+    for (const pattern_command& c : commands) {
+        xm_cell& cell = song.patterns[c.pattern].cells[static_cast<size_t>(c.row) * 2 + c.column];
+        cell.effect = c.effect;
+        cell.param = c.param;
+    }
+    return write_xm(song);
+}
+
+struct length_case {
+    const char* what;
+    std::vector<uint8_t> file;
+    u64 frames;
+    u32 rows;
+    i32 end;
+    i32 next_order, next_row;
+};
+
+std::vector<length_case> length_cases() {
+    std::vector<length_case> cases;
+    auto add = [&](const char* what, std::vector<uint8_t> file, u64 frames, u32 rows, i32 end, i32 order, i32 row) {
+        cases.push_back({what, std::move(file), frames, rows, end, order, row});
+    };
+    add("pattern delay counted at the speed its own row sets",
+        xm_with({0}, 1, 4, {{0, 1, 0, 0xF, 3}, {0, 1, 1, 0xE, 0xE1}}), lead_in + (6 + 6 + 3 + 3) * tick_125, 4,
+        module_pass_wraps, 0, 0);
+    // Order 1 loops rows 0 to 2 twice, then jumps back to itself: its row 0 comes round
+    // first inside the loop (not a repeat: a loop runs) and then after the jump.
+    add("pattern loop inside a jump back",
+        xm_with({0, 1}, 2, 4, {{1, 0, 0, 0xE, 0x60}, {1, 2, 0, 0xE, 0x61}, {1, 3, 0, 0xB, 1}}),
+        lead_in + 11 * 6 * tick_125, 11, module_pass_repeats, 1, 0);
+    // Order 1 loops rows 1 and 2 once and jumps back to the start. The loop left its row
+    // behind, but no loop runs any more: the start comes round, not a second play of order 0.
+    add("jump back to the start after a loop",
+        xm_with({0, 1}, 2, 4, {{1, 1, 0, 0xE, 0x60}, {1, 2, 0, 0xE, 0x61}, {1, 3, 0, 0xB, 0}}),
+        lead_in + 10 * 6 * tick_125, 10, module_pass_repeats, 0, 0);
+    // Forward only: order 0 jumps to order 2, whose break wraps to row 3 of order 0,
+    // a row not played before; the wrap ends the pass.
+    add("never back to a played row until the wrap", xm_with({0, 1, 2}, 3, 4, {{0, 1, 0, 0xB, 2}, {2, 2, 0, 0xD, 3}}),
+        lead_in + 5 * 6 * tick_125, 5, module_pass_wraps, 0, 3);
+    add("no order entry names a pattern", xm_with({7}, 1, 4, {}), 0, 0, module_pass_empty, -1, -1);
+
+    // S3M: its own speed (A) and tempo (T) commands, and skip and end markers in the order list.
+    s3m_song s3m;
+    s3m.orders = {0, 254, 0, 255};
+    s3m.patterns[0].rows.resize(64);
+    s3m.patterns[0].rows[0] = {s3m_entry{0, -1, 0, -1, s3m_command('A'), 3}};
+    s3m.patterns[0].rows[2] = {s3m_entry{1, -1, 0, -1, s3m_command('T'), 250}};
+    // The second time round, pattern 0 starts at the speed and tempo it left.
+    add("S3M speed and tempo, markers skipped", write_s3m(s3m), lead_in + 2 * 3 * tick_125 + (62 + 64) * 3 * tick_250,
+        128, module_pass_wraps, 0, 0);
+
+    return cases;
+}
+
+TEST(SongLength, EveryRowCommandCountsAsTheRenderPlaysIt) {
+    for (const length_case& c : length_cases()) {
+        SCOPED_TRACE(c.what);
+        loaded_song song(c.file);
+        ASSERT_EQ(song.result, 0);
+        module_pass pass;
+        ASSERT_EQ(module_song_length(&song.context, &pass), 0);
+        EXPECT_EQ(pass.frames, c.frames);
+        EXPECT_EQ(pass.rows, c.rows);
+        EXPECT_EQ(pass.end, c.end);
+        EXPECT_EQ(pass.next_order, c.next_order);
+        EXPECT_EQ(pass.next_row, c.next_row);
+    }
+}
+
+// 128 entries of one 1024-row pattern whose last row loops it once: 2048 rows per entry,
+// none repeated, so the pass stops at the cap.
+TEST(SongLength, StopsAtTheRowCap) {
+    std::vector<uint8_t> orders(256, 0);
+    loaded_song song(xm_with(orders, 1, 1024, {{0, 1023, 0, 0xE, 0x61}}));
+    ASSERT_EQ(song.result, 0);
+    module_pass pass;
+    ASSERT_EQ(module_song_length(&song.context, &pass), 1);
+    EXPECT_EQ(pass.end, module_pass_capped);
+    EXPECT_EQ(pass.rows, module_pass_row_cap);
+    EXPECT_EQ(pass.frames, lead_in + u64{module_pass_row_cap} * 6 * tick_125);
+    EXPECT_EQ(pass.next_order, static_cast<i32>(module_pass_row_cap / 2048));
+    EXPECT_EQ(pass.next_row, 0);
+}
+
+TEST(SongLength, RefusesMissingArgumentsAndEmptyContexts) {
+    module_context empty;
+    std::memset(&empty, 0, sizeof empty);
+    module_pass pass;
+    EXPECT_EQ(module_song_length(nullptr, &pass), -1);
+    EXPECT_EQ(module_song_length(&empty, &pass), -1);
+    loaded_song song(xm_with({0}, 1, 4, {}));
+    EXPECT_EQ(module_song_length(&song.context, nullptr), -1);
+    EXPECT_EQ(module_seek(nullptr, 0), -1);
+    // Loaded but not started: there is nothing to seek in yet.
+    EXPECT_EQ(module_seek(&song.context, 0), -1);
+}
+
+// A song as the module input plays it, rendered in one piece or from a seek.
+struct playing_song {
+    loaded_song song;
+    explicit playing_song(const std::vector<uint8_t>& file) : song(file) { start(); }
+    void start() {
+        song.context.master_volume = 64;
+        module_start(&song.context);
+        module_set_output_format(&song.context);
+    }
+    std::vector<i16> render(u64 frames) {
+        std::vector<i16> pcm(frames * 2);
+        song.context.output_buffer = pcm.data();
+        song.context.output_size = static_cast<i32>(frames * 4);
+        module_render(&song.context);
+        return pcm;
+    }
+};
+
+TEST(SongLength, LeavesAPlayingContextUntouched) {
+    playing_song playing(source_file("assets/demo.xm"));
+    playing.render(300000);
+    module_context before = playing.song.context;
+    std::vector<module_sample> samples_before(playing.song.context.samples,
+                                              playing.song.context.samples + playing.song.context.sample_count);
+    module_pass pass;
+    ASSERT_EQ(module_song_length(&playing.song.context, &pass), 0);
+    EXPECT_EQ(std::memcmp(&before, &playing.song.context, sizeof before), 0);
+    EXPECT_EQ(
+        std::memcmp(samples_before.data(), playing.song.context.samples, samples_before.size() * sizeof(module_sample)),
+        0);
+}
+
+TEST(ModuleFree, EmptyRecordIsLeftAlone) {
+    module_context context;
+    std::memset(&context, 0xAB, sizeof context);
+    context.loaded = 0;
+    module_free(&context);  // must not touch the garbage pointers
+    EXPECT_EQ(context.loaded, 0);
+    module_free(nullptr);
+}
+
+// A freed record may be loaded again: no channel pointer may lead into the first song's freed
+// blocks, and the second song plays as it does in a fresh record.
+TEST(ModuleFree, SecondLoadIntoAFreedRecordPlaysAsInAFreshOne) {
+    const std::vector<uint8_t> first = source_file("assets/demo.mod");
+    const std::vector<uint8_t> second = source_file("assets/demo.xm");
+    const std::vector<i16> expected = playing_song(second).render(3 * 44100);
+    playing_song reused(first);
+    reused.render(3 * 44100);
+    module_context& context = reused.song.context;
+    module_free(&context);
+    for (const module_channel& channel : context.channels) {
+        EXPECT_EQ(channel.sample, nullptr);
+        EXPECT_EQ(channel.voice_sample, nullptr);
+        EXPECT_EQ(channel.instrument, nullptr);
+        EXPECT_EQ(channel.volume_envelope.envelope, nullptr);
+        EXPECT_EQ(channel.pan_envelope.envelope, nullptr);
+        for (const effect_slot& slot : channel.slots) EXPECT_EQ(slot.delayed_cell, nullptr);
+    }
+    ASSERT_EQ(module_load(second.data(), static_cast<i32>(second.size()), &context), 0);
+    reused.start();
+    EXPECT_EQ(reused.render(3 * 44100), expected);
 }
 
 }  // namespace

@@ -759,6 +759,16 @@ TEST(PlayerEffects, TonePortamentoKeepsAPingPongVoicesDirectionButANewNoteStarts
     EXPECT_EQ(channel.position, 882u * 194u);  // forwards from frame 0
 }
 
+TEST(PlayerEffects, SetFinetuneRetunesTheSampleForNewNotes) {
+    single_voice song(empty_cells::mod_style, 2);
+    song.effect(0, 1, 0, fx_set_finetune, 15);
+    song.note(0, 1, 1, c4, 1);
+    song.begin();
+    EXPECT_EQ(song.sample(0).c_rate, 8757u);
+    EXPECT_EQ(song.channel(0).period, c4_period);
+    EXPECT_EQ(song.channel(1).period, 1634u);
+}
+
 TEST(PlayerEffects, S3mRetriggerVolumeChanges) {
     // Volume after the first retrigger (tick 1 with interval 1) from 40, per change x; changes
     // that would leave 0..64 stop at its ends.

@@ -187,7 +187,7 @@ TEST(WebMap, SplitsBeforeTheTargetUrlAndTheFirstMatchWins) {
 TEST(ScriptLines, WordsCommandsAndTheirOwnOptions) {
     using words_t = std::vector<std::string>;
     const std::pair<const char*, words_t> splits[] = {
-        {"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}}};
+        {"say \"he said \\\"hi\\\"\" \"\"", {"say", "he said \"hi\"", ""}}, {"say \\\" x", {"say", "\"", "x"}}};
     for (const auto& [text, expected] : splits) {
         words_t words;
         std::string error;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -257,6 +258,22 @@ TEST_F(Library, PatternsSeeLocationTechnicalAndMetaFields) {
         EXPECT_EQ(minihost::format_track(host, pattern, track), expected) << pattern;
     const std::string failure = test_support::failure_text([&] { minihost::format_track(host, "ab[%artist%", track); });
     EXPECT_NE(failure.find("at 3"), std::string::npos) << failure;  // where the unclosed section begins
+}
+
+TEST_F(Library, HostRowsShowCommonValuesAndVariousOnes) {
+    write_song(song("x.wav"), {{"IART", "Ann"}, {"IPRD", "First"}});
+    write_song(song("y.wav"), {{"IART", "Bob"}, {"IPRD", "First"}, {"IGNR", "Folk"}});
+    const metadb_handle_list both = {test_support::added_tracks(host, song("x.wav"))[0],
+                                     test_support::added_tracks(host, song("y.wav"))[0]};
+    const std::string text = minihost::property_text(minihost::track_property_rows(host, both));
+    const std::string folder_shown = shown("x.wav").substr(0, shown("x.wav").size() - 6);
+    const std::string size = std::to_string(std::filesystem::file_size(zorb::native_path(song("x.wav"))) +
+                                            std::filesystem::file_size(zorb::native_path(song("y.wav")))) +
+                             " bytes";
+    EXPECT_EQ(text.substr(0, text.find("  Last modified")),
+              "Metadata\n  artist: <various>\n  album: First\n  genre: <various>\n"
+              "Location\n  Items selected: 2\n  File name: <various>\n  Folder name: " +
+                  folder_shown + "\n  File path: <various>\n  Subsong index: 0\n  File size: " + size + "\n");
 }
 
 }  // namespace

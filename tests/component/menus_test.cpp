@@ -229,22 +229,26 @@ TEST_F(WorkerCommands, BothTagCommandsWriteTheCommentKeepTheRestAndTellTheHost) 
         SCOPED_TRACE(c.item);
         console->clear();
         const std::string path = make_wav("tagged.wav", samples, {{"INAM", "Title"}, {"ICMT", "old one"}});
-        const metadb_handle_list selection = added(path);
-        // The same track twice: written twice by the low-level command, once by the host.
-        run(c.item, {selection[0], selection[0]});
+        const metadb_handle_list selection = added(path),
+                                 beside = added(make_wav("other.wav", samples, {{"INAM", "Other"}}));
+        // The same track twice: written twice by the low-level command, once by the host. Each file
+        // gets its own tracks' tags.
+        run(c.item, {selection[0], selection[0], beside[0]});
 
         EXPECT_TRUE(popups.popups().empty());
-        file_info_impl cached;
-        ASSERT_TRUE(selection[0]->get_info(cached));
-        EXPECT_STREQ(cached.meta_get("comment", 0), c.comment);
-        EXPECT_EQ(cached.meta_get("comment", 1), nullptr);  // the old one replaced
-        EXPECT_STREQ(cached.meta_get("title", 0), "Title");
+        for (const auto& [track, title] : {std::pair{selection[0], "Title"}, std::pair{beside[0], "Other"}}) {
+            file_info_impl cached;
+            ASSERT_TRUE(track->get_info(cached));
+            EXPECT_STREQ(cached.meta_get("comment", 0), c.comment);
+            EXPECT_EQ(cached.meta_get("comment", 1), nullptr);  // the old one replaced
+            EXPECT_STREQ(cached.meta_get("title", 0), title);
+        }
         if (c.console_line) {
             EXPECT_EQ(console->lines(), std::vector<std::string>{c.console_line});
         } else {
             for (const char* lead : {"kiv_sample will update tags on: ", "Last-modified before tag update: ",
                                      "Last-modified after tag update: "})
-                EXPECT_EQ(test_support::lines_starting(*console, lead).size(), 2u) << lead;
+                EXPECT_EQ(test_support::lines_starting(*console, lead).size(), 3u) << lead;
             EXPECT_EQ(progress.started().back(),
                       (test_support::progress_recorder::started_process{"Sample Component: Updating Tags", 0x15}));
         }

@@ -52,7 +52,13 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
         {"about x", 2, "minihost: unexpected argument x"},
         {"format %title%", 2, "minihost: format needs a pattern and at least one file"},
         {"format \"[%title%|%artist%]\" {wav}", 0, "T|?\n"},
+        {"tags {wav}", 0,
+         "{wav}: minihost WAV input\n  title=T\n  length: 0.05 s\n  codec: PCM\n  encoding: lossless\n"
+         "  bitrate: 256\n  samplerate: 8000\n  channels: 2\n  bitspersample: 16\n"},
         {"dsp configure \"Sample DSP\" --close-after", 2, "minihost: --close-after needs a value"},
+        {"dsp configure \"Sample DSP\" --close-after x", 2, "minihost: --close-after needs a number of seconds"},
+        {"dsp configure \"Sample DSP\" --close-after 2 --preset 0000a0c1", 0,
+         "unchanged\nchain: Sample DSP [0000a0c1]\n"},
         {"dsp clear", 0, ""},
         {"dsp list", 0, "dsp: Sample DSP {0890827B-67DF-4C27-BA1A-4F958D0FB5D0}\n"},
         {"advconfig set \"Loop modules for ever\" maybe", 1,
@@ -72,8 +78,10 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
     }
 }
 
-TEST_F(MinihostCommandLines, PlayWritesTheSourceRate) {
+TEST_F(MinihostCommandLines, AboutEndsWithThePassedInstallationCheckAndPlayWritesTheSourceRate) {
     std::string out, errors;
+    EXPECT_EQ(run("about", out, errors), 0);
+    EXPECT_TRUE(out.ends_with("\ninstallation check: passed\n")) << out;
     ASSERT_EQ(run("play {wav} --out {out}", out, errors), 0);
     const std::vector<uint8_t> written = test_support::read_bytes(folder.file("o.wav"));
     ASSERT_GE(written.size(), 44u + 1600);

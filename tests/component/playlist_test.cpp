@@ -203,6 +203,17 @@ ui_element_min_max_info limits(uint32_t min_width, uint32_t max_width, uint32_t 
     return {min_width, max_width, min_height, max_height};
 }
 
+TEST(ElementArea, HeightWithinTheElementsLimits) {
+    const int preferred = minihost::element_area_preferred_height;
+    const std::pair<std::vector<ui_element_min_max_info>, int> cases[] = {
+        {{}, 0},
+        {{limits(0, unlimited)}, preferred + 2 * frame},
+        {{limits(0, unlimited, 0, 100), limits(0, unlimited)}, 100 + 2 * frame},
+        // A minimum above another's maximum wins.
+        {{limits(0, unlimited, 300), limits(0, unlimited, 0, 100)}, 300 + 2 * frame}};
+    for (const auto& [each, height] : cases) EXPECT_EQ(minihost::element_area_height(each), height) << each.size();
+}
+
 TEST(ElementArea, WidthSharedWithinLimits) {
     const int inner = 600 - 3 * frame;  // two elements
     // The area's width, the elements' limits and the widths they get.

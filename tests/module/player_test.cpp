@@ -696,16 +696,24 @@ TEST(PlayerEffects, VibratoWalksEveryEntryOfTheSineAndTheRampAtEveryDepth) {
     }
 }
 
-// The arpeggio's phase runs on across rows (speed 5: five steps leave it at 2); the end action
-// restores the plain note. Steps past B carry into the next octave: the pitch tests.
+// The arpeggio's phase runs on across rows (speed 5: five steps leave it at 2), and a step up
+// from B-4 wraps into octave 5; the end action restores the plain note.
 TEST(PlayerEffects, ArpeggioCyclesThreePitchesAndItsPhaseRunsOnAcrossRows) {
-    single_voice song;
+    single_voice song(empty_cells::mod_style, 2);
     song.context->initial_speed = 5;
     song.effect(0, 0, 0, fx_arpeggio, 0x37);
+    song.note(0, 0, 1, packed(4, 11), 1);
+    song.effect(0, 0, 1, fx_arpeggio, 0x30);
     song.effect(0, 2, 0, fx_arpeggio, 0x37);
     song.start_at_first_row();
-    const u32 ds4 = 1440, g4 = 1140;
-    EXPECT_EQ(row_trace(song, [&] { return song.channel(0).period; }), (trace{c4_period, ds4, g4, c4_period, ds4}));
+    const u32 b4 = 907, d5 = 762, ds4 = 1440, g4 = 1140;
+    trace second;
+    trace first = row_trace(song, [&] {
+        second.push_back(song.channel(1).period);
+        return song.channel(0).period;
+    });
+    EXPECT_EQ(first, (trace{c4_period, ds4, g4, c4_period, ds4}));
+    EXPECT_EQ(second, (trace{b4, d5, b4, b4, d5}));
     EXPECT_EQ(song.channel(0).period, c4_period);
     song.run_ticks(5);
     EXPECT_EQ(song.channel(0).period, g4);

@@ -235,6 +235,23 @@ TEST_F(MainWindow, AdvancedDemoTicksCyclesReordersAndRemovesItsTasks) {
     DestroyWindow(dialog);
 }
 
+TEST_F(MainWindow, SimpleDemoShowsThePlaylistAndSortsByAClickedColumnKeepingTheSelection) {
+    window.add_paths({demo_song("demo.xm"), demo_song("demo.mod")});
+    run_main_menu("Sample component/Simple CListControl demo");
+    HWND dialog = demo("Simple CListControl demo");
+    ASSERT_NE(dialog, nullptr);
+    HWND list = GetDlgItem(dialog, demo_list_id);
+    EXPECT_EQ(column(list, 0), (std::vector<std::string>{"demo.xm", "demo.mod"}));
+    select_rows(list, {0});
+    NMLISTVIEW click = {};
+    click.hdr = {list, static_cast<UINT_PTR>(demo_list_id), LVN_COLUMNCLICK};
+    click.iItem = -1;
+    SendMessageW(dialog, WM_NOTIFY, demo_list_id, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(column(list, 0), (std::vector<std::string>{"demo.mod", "demo.xm"}));
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);  // demo.xm still
+    DestroyWindow(dialog);
+}
+
 TEST_F(MainWindow, PropertiesOfTheSelectionOpenBesideTheWindowAndOnlyWithASelection) {
     window.add_paths({demo_song("demo.xm"), demo_song("demo.mod")});
     run.host.playlist().select_only({});

@@ -65,9 +65,14 @@ TEST_F(ElementArea, DialogElementTakesItsFlagsAndItsLockedLimitsHoldWhenTheWindo
     EXPECT_EQ(IsDlgButtonChecked(boxes, 1014), BST_UNCHECKED);
     // Flags 3, minimum width and height locked: 200 units at the screen's DPI plus the dialog's frame,
     // the height above what the area would be by itself.
-    dialog.set_configuration({dialog_element, {3, 0, 0, 0}});
-    EXPECT_EQ(IsDlgButtonChecked(boxes, 1014), BST_CHECKED);
+    // Locked by clicks, the area hears of each change and makes room at once.
+    SendDlgItemMessageW(boxes, 1014, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(boxes, 1015, BM_CLICK, 0, 0);
+    EXPECT_EQ(dialog.get_configuration().bytes(), (std::vector<uint8_t>{3, 0, 0, 0}));
     const ui_element_min_max_info limits = dialog.get_min_max_info();
+    RECT area_now;
+    GetWindowRect(static_cast<HWND>(one.area.window()), &area_now);
+    EXPECT_EQ(area_now.bottom - area_now.top, int(limits.min_height) + 2 * minihost::element_area_frame);
     HDC screen = GetDC(nullptr);
     RECT frame = {};
     AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(boxes, GWL_STYLE)), FALSE,

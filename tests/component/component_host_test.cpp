@@ -18,10 +18,22 @@
 
 namespace {
 
+// Registered before the component's services, so the first of the host's initquits.
+class console_initquit : public initquit {
+public:
+    explicit console_initquit(test_support::capture_console& console) : console_(console) {}
+    void on_init() override { console_.print("host: on_init", 13); }
+    void on_quit() override { console_.print("host: on_quit", 13); }
+
+private:
+    test_support::capture_console& console_;
+};
+
 class ComponentInHost : public ::testing::Test {
 protected:
     void SetUp() override {
         host.add_service(console_receiver::class_guid, console);
+        host.add_service(initquit::class_guid, service_ptr(new service_impl_t<console_initquit>(*console)));
         host.start({velmora_get_interface, nullptr, "C:\\velmora\\components\\kiv_ambrel.dll"});
     }
 
@@ -39,8 +51,9 @@ TEST_F(ComponentInHost, ConsoleLinesAppearOnlyWhileServicesAreUpAndTheHostAnswer
     ambrel::console_print("while up");
     host.stop();
     ambrel::console_print("after shutdown");
-    EXPECT_EQ(console->lines(), (std::vector<std::string>{"kiv_ambrel component: on_init()", "while up",
-                                                          "kiv_ambrel component: on_quit()"}));
+    EXPECT_EQ(console->lines(),
+              (std::vector<std::string>{"host: on_init", "kiv_ambrel component: on_init()", "while up", "host: on_quit",
+                                        "kiv_ambrel component: on_quit()"}));
     EXPECT_TRUE(host.is_shutting_down());
     EXPECT_FALSE(ambrel::host_services_initialised());
     EXPECT_TRUE(ambrel::host_services_were_initialised());

@@ -21,19 +21,15 @@ namespace {
 // Registered before the component's services, so the first of the host's initquits.
 class console_initquit : public initquit {
 public:
-    explicit console_initquit(test_support::capture_console& console) : console_(console) {}
-    void on_init() override { console_.print("host: on_init", 13); }
-    void on_quit() override { console_.print("host: on_quit", 13); }
-
-private:
-    test_support::capture_console& console_;
+    void on_init() override { ambrel::console_print("host: on_init"); }
+    void on_quit() override { ambrel::console_print("host: on_quit"); }
 };
 
 class ComponentInHost : public ::testing::Test {
 protected:
     void SetUp() override {
         host.add_service(console_receiver::class_guid, console);
-        host.add_service(initquit::class_guid, service_ptr(new service_impl_t<console_initquit>(*console)));
+        host.add_service(initquit::class_guid, service_ptr(new service_impl_t<console_initquit>()));
         host.start({velmora_get_interface, nullptr, "C:\\velmora\\components\\kiv_ambrel.dll"});
     }
 

@@ -148,10 +148,7 @@ public:
 
 class DroppingDsp : public GainDsp {
 protected:
-    void SetUp() override {
-        host.add_service(dsp_entry::class_guid, service_ptr(new service_impl_t<dropper_entry>()));
-        GainDsp::SetUp();
-    }
+    DroppingDsp() { host.add_service(dsp_entry::class_guid, service_ptr(new service_impl_t<dropper_entry>())); }
 };
 
 TEST_F(DroppingDsp, OneChunkRunThroughTheChainIsKeptUnlessADspRemovesIt) {

@@ -18,10 +18,18 @@
 
 namespace {
 
+// Registered before the component's services, so the first of the host's initquits.
+class console_initquit : public initquit {
+public:
+    void on_init() override { ambrel::console_print("host: on_init"); }
+    void on_quit() override { ambrel::console_print("host: on_quit"); }
+};
+
 class ComponentInHost : public ::testing::Test {
 protected:
     void SetUp() override {
         host.add_service(console_receiver::class_guid, console);
+        host.add_service(initquit::class_guid, service_ptr(new service_impl_t<console_initquit>()));
         host.start({velmora_get_interface, nullptr, "C:\\velmora\\components\\kiv_ambrel.dll"});
     }
 
@@ -39,8 +47,9 @@ TEST_F(ComponentInHost, ConsoleLinesAppearOnlyWhileServicesAreUpAndTheHostAnswer
     ambrel::console_print("while up");
     host.stop();
     ambrel::console_print("after shutdown");
-    EXPECT_EQ(console->lines(), (std::vector<std::string>{"kiv_ambrel component: on_init()", "while up",
-                                                          "kiv_ambrel component: on_quit()"}));
+    EXPECT_EQ(console->lines(),
+              (std::vector<std::string>{"host: on_init", "kiv_ambrel component: on_init()", "while up", "host: on_quit",
+                                        "kiv_ambrel component: on_quit()"}));
     EXPECT_TRUE(host.is_shutting_down());
     EXPECT_FALSE(ambrel::host_services_initialised());
     EXPECT_TRUE(ambrel::host_services_were_initialised());

@@ -122,6 +122,46 @@ TEST_F(GainDsp, AnAbortAskedBeforeTheRunStopsTheChain) {
     EXPECT_THROW(chain.run(list, nullptr, 0, abort), velmora_io::exception_aborted);
 }
 
+// A DSP of the test's own, beside the component's: it drops every chunk it is given.
+constexpr GUID dropper_guid = {0x5A1E0D0B, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x44, 0x44, 0x44, 0x44}};
+
+class chunk_dropper : public dsp {
+public:
+    void run(dsp_chunk_list* chunks, metadb_handle*, int) override { chunks->remove_by_idx(0); }
+    void flush() override {}
+    double latency_seconds() override { return 0; }
+    bool wants_track_change_mark() override { return false; }
+};
+
+class dropper_entry : public dsp_entry {
+public:
+    void get_name(zorb::string_base& out) override { out.set_string("Dropper"); }
+    bool make_default_preset(dsp_preset&) override { return false; }
+    bool create_instance(service_ptr_t<dsp>& out, const dsp_preset&) override {
+        out = new service_impl_t<chunk_dropper>();
+        return true;
+    }
+    GUID get_guid() override { return dropper_guid; }
+    bool has_config_dialog() override { return false; }
+    bool edit_preset_modal(dsp_preset&, host_window) override { return false; }
+};
+
+class DroppingDsp : public GainDsp {
+protected:
+    DroppingDsp() { host.add_service(dsp_entry::class_guid, service_ptr(new service_impl_t<dropper_entry>())); }
+};
+
+TEST_F(DroppingDsp, OneChunkRunThroughTheChainIsKeptUnlessADspRemovesIt) {
+    for (const bool dropping : {false, true}) {
+        minihost::dsp_chunk_list_impl list;
+        add_chunks(list, {{1, 1}});
+        minihost::dsp_chain chain(host);
+        chain.set_presets({gain_preset(0), dropping ? preset_of(dropper_guid, {}) : gain_preset(6)});
+        abort_callback_dummy abort;
+        EXPECT_EQ(minihost::run_dsp_chain_on(chain, *list.get_item(0), 0, abort), !dropping);
+    }
+}
+
 TEST_F(GainDsp, WithoutAWindowTheDialogReportsTheStartAndChangesNothing) {
     // Natively there is no window system; in this test program under Wine there is no dialog
     // template (it lives in the DLL). Either way the dialog cannot be created.

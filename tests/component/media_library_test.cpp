@@ -276,4 +276,20 @@ TEST_F(Library, HostRowsShowCommonValuesAndVariousOnes) {
                   folder_shown + "\n  File path: <various>\n  Subsong index: 0\n  File size: " + size + "\n");
 }
 
+TEST_F(Library, LastModifiedIsTheFileTimesUtcDateOnEitherSideOfMarch) {
+    const std::pair<int64_t, const char*> times[] = {{946684799, "1999-12-31 23:59:59"},  // seconds since 1970
+                                                     {946684800, "2000-01-01 00:00:00"},
+                                                     {1709251199, "2024-02-29 23:59:59"}};
+    for (const auto& [seconds, date] : times) {
+        const std::string name = std::to_string(seconds) + ".wav";
+        write_song(song(name), {});
+        std::filesystem::last_write_time(
+            zorb::native_path(song(name)),
+            std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds(seconds)}));
+        const std::string text =
+            minihost::property_text(minihost::track_property_rows(host, test_support::added_tracks(host, song(name))));
+        EXPECT_NE(text.find(std::string("  Last modified: ") + date + "\n"), std::string::npos) << text;
+    }
+}
+
 }  // namespace

@@ -364,6 +364,22 @@ TEST_F(ComponentMenus, MainCommandsRunAndCaptureIsTickedWhileCaptureRuns) {
     }
 }
 
+TEST_F(ComponentMenus, TheGroupsPrioritiesOrderTheBarAndHostCommandsCarryTheirDescriptions) {
+    // Help's command comes first, yet Help stays last.
+    host.host_commands().add({mainmenu_groups_help, GUID{1, 0, 0, {}}, "About", "", [] {}, {}});
+    host.host_commands().add({mainmenu_groups_file, GUID{2, 0, 0, {}}, "Open", "Opens a file", [] {}, {}});
+    const minihost::menu_node menu = minihost::build_main_menu(host);
+    std::string bar;
+    for (const minihost::menu_node& entry : menu.children) bar += entry.name + "|";
+    EXPECT_EQ(bar, "File|Tools|Help|");
+    EXPECT_EQ(minihost::find_menu_command(menu, "File/Open", "").description, "Opens a file");
+    zorb::string8 description;
+    EXPECT_FALSE(host.host_commands()
+                     .service_for(mainmenu_groups_help)
+                     .query_as<mainmenu_commands>()
+                     ->get_description(0, description));
+}
+
 TEST_F(ComponentMenus, DynamicItemsAreDigestsOfTheirNumberSearchedDepthFirst) {
     service_ptr_t<mainmenu_commands_v2> dynamic;
     for (size_t i = 0; i < service_count_t<mainmenu_commands>(host) && !dynamic; ++i)

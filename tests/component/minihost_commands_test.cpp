@@ -59,6 +59,8 @@ TEST_F(MinihostCommandLines, PrintWhatTheyDidOrRefuseTheirArgumentsWithTheComman
         {"dsp configure \"Sample DSP\" --close-after x", 2, "minihost: --close-after needs a number of seconds"},
         {"dsp configure \"Sample DSP\" --close-after 2 --preset 0000a0c1", 0,
          "unchanged\nchain: Sample DSP [0000a0c1]\n"},
+        {"gui --close-after 0 --x", 2, "minihost: unexpected argument --x"},  // 0: its windows stay open
+        {"gui --close-after -1", 2, "minihost: --close-after needs a number of seconds"},
         {"dsp clear", 0, ""},
         {"dsp list", 0, "dsp: Sample DSP {0890827B-67DF-4C27-BA1A-4F958D0FB5D0}\n"},
         {"advconfig set \"Loop modules for ever\" maybe", 1,

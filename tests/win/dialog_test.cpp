@@ -15,8 +15,6 @@
 #include "host/shared.h"
 #include "minihost/host/advconfig.h"
 #include "minihost/host/preferences_window.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -39,12 +37,6 @@ dsp_preset_impl gain_preset(float gain_db) {
 }
 
 float preset_gain(const dsp_preset& preset) { return dsp_preset_parser(preset).read_float_le(); }
-
-std::string control_text(HWND dialog, int id) {
-    zorb::string8 text;
-    uGetDlgItemText(dialog, id, text);
-    return text.str();
-}
 
 // Remembers every preset the dialog reports, as gains (NaN for a preset of another owner); called on
 // the dialog's thread.
@@ -139,7 +131,7 @@ TEST_F(DspDialog, ScenariosShowTheStartFollowTheSliderAndEndAsTheButtonSays) {
         ASSERT_TRUE(with_modal_dialog(dsp_title, open, [&](HWND dialog) {
             HWND slider = GetDlgItem(dialog, slider_id);
             position = int(SendMessageW(slider, TBM_GETPOS, 0, 0));
-            label = control_text(dialog, label_id);
+            label = window_text(GetDlgItem(dialog, label_id));
             widest = text_extent(GetDlgItem(dialog, label_id), L"-20.0000000 dB");
             GetClientRect(GetDlgItem(dialog, label_id), &label_room);
             for (int move : s.moves) {
@@ -147,7 +139,7 @@ TEST_F(DspDialog, ScenariosShowTheStartFollowTheSliderAndEndAsTheButtonSays) {
                     SendMessageW(slider, WM_KEYDOWN, VK_LEFT, 0);  // moves one step and notifies by itself
                 else
                     drag_slider(dialog, move);
-                labels += control_text(dialog, label_id) + "|";
+                labels += window_text(GetDlgItem(dialog, label_id)) + "|";
                 const std::vector<float> heard = callback.gains();
                 heard_at_once.push_back(heard.empty() ? NAN : heard.back());
             }
@@ -241,7 +233,7 @@ protected:
                      reinterpret_cast<LPARAM>(window->button(id)));
     }
 
-    scratch_folder folder{test_folder_name("preferences-")};
+    scratch_folder folder{test_folder_name("preferences")};
     std::string config = folder.file("config.bin");
     std::unique_ptr<component_run> run;  // outlives the window: the page lives in the component
     std::unique_ptr<minihost::CPreferencesWindow> window;
@@ -251,7 +243,7 @@ protected:
 TEST_F(PreferencesPage, StateFollowsEditsResetAndApplyAndOkKeepsTheValuesForTheNextRun) {
     write_bytes(config, record(bogo_1_guid, le32(5)));
     open(start());
-    EXPECT_EQ(control_text(page, 1001), "5");
+    EXPECT_EQ(window_text(GetDlgItem(page, 1001)), "5");
     EXPECT_EQ(window->state_changes(), 0);  // filling the fields at creation is no change
     EXPECT_FALSE(enabled(minihost::CPreferencesWindow::apply_button_id));
 
@@ -264,7 +256,7 @@ TEST_F(PreferencesPage, StateFollowsEditsResetAndApplyAndOkKeepsTheValuesForTheN
 
     // Reset fills the defaults; only Apply stores them.
     click(minihost::CPreferencesWindow::reset_button_id);
-    EXPECT_EQ(control_text(page, 1001), "1337");
+    EXPECT_EQ(window_text(GetDlgItem(page, 1001)), "1337");
     EXPECT_EQ(stored(bogo_1_guid), le32(5));
     click(minihost::CPreferencesWindow::apply_button_id);
     EXPECT_EQ(stored(bogo_1_guid), le32(1337));
@@ -272,7 +264,7 @@ TEST_F(PreferencesPage, StateFollowsEditsResetAndApplyAndOkKeepsTheValuesForTheN
     type(1001, "111");
     click(IDOK);  // applies what changed and closes
     open(start());
-    EXPECT_EQ(control_text(page, 1001), "111");
+    EXPECT_EQ(window_text(GetDlgItem(page, 1001)), "111");
 }
 
 // The page's check box and the advanced setting are one value: what either stores, the other shows.
@@ -359,21 +351,19 @@ TEST(PreferencesWindow, PageThatCannotBeCreatedIsReportedAndTheWindowGoesOn) {
 class PlaybackStateDialog : public component_dll_test {
 protected:
     PlaybackStateDialog() {
-        wave_shape shape;
-        const std::string song = folder.file("song.wav");
-        write_bytes(song, wave_file(shape, integer_samples(shape, std::vector<int64_t>(2 * 44100 * 2))));
+        const std::string song = write_wav(folder.file("song.wav"), std::vector<int64_t>(2 * 44100 * 2));
         metadb_handle_list list;
         list.add_item(run.host.tracks().handle(song, 0));
         run.host.playback().set_playlist(list);
         run.host.playback().set_output(minihost::make_fast_output());
-        run_main_menu(run.host, "Sample component/Playback state demo");
+        run_main_command(run.host, "Sample component/Playback state demo");
         dialog = FindWindowW(nullptr, L"Playback State Demo");
     }
     ~PlaybackStateDialog() override {
         if (IsWindow(dialog)) DestroyWindow(dialog);
         run.host.playback().stop(play_stop_user);
     }
-    std::string state() { return control_text(dialog, 1003); }
+    std::string state() { return window_text(GetDlgItem(dialog, 1003)); }
     void press(int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
     void play_until(double seconds) {
         while (run.host.playback().position() < seconds && run.host.playback().step()) {

@@ -8,8 +8,6 @@
 
 #include "minihost/gui/element_layout.h"
 #include "minihost/gui/main_window.h"
-#include "minihost/gui/menu_bar_win32.h"
-#include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -61,7 +59,7 @@ protected:
 
     HWND main() const { return static_cast<HWND>(window.window()); }
     HWND playlist() const { return static_cast<HWND>(window.playlist_window()); }
-    void run_main_menu(const std::string& path) { test_support::run_main_menu(run.host, path); }
+    void run_main_menu(const std::string& path) { run_main_command(run.host, path); }
     static HWND demo(const char* title) { return thread_window(L"#32770", zorb::wide_from_utf8(title).c_str()); }
     std::vector<std::string> column(HWND list, int column_index) const {
         std::vector<std::string> cells;

@@ -362,18 +362,18 @@ RECT menu_rect;                                // where note_menu_and_close foun
 minihost::status_line* menu_status = nullptr;  // the host's status line...
 std::string status_shown;                      // ...and its text while the first item was highlighted
 
-// First the menu's place and a key press that highlights its first item, then the status text.
-void CALLBACK note_menu_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
+// First the menu's place and a key press that highlights its first item; then the status text and Enter.
+void CALLBACK note_menu_and_choose(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     const HWND menu = FindWindowW(L"#32768", nullptr);
     if (menu != nullptr && menu_rect.right == 0) {
         GetWindowRect(menu, &menu_rect);
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-        SetTimer(nullptr, 0, 200, note_menu_and_close);
+        SetTimer(nullptr, 0, 200, note_menu_and_choose);
         return;
     }
     status_shown = menu_status->override_text();
-    EndMenu();
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
 TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAndTheKeyboardMenuOpensAtTheTestAreasCentre) {
@@ -382,7 +382,8 @@ TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAndTheKeyboardMenuOpens
     // The menu key opens the context menu with its top-left corner at the centre of the test area.
     menu_rect = {};
     menu_status = &run.host.status_line();
-    SetTimer(nullptr, 0, 300, note_menu_and_close);
+    SetTimer(nullptr, 0, 300, note_menu_and_choose);
+    popup_recorder popups(run.host);
     const HWND area = GetDlgItem(dialog, 1010);
     SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(area), MAKELPARAM(-1, -1));
     RECT bounds;
@@ -391,6 +392,8 @@ TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAndTheKeyboardMenuOpens
     EXPECT_EQ(menu_rect.top, (bounds.top + bounds.bottom) / 2);
     EXPECT_EQ(status_shown, "This is a test command.");
     EXPECT_EQ(run.host.status_line().override_text(), "");  // given back when the menu closed
+    ASSERT_EQ(popups.popups().size(), 1u);
+    EXPECT_EQ(popups.popups()[0].message, "Blah!");
 
     press(1004);                                                         // Play
     EXPECT_EQ(state(), "PCM | 1411 kbps | 44100 Hz | 2 | 0:00 / 0:02");  // the new track's event

@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -19,8 +17,7 @@
 
 #include "minihost/host/component_library.h"
 #include "minihost/host/host.h"
-#include "minihost/host/main_menu.h"
-#include "tests/component/host_fixture.h"
+#include "tests/component/sample_fixture.h"
 #include "zorb/files.h"
 #include "zorb/unicode.h"
 
@@ -30,11 +27,6 @@ using lines_t = std::vector<std::string>;
 
 inline std::string beside_executable(const std::string& name) { return minihost::executable_directory() + name; }
 inline const std::string component_path = beside_executable("kiv_ambrel.dll");
-
-// A scratch folder named `prefix` and the running test's name.
-inline std::string test_folder_name(const char* prefix) {
-    return prefix + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
 
 // One run of a component from load to unload: a fresh start each time, as after a restart.
 struct component_run {
@@ -55,7 +47,7 @@ struct component_run {
 // A test with a scratch folder of its own and the component loaded in a host configured there.
 class component_dll_test : public ::testing::Test {
 protected:
-    scratch_folder folder{test_folder_name("dll-")};
+    scratch_folder folder{test_folder_name("dll")};
     component_run run{component_path, folder.file("config.bin")};
 };
 
@@ -160,11 +152,6 @@ inline bool with_modal_dialog(const wchar_t* title, const std::function<void()>&
     open();
     driver.join();
     return found;
-}
-
-// Runs the main-menu command at `path` ("Group/Command"); raises when there is none or it is disabled.
-inline void run_main_menu(minihost::host& host, const std::string& path) {
-    minihost::run_menu_command(minihost::find_menu_command(minihost::build_main_menu(host), path, "command"), path);
 }
 
 }  // namespace test_support

@@ -15,8 +15,6 @@
 #include "host/shared.h"
 #include "minihost/host/advconfig.h"
 #include "minihost/host/preferences_window.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -40,19 +38,16 @@ dsp_preset_impl gain_preset(float gain_db) {
 
 float preset_gain(const dsp_preset& preset) { return dsp_preset_parser(preset).read_float_le(); }
 
-std::string control_text(HWND dialog, int id) {
-    zorb::string8 text;
-    uGetDlgItemText(dialog, id, text);
-    return text.str();
-}
-
 // Remembers every preset the dialog reports, as gains (NaN for a preset of another owner); called on
-// the dialog's thread.
+// the dialog's thread. Like a host that keeps one preset object, it also updates `kept` from each,
+// and that same object is what the dialog was handed: the dialog must remember its start by value.
 class recording_callback final : public preset_edit_callback {
 public:
+    explicit recording_callback(dsp_preset& kept) : kept_(kept) {}
     void on_preset_changed(const dsp_preset& preset) override {
         std::lock_guard lock(mutex_);
         gains_.push_back(preset.get_owner() == dsp_guid ? preset_gain(preset) : NAN);
+        kept_.copy_from(preset);
     }
     std::vector<float> gains() {
         std::lock_guard lock(mutex_);
@@ -60,6 +55,7 @@ public:
     }
 
 private:
+    dsp_preset& kept_;
     std::mutex mutex_;
     std::vector<float> gains_;
 };
@@ -122,8 +118,8 @@ TEST_F(DspDialog, ScenariosShowTheStartFollowTheSliderAndEndAsTheButtonSays) {
     };
     for (const dsp_scenario& s : scenarios) {
         SCOPED_TRACE(testing::Message() << &s - scenarios);
-        recording_callback callback;
         dsp_preset_impl preset = gain_preset(s.start_db);
+        recording_callback callback(preset);
         bool changed = false;
         int position = -1;
         std::string label, labels;
@@ -139,7 +135,7 @@ TEST_F(DspDialog, ScenariosShowTheStartFollowTheSliderAndEndAsTheButtonSays) {
         ASSERT_TRUE(with_modal_dialog(dsp_title, open, [&](HWND dialog) {
             HWND slider = GetDlgItem(dialog, slider_id);
             position = int(SendMessageW(slider, TBM_GETPOS, 0, 0));
-            label = control_text(dialog, label_id);
+            label = window_text(GetDlgItem(dialog, label_id));
             widest = text_extent(GetDlgItem(dialog, label_id), L"-20.0000000 dB");
             GetClientRect(GetDlgItem(dialog, label_id), &label_room);
             for (int move : s.moves) {
@@ -147,7 +143,7 @@ TEST_F(DspDialog, ScenariosShowTheStartFollowTheSliderAndEndAsTheButtonSays) {
                     SendMessageW(slider, WM_KEYDOWN, VK_LEFT, 0);  // moves one step and notifies by itself
                 else
                     drag_slider(dialog, move);
-                labels += control_text(dialog, label_id) + "|";
+                labels += window_text(GetDlgItem(dialog, label_id)) + "|";
                 const std::vector<float> heard = callback.gains();
                 heard_at_once.push_back(heard.empty() ? NAN : heard.back());
             }
@@ -167,25 +163,6 @@ TEST_F(DspDialog, ScenariosShowTheStartFollowTheSliderAndEndAsTheButtonSays) {
             EXPECT_EQ(callback.gains(), s.reported);
         }
     }
-}
-
-TEST_F(DspDialog, CancelRestoresTheStartEvenWhenTheCallerReusesItsPreset) {
-    // A host that keeps one preset object and updates it from the callback, then hands that same
-    // object to the dialog: the dialog must remember the start by value.
-    struct updating_callback final : preset_edit_callback {
-        explicit updating_callback(dsp_preset& kept) : kept(kept) {}
-        void on_preset_changed(const dsp_preset& changed) override { kept.copy_from(changed); }
-        dsp_preset& kept;
-    };
-    dsp_preset_impl kept = gain_preset(-5);
-    updating_callback updating(kept);
-    ASSERT_TRUE(with_modal_dialog(
-        dsp_title, [&] { entry->edit_preset_live(kept, nullptr, updating); },
-        [&](HWND dialog) {
-            drag_slider(dialog, 38);
-            press(dialog, IDCANCEL);
-        }));
-    EXPECT_EQ(preset_gain(kept), -5.0f);
 }
 
 TEST_F(DspDialog, CallbackFailureEndsTheDialogAndReachesItsCaller) {
@@ -241,7 +218,7 @@ protected:
                      reinterpret_cast<LPARAM>(window->button(id)));
     }
 
-    scratch_folder folder{test_folder_name("preferences-")};
+    scratch_folder folder{test_folder_name("preferences")};
     std::string config = folder.file("config.bin");
     std::unique_ptr<component_run> run;  // outlives the window: the page lives in the component
     std::unique_ptr<minihost::CPreferencesWindow> window;
@@ -251,7 +228,7 @@ protected:
 TEST_F(PreferencesPage, StateFollowsEditsResetAndApplyAndOkKeepsTheValuesForTheNextRun) {
     write_bytes(config, record(bogo_1_guid, le32(5)));
     open(start());
-    EXPECT_EQ(control_text(page, 1001), "5");
+    EXPECT_EQ(window_text(GetDlgItem(page, 1001)), "5");
     EXPECT_EQ(window->state_changes(), 0);  // filling the fields at creation is no change
     EXPECT_FALSE(enabled(minihost::CPreferencesWindow::apply_button_id));
 
@@ -264,7 +241,7 @@ TEST_F(PreferencesPage, StateFollowsEditsResetAndApplyAndOkKeepsTheValuesForTheN
 
     // Reset fills the defaults; only Apply stores them.
     click(minihost::CPreferencesWindow::reset_button_id);
-    EXPECT_EQ(control_text(page, 1001), "1337");
+    EXPECT_EQ(window_text(GetDlgItem(page, 1001)), "1337");
     EXPECT_EQ(stored(bogo_1_guid), le32(5));
     click(minihost::CPreferencesWindow::apply_button_id);
     EXPECT_EQ(stored(bogo_1_guid), le32(1337));
@@ -272,7 +249,7 @@ TEST_F(PreferencesPage, StateFollowsEditsResetAndApplyAndOkKeepsTheValuesForTheN
     type(1001, "111");
     click(IDOK);  // applies what changed and closes
     open(start());
-    EXPECT_EQ(control_text(page, 1001), "111");
+    EXPECT_EQ(window_text(GetDlgItem(page, 1001)), "111");
 }
 
 // The page's check box and the advanced setting are one value: what either stores, the other shows.
@@ -359,21 +336,19 @@ TEST(PreferencesWindow, PageThatCannotBeCreatedIsReportedAndTheWindowGoesOn) {
 class PlaybackStateDialog : public component_dll_test {
 protected:
     PlaybackStateDialog() {
-        wave_shape shape;
-        const std::string song = folder.file("song.wav");
-        write_bytes(song, wave_file(shape, integer_samples(shape, std::vector<int64_t>(2 * 44100 * 2))));
+        const std::string song = write_wav(folder.file("song.wav"), std::vector<int64_t>(2 * 44100 * 2));
         metadb_handle_list list;
         list.add_item(run.host.tracks().handle(song, 0));
         run.host.playback().set_playlist(list);
         run.host.playback().set_output(minihost::make_fast_output());
-        run_main_menu(run.host, "Sample component/Playback state demo");
+        run_main_command(run.host, "Sample component/Playback state demo");
         dialog = FindWindowW(nullptr, L"Playback State Demo");
     }
     ~PlaybackStateDialog() override {
         if (IsWindow(dialog)) DestroyWindow(dialog);
         run.host.playback().stop(play_stop_user);
     }
-    std::string state() { return control_text(dialog, 1003); }
+    std::string state() { return window_text(GetDlgItem(dialog, 1003)); }
     void press(int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
     void play_until(double seconds) {
         while (run.host.playback().position() < seconds && run.host.playback().step()) {
@@ -387,18 +362,18 @@ RECT menu_rect;                                // where note_menu_and_close foun
 minihost::status_line* menu_status = nullptr;  // the host's status line...
 std::string status_shown;                      // ...and its text while the first item was highlighted
 
-// First the menu's place and a key press that highlights its first item, then the status text.
-void CALLBACK note_menu_and_close(HWND, UINT, UINT_PTR timer, DWORD) {
+// First the menu's place and a key press that highlights its first item; then the status text and Enter.
+void CALLBACK note_menu_and_choose(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     const HWND menu = FindWindowW(L"#32768", nullptr);
     if (menu != nullptr && menu_rect.right == 0) {
         GetWindowRect(menu, &menu_rect);
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-        SetTimer(nullptr, 0, 200, note_menu_and_close);
+        SetTimer(nullptr, 0, 200, note_menu_and_choose);
         return;
     }
     status_shown = menu_status->override_text();
-    EndMenu();
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
 TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAndTheKeyboardMenuOpensAtTheTestAreasCentre) {
@@ -407,7 +382,8 @@ TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAndTheKeyboardMenuOpens
     // The menu key opens the context menu with its top-left corner at the centre of the test area.
     menu_rect = {};
     menu_status = &run.host.status_line();
-    SetTimer(nullptr, 0, 300, note_menu_and_close);
+    SetTimer(nullptr, 0, 300, note_menu_and_choose);
+    popup_recorder popups(run.host);
     const HWND area = GetDlgItem(dialog, 1010);
     SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(area), MAKELPARAM(-1, -1));
     RECT bounds;
@@ -416,6 +392,8 @@ TEST_F(PlaybackStateDialog, StateFollowsTheEventsAndEditsAndTheKeyboardMenuOpens
     EXPECT_EQ(menu_rect.top, (bounds.top + bounds.bottom) / 2);
     EXPECT_EQ(status_shown, "This is a test command.");
     EXPECT_EQ(run.host.status_line().override_text(), "");  // given back when the menu closed
+    ASSERT_EQ(popups.popups().size(), 1u);
+    EXPECT_EQ(popups.popups()[0].message, "Blah!");
 
     press(1004);                                                         // Play
     EXPECT_EQ(state(), "PCM | 1411 kbps | 44100 Hz | 2 | 0:00 / 0:02");  // the new track's event

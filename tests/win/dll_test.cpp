@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/service_lookup.h"
+#include "minihost/host/index_store_system_file.h"
 #include "tests/win/component_run.h"
 #include "tests/win/probe/probe.h"
 
@@ -70,6 +71,17 @@ TEST(ComponentDll, LookupFailuresCrossTheBoundaryWithTheirTexts) {
             EXPECT_STREQ(failure.what(), "Service duplicated");
         }
     }
+}
+
+// The index store reads its files through ReadFile at offsets: up to the end and no further.
+TEST(IndexStoreFile, ReadsNothingAtOrPastItsEnd) {
+    using minihost::system_file::file;
+    scratch_folder folder("index-store-file");
+    write_bytes(folder.file("store"), {1, 2, 3});
+    const auto stored = file::open(folder.file("store"), file::access::read);
+    uint8_t got[8] = {};
+    EXPECT_EQ(stored->read_at(1, got, 8), 2u);
+    EXPECT_EQ(stored->read_at(3, got, 8) + stored->read_at(9, got, 8), 0u);
 }
 
 // minihost.exe loads the DLL from beside itself and tells it its path.

@@ -8,8 +8,6 @@
 
 #include "minihost/gui/element_layout.h"
 #include "minihost/gui/main_window.h"
-#include "minihost/gui/menu_bar_win32.h"
-#include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -61,7 +59,7 @@ protected:
 
     HWND main() const { return static_cast<HWND>(window.window()); }
     HWND playlist() const { return static_cast<HWND>(window.playlist_window()); }
-    void run_main_menu(const std::string& path) { test_support::run_main_menu(run.host, path); }
+    void run_main_menu(const std::string& path) { run_main_command(run.host, path); }
     static HWND demo(const char* title) { return thread_window(L"#32770", zorb::wide_from_utf8(title).c_str()); }
     std::vector<std::string> column(HWND list, int column_index) const {
         std::vector<std::string> cells;
@@ -90,12 +88,15 @@ TEST_F(MainWindow, MenuBarShowsTheMainMenuAsItIsWhenEachMenuOpens) {
     // Opened again with tracks, one of them selected: the Edit commands are enabled now.
     window.add_paths({demo_song("demo.mod"), demo_song("demo.xm")});
     run.host.playlist().select_only({1});
+    run.host.playlist().set_focus(1);  // the view shows the playlist's focus
+    EXPECT_EQ(SendMessageW(playlist(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 1);
     std::ostringstream model;
     minihost::print_menu_tree(minihost::build_main_menu(run.host), model);
     EXPECT_EQ(bar_text(), model.str());
 
     // A highlighted command shows its description in the status bar until the menu closes.
     HWND status = static_cast<HWND>(window.status_bar());
+    EXPECT_EQ(GetDlgItem(main(), minihost::CMainWindow::playlist_id), playlist());
     // The first pane holds the normal text; Wine's bar answers with the simple text for it while it is
     // simple (and with nothing for SB_SIMPLEID).
     const auto status_text = [&] {
@@ -114,6 +115,25 @@ TEST_F(MainWindow, MenuBarShowsTheMainMenuAsItIsWhenEachMenuOpens) {
     SendMessageW(main(), WM_COMMAND, MAKEWPARAM(remove_id, 0), 0);
     EXPECT_EQ(run.host.playlist().size(), 1u);
     EXPECT_EQ(list_count(playlist()), 1);
+    // A menu opened by its path: the keys into the sub-menus wait in the queue.
+    EXPECT_NO_THROW(window.open_menu("Tools/Sample component"));
+}
+
+// The Open dialog offers each input's file types; a folder dialog cancelled adds nothing.
+TEST_F(MainWindow, FileDialogsOfferTheInputsTypesAndAddNothingWhenCancelled) {
+    popup_recorder recorder(run.host);
+    const auto cancel = [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); };
+    wchar_t type[64] = {};  // the second type, after all supported files
+    ASSERT_TRUE(with_modal_dialog(
+        L"Open", [&] { run_main_menu("File/Open..."); },
+        [&](HWND dialog) {
+            SendDlgItemMessageW(dialog, cmb1, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(type));
+            cancel(dialog);
+        }));
+    EXPECT_EQ(zorb::utf8_from_wide(type), "MOD Files (*.mod;*.s3m;*.xm)");
+    ASSERT_TRUE(with_modal_dialog(
+        L"Browse for Folder", [&] { run_main_menu("File/Add folder..."); }, cancel));
+    EXPECT_TRUE(recorder.popups().empty());  // no failure to add an empty path
 }
 
 TEST_F(MainWindow, ContextMenuOfTwoSelectedTracksRunsTheChosenCommandOnThem) {
@@ -184,6 +204,10 @@ TEST_F(MainWindow, OwnerDataDemoHoldsAMillionRowsFindsTypedNumbersAndClosesOnEsc
     pump_for(200, &run.host);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_TRUE(run.host.modeless_dialogs().windows().empty());
+    // Closed, it opens anew.
+    run_main_menu("Sample component/Owner-data CListControl demo");
+    EXPECT_TRUE(IsWindow(demo("Owner-data CListControl demo")));
+    DestroyWindow(demo("Owner-data CListControl demo"));
 }
 
 TEST_F(MainWindow, AdvancedDemoTicksCyclesReordersAndRemovesItsTasks) {
@@ -199,6 +223,10 @@ TEST_F(MainWindow, AdvancedDemoTicksCyclesReordersAndRemovesItsTasks) {
     const LRESULT was_ticked = ticked();
     SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
     EXPECT_NE(ticked(), was_ticked);
+    // Its context menu's second command does the same. The keys wait for the menu's loop.
+    for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(dialog, WM_KEYDOWN, key, 0);
+    SendMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    EXPECT_EQ(ticked(), was_ticked);
     const auto cell_middle = [&](int row, int subitem) {
         RECT cell = {LVIR_BOUNDS, subitem, 0, 0};
         SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));

@@ -3,8 +3,6 @@
 
 #include "host/service_lookup.h"
 #include "minihost/host/input_registry.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -23,8 +21,7 @@ std::vector<std::string> reference_modules() {
         std::vector<std::string> found;
         std::error_code error;
         for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
-            std::string extension = item.path().extension().string();
-            std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+            const std::string extension = item.path().extension().string();  // as the Makefile's, in lower case
             if (extension == ".mod" || extension == ".s3m" || extension == ".xm")
                 found.push_back(std::string(folder) + "/" + item.path().filename().string());
         }

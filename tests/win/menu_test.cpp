@@ -18,8 +18,6 @@
 #include "minihost/host/popup.h"
 #include "minihost/host/properties_window.h"
 #include "minihost/host/system_message.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -90,7 +88,7 @@ const std::string home_page = "https://www.velmora.org/";
 
 class MenuCommands : public ::testing::Test {
 protected:
-    scratch_folder folder{test_folder_name("menus-")};
+    scratch_folder folder{test_folder_name("menus")};
     const std::string profile = "--profile " + folder.file("profile") + " ";
 };
 
@@ -190,8 +188,7 @@ TEST(Popups, WindowSessionShowsAMessageBoxWithTheIconOfItsCode) {
 class CopyCommandLine : public MenuCommands {
 protected:
     std::string make_wav(const std::string& name, size_t bytes) {
-        write_bytes(folder.file(name), wave_file(wave_shape{}, bytes_t(bytes, 7)));
-        return folder.file(name);
+        return write_wav(folder.file(name), std::vector<int64_t>(bytes / 2, 0x0707));
     }
     minihost_run copy(const std::string& folder_option, const std::string& files) {
         return run_minihost_with_status(profile + "context run \"Copy files\" --folder " + folder_option + " " + files,

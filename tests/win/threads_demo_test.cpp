@@ -2,10 +2,6 @@
 // thread reports through minihost's main-thread callbacks, which run while the test pumps messages.
 #include <gtest/gtest.h>
 
-#include "minihost/host/context_menu.h"
-#include "minihost/host/menu_tree.h"
-#include "tests/component/input_fixture.h"
-#include "tests/component/wave_builder.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -21,18 +17,13 @@ protected:
         // Every window goes while the component is loaded, and its aborted worker gets the time to
         // reach its next abort point before the component is unloaded.
         while (HWND window = dialog()) DestroyWindow(window);
-        pump(300);
+        pump_for(300, &run.host);
     }
-
-    // Handles this thread's messages (the main-thread callbacks among them) for `milliseconds`.
-    void pump(int milliseconds) { pump_for(milliseconds, &run.host); }
 
     HWND open(const std::vector<std::string>& paths) {
         metadb_handle_list tracks;
         for (const std::string& path : paths) tracks.add_item(run.host.tracks().handle(path.c_str(), 0));
-        const char* const command = "Sample component/UI and threads demo";
-        const auto menu = minihost::build_context_menu(run.host, tracks, contextmenu_caller_playlist);
-        minihost::run_menu_command(minihost::find_menu_command(menu, command, "item"), command);
+        run_context_item(run.host, "Sample component/UI and threads demo", tracks);
         return dialog();
     }
     static HWND dialog() { return thread_window(L"#32770", L"UI and Threads Demo"); }
@@ -54,8 +45,7 @@ protected:
         return pump_until([&] { return status(window) == "Finished, ready"; }, &run.host);
     }
     std::string wav(const std::string& name, size_t frames) {
-        write_bytes(folder.file(name), wave_file(wave_shape{}, bytes_t(frames * 4)));
-        return folder.file(name);
+        return write_wav(folder.file(name), std::vector<int64_t>(frames * 2));
     }
 };
 
@@ -90,7 +80,7 @@ TEST_F(ThreadsDemo, CancelWhileWorkingDropsTheQueuedReportsAndShowsOnlyTheAbort)
     press(window, IDCANCEL);
     EXPECT_EQ(status(window), "Finished, ready");
     EXPECT_EQ(button(window), "Close");
-    pump(500);
+    pump_for(500, &run.host);
     EXPECT_EQ(lines(window), std::vector<std::string>{"Aborted by user."});
     // Cancel again, now Close, ends the window.
     press(window, IDCANCEL);
@@ -104,15 +94,15 @@ TEST_F(ThreadsDemo, ClosingWhileWorkingLeavesNoLateUpdateAndNoCrash) {
         HWND window = open({wav("a.wav", 20000), demo_song("demo.mod")});
         ASSERT_NE(window, nullptr);
         press(window, IDOK);
-        pump(round % 8 * 5);
+        pump_for(round % 8 * 5, &run.host);
         if (round % 2)
             SendMessageW(window, WM_CLOSE, 0, 0);
         else
             DestroyWindow(window);
         EXPECT_FALSE(IsWindow(window));
-        pump(20);
+        pump_for(20, &run.host);
     }
-    pump(300);
+    pump_for(300, &run.host);
     EXPECT_EQ(dialog(), nullptr);
 }
 
@@ -127,7 +117,7 @@ TEST_F(ThreadsDemo, ResizingMovesTheButtonsAndStretchesTheList) {
     GetWindowRect(window, &frame);
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 120, frame.bottom - frame.top + 60,
                  SWP_NOMOVE | SWP_NOZORDER);
-    pump(50);
+    pump_for(50, &run.host);
     for (size_t i = 0; i < std::size(moves); ++i) {
         RECT after;
         GetWindowRect(GetDlgItem(window, moves[i].first), &after);

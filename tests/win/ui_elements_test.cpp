@@ -7,7 +7,6 @@
 #include "minihost/gui/element_area.h"
 #include "minihost/gui/element_layout.h"
 #include "minihost/gui/main_window.h"
-#include "tests/component/input_fixture.h"
 #include "tests/win/component_run.h"
 
 namespace {
@@ -23,7 +22,7 @@ struct session {
         window.create(true);
         area.create();
     }
-    void run_main(const std::string& path) { run_main_menu(run.host, path); }
+    void run_main(const std::string& path) { run_main_command(run.host, path); }
     HWND main() const { return static_cast<HWND>(window.window()); }
 
     component_run run;
@@ -33,7 +32,7 @@ struct session {
 
 class ElementArea : public ::testing::Test {
 protected:
-    scratch_folder folder{test_folder_name("area-")};
+    scratch_folder folder{test_folder_name("area")};
 };
 
 TEST_F(ElementArea, LayoutMenuPlacesElementsAndTheProfileKeepsThem) {

@@ -146,7 +146,7 @@ TEST_F(MainWindow, ContextMenuOfTwoSelectedTracksRunsTheChosenCommandOnThem) {
     SendMessageW(main(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(playlist()), MAKELPARAM(-1, -1));
     // The command's text itself is the native tests' business: here, that it ran on rows 0 and 2.
     ASSERT_EQ(recorder.popups().size(), 1u);
-    const std::string& message = recorder.popups()[0].message;
+    const std::string message = recorder.popups()[0].message;  // a copy: popups() returns one
     EXPECT_TRUE(contains(message, "demo.mod\"\n") && contains(message, "demo.xm\"\n")) << message;
     EXPECT_FALSE(contains(message, "demo.s3m"));
 }
